@@ -1,0 +1,106 @@
+#include "core/datetime.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+#include <cmath>
+
+namespace orvelo {
+
+namespace {
+
+constexpr qint64 kMsecPerDay = 86'400'000;
+
+qint64 epochJulianDay()
+{
+    static const qint64 day = QDate(1899, 12, 30).toJulianDay();
+    return day;
+}
+
+QString twoDigits(int value)
+{
+    return QString::number(value).rightJustified(2, u'0');
+}
+
+}  // namespace
+
+std::optional<DateTimeValue> encodeDateTime(const DateTimeParts& p)
+{
+    const QDate date(p.year, p.month, p.day);
+    if (!date.isValid() || p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||
+        p.second > 59 || p.msec < 0 || p.msec > 999)
+        return std::nullopt;
+    const qint64 days = date.toJulianDay() - epochJulianDay();
+    const double fraction =
+        double(((p.hour * 60 + p.minute) * 60 + p.second) * 1000 + p.msec) / double(kMsecPerDay);
+    // Before the epoch the day count is negative while the time of day still counts forward,
+    // so the fraction is subtracted from the (negative) day number.
+    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+}
+
+DateTimeParts decodeDateTime(DateTimeValue value)
+{
+    double wholeDays = std::trunc(value);
+    qint64 msec = std::llround(std::fabs(value - wholeDays) * double(kMsecPerDay));
+    qint64 days = qint64(wholeDays);
+    if (msec >= kMsecPerDay) {
+        msec -= kMsecPerDay;
+        days += value >= 0 ? 1 : -1;
+    }
+    const QDate date = QDate::fromJulianDay(epochJulianDay() + days);
+    DateTimeParts parts;
+    parts.year = date.year();
+    parts.month = date.month();
+    parts.day = date.day();
+    parts.hour = int(msec / 3'600'000);
+    parts.minute = int(msec / 60'000 % 60);
+    parts.second = int(msec / 1000 % 60);
+    parts.msec = int(msec % 1000);
+    return parts;
+}
+
+QString dateTimeText(DateTimeValue value)
+{
+    const DateTimeParts p = decodeDateTime(value);
+    return QString::number(p.year).rightJustified(4, u'0') + u'-' + twoDigits(p.month) + u'-' +
+           twoDigits(p.day) + u' ' + twoDigits(p.hour) + u':' + twoDigits(p.minute) + u':' +
+           twoDigits(p.second);
+}
+
+std::optional<DateTimeValue> parseDateTimeText(const QString& text)
+{
+    if (text.size() != 16 && text.size() != 19) return std::nullopt;
+    const auto number = [&text](int from, int count) -> int {
+        int n = 0;
+        for (int i = from; i < from + count; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9') return -1;
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    if (text.at(4) != u'-' || text.at(7) != u'-' || text.at(10) != u' ' || text.at(13) != u':')
+        return std::nullopt;
+    if (text.size() == 19 && text.at(16) != u':') return std::nullopt;
+    DateTimeParts p;
+    p.year = number(0, 4);
+    p.month = number(5, 2);
+    p.day = number(8, 2);
+    p.hour = number(11, 2);
+    p.minute = number(14, 2);
+    p.second = text.size() == 19 ? number(17, 2) : 0;
+    if (p.year < 0 || p.month < 0 || p.day < 0 || p.hour < 0 || p.minute < 0 || p.second < 0)
+        return std::nullopt;
+    return encodeDateTime(p);
+}
+
+DateTimeValue SystemClock::now() const
+{
+    // Read the wall clock once; only its date and time of day are used from here on.
+    const QDateTime local = QDateTime::currentDateTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    return *encodeDateTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()});
+}
+
+}  // namespace orvelo
