@@ -1,0 +1,96 @@
+#include "core/errors.h"
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvelo;
+
+namespace {
+
+struct IntCase {
+    const char* text;
+    qint32 value;
+};
+
+class StrToIntAccepts : public testing::TestWithParam<IntCase> {};
+
+TEST_P(StrToIntAccepts, Value)
+{
+    EXPECT_EQ(strToInt(QString::fromUtf8(GetParam().text)), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, StrToIntAccepts,
+                         testing::Values(IntCase{"1", 1}, IntCase{" 1", 1}, IntCase{"   42", 42},
+                                         IntCase{"-7", -7}, IntCase{"+7", 7}, IntCase{"007", 7},
+                                         IntCase{"$1F", 31}, IntCase{"0x1f", 31}, IntCase{"0X1F", 31},
+                                         IntCase{"x10", 16}, IntCase{"X10", 16}, IntCase{"-$10", -16},
+                                         IntCase{"2147483647", 2147483647},
+                                         IntCase{"-2147483648", -2147483647 - 1},
+                                         IntCase{"$7FFFFFFF", 2147483647}, IntCase{"0", 0}));
+
+class StrToIntRejects : public testing::TestWithParam<const char*> {};
+
+TEST_P(StrToIntRejects, WithTheTextInTheMessage)
+{
+    const QString text = QString::fromUtf8(GetParam());
+    try {
+        strToInt(text);
+        FAIL() << "accepted " << GetParam();
+    } catch (const ConversionError& e) {
+        EXPECT_EQ(e.text(), u'\'' + text + QStringLiteral("' is not a valid integer value"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, StrToIntRejects,
+                         testing::Values("", " ", "1 ", "abc", "1a", "--1", "+-1", "2147483648",
+                                         "-2147483649", "$", "0x", "x", "$80000000", "1.5", "\t1",
+                                         "１", "99999999999999999999"));
+
+TEST(TrimBlanks, RemovesBlanksAndControlCharactersOnly)
+{
+    EXPECT_EQ(trimBlanks(QStringLiteral("  ab c \t\r\n")), QStringLiteral("ab c"));
+    EXPECT_EQ(trimBlanks(QString::fromUtf8("\u3000张三\u3000")), QString::fromUtf8("\u3000张三\u3000"));
+    EXPECT_EQ(trimBlanks(QStringLiteral("   ")), QString());
+    EXPECT_EQ(trimBlanks(QStringLiteral("2005-03-07 ")), QStringLiteral("2005-03-07"));
+}
+
+TEST(ZeroPad, PadsNeverCuts)
+{
+    EXPECT_EQ(zeroPad(7, 5), QStringLiteral("00007"));
+    EXPECT_EQ(zeroPad(123456, 5), QStringLiteral("123456"));
+    EXPECT_EQ(zeroPad(1, 3), QStringLiteral("001"));
+    EXPECT_EQ(zeroPad(1000, 3), QStringLiteral("1000"));
+    EXPECT_EQ(zeroPad(123, 8), QStringLiteral("00000123"));
+    EXPECT_EQ(zeroPad(123, 6), QStringLiteral("000123"));
+    EXPECT_EQ(zeroPad(-7, 5), QStringLiteral("-00007"));
+    EXPECT_EQ(zeroPad(0, 5), QStringLiteral("00000"));
+}
+
+TEST(BlankPad, RightAlignsNeverCuts)
+{
+    EXPECT_EQ(blankPad(0, 5), QStringLiteral("    0"));
+    EXPECT_EQ(blankPad(2, 5), QStringLiteral("    2"));
+    EXPECT_EQ(blankPad(123456, 5), QStringLiteral("123456"));
+}
+
+TEST(SqlQuoted, DoublesSingleQuotes)
+{
+    EXPECT_EQ(sqlQuoted(QStringLiteral("00123")), QStringLiteral("'00123'"));
+    EXPECT_EQ(sqlQuoted(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
+    EXPECT_EQ(sqlQuoted(QString()), QStringLiteral("''"));
+    EXPECT_EQ(sqlQuoted(QStringLiteral("'")), QStringLiteral("''''"));
+}
+
+TEST(DefaultErrorText, AppendsFullStopAfterCharactersSortingAfterIt)
+{
+    EXPECT_EQ(defaultErrorText(QStringLiteral("'x' is not a valid integer value")),
+              QStringLiteral("'x' is not a valid integer value."));
+    EXPECT_EQ(defaultErrorText(QStringLiteral("value 1")), QStringLiteral("value 1."));
+    EXPECT_EQ(defaultErrorText(QStringLiteral("done.")), QStringLiteral("done."));
+    EXPECT_EQ(defaultErrorText(QStringLiteral("stop!")), QStringLiteral("stop!"));
+    EXPECT_EQ(defaultErrorText(QStringLiteral("a-")), QStringLiteral("a-"));
+    EXPECT_EQ(defaultErrorText(QString::fromUtf8("失败！")), QString::fromUtf8("失败！."));
+    EXPECT_EQ(defaultErrorText(QString()), QString());
+}
+
+}  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orvelo::test {
+
+// One sequence into which the recording view and the scripted terminal library both write, so
+// a test sees the order of boxes, log lines, status texts and library calls.
+struct CallLog {
+    QStringList entries;
+    void add(const QString& entry) { entries.append(entry); }
+    // The entries that start with `prefix`, in order.
+    QStringList withPrefix(const QString& prefix) const;
+    // Index of the first entry equal to `entry` (or starting with it when `prefixOnly`), or -1.
+    qsizetype indexOf(const QString& entry, bool prefixOnly = false) const;
+};
+
+}  // namespace orvelo::test
