@@ -1,0 +1,192 @@
+#include "device/maintenance.h"
+
+#include "core/command_context.h"
+#include "core/datetime.h"
+#include "core/ports.h"
+#include "core/text.h"
+#include "device/connection.h"
+#include "device/device_session.h"
+#include "device/terminal_library.h"
+
+#include <QStringView>
+#include <cstdint>
+
+namespace orvelo {
+
+namespace {
+
+const QString kConnectionFailed = QStringLiteral("设备连接失败，请连接好设备后重试！");
+
+struct StatusQuestion {
+    std::int32_t code;
+    QStringView label;
+};
+
+// The order in which the report asks, which is also the order of its lines.
+constexpr StatusQuestion kStatusQuestions[] = {
+    {1, u"  已登记管理员总数："}, {2, u"  已登记用户总数："}, {3, u"  已登记指纹总数："},
+    {9, u"  已登记卡片总数："},   {4, u"  已登记密码总数："}, {5, u"  新管理记录数："},
+    {7, u"  管理记录总数："},     {6, u"  新记录数："},       {8, u"  全部记录总数："},
+};
+constexpr std::size_t kStatusQuestionCount = std::size(kStatusQuestions);
+
+QString statusLine(const StatusQuestion& question, std::int32_t value)
+{
+    return question.label.toString() + QString::number(value);
+}
+
+void log(CommandContext& ctx, const QString& line)
+{
+    ctx.view.appendLog(LogPane::Mmo1, line);
+}
+
+void separator(CommandContext& ctx)
+{
+    ctx.view.appendLog(LogPane::Mmo1, QString());
+}
+
+bool connect(CommandContext& ctx)
+{
+    return ConnectDevice(ctx.panel, ctx.settings, ctx.terminal);
+}
+
+}  // namespace
+
+void btn_connectdeviceClick(CommandContext& ctx)
+{
+    const QString caption = QStringLiteral("测试设备连接");
+    if (!connect(ctx)) {
+        ctx.view.messageBox(QStringLiteral("设备连接失败,请连接好设备后重试!"), caption, BoxIcon::Information);
+        return;
+    }
+    // Only a test: the device is never disabled, so nothing on it has to wait for the PC.
+    DeviceSession(ctx.terminal, ctx.settings.DeviceHandle, DeviceSession::Start::KeepEnabled).close();
+    ctx.view.messageBox(QStringLiteral("设备连接成功!"), caption, BoxIcon::Information);
+}
+
+void btn_GetDeviceParaClick(CommandContext& ctx)
+{
+    const QString caption = QStringLiteral("获取设备状态");
+    const QString typedMachineNo = ctx.panel.state().machineNo;
+
+    // A machine number that is no number stops the report before its header is written.
+    ctx.settings.MachineNo = strToInt(typedMachineNo);
+    log(ctx, QStringLiteral("获取") + typedMachineNo + QStringLiteral("号设备状态："));
+
+    if (!connect(ctx)) {
+        separator(ctx);
+        ctx.view.messageBox(kConnectionFailed, caption, BoxIcon::Warning);
+        return;
+    }
+
+    TerminalLibrary& terminal = ctx.terminal;
+    const std::int32_t handle = ctx.settings.DeviceHandle;
+    DeviceSession session(terminal, handle, DeviceSession::Start::Disable);
+
+    // One variable takes every answer: a call that fails without writing it leaves the previous
+    // code's value, and that is what its line shows. Only the administrators' line is left out
+    // when its call fails.
+    std::int32_t value = 0;
+    const StatusQuestion& first = kStatusQuestions[0];
+    if (terminal.FK_GetDeviceStatus(handle, first.code, &value) == 1) log(ctx, statusLine(first, value));
+    for (std::size_t i = 1; i + 1 < kStatusQuestionCount; ++i) {
+        terminal.FK_GetDeviceStatus(handle, kStatusQuestions[i].code, &value);
+        log(ctx, statusLine(kStatusQuestions[i], value));
+    }
+    const StatusQuestion& last = kStatusQuestions[kStatusQuestionCount - 1];
+    terminal.FK_GetDeviceStatus(handle, last.code, &value);
+    session.close();
+    log(ctx, statusLine(last, value));
+
+    separator(ctx);
+    ctx.view.messageBox(QStringLiteral("  获取设备状态成功！"), caption, BoxIcon::Information);
+}
+
+void btn_SetTimeClick(CommandContext& ctx)
+{
+    if (!connect(ctx)) {
+        ctx.view.messageBox(kConnectionFailed, QStringLiteral("同步设备时间连接"), BoxIcon::Warning);
+        separator(ctx);
+        return;
+    }
+
+    const QString typedMachineNo = ctx.panel.state().machineNo;
+    std::int32_t result;
+    DateTimeValue sent;
+    {
+        DeviceSession session(ctx.terminal, ctx.settings.DeviceHandle, DeviceSession::Start::Disable);
+        // Read once: the line shows the very value the device was given.
+        sent = ctx.clock.now();
+        result = ctx.terminal.FK_SetDeviceTime(session.handle(), sent);
+    }
+
+    const QString caption = QStringLiteral("同步设备时间");
+    const QString line = QStringLiteral("设置") + typedMachineNo + QStringLiteral("号设备时间为：") + dateTimeText(sent);
+    if (result == 1) {
+        log(ctx, line + QStringLiteral(" ...成功！"));
+        ctx.view.messageBox(QStringLiteral("时间同步成功！"), caption, BoxIcon::Information);
+    } else {
+        log(ctx, line + QStringLiteral(" ...失败！"));
+        ctx.view.messageBox(QStringLiteral("时间同步失败！"), caption, BoxIcon::Warning);
+    }
+    separator(ctx);
+}
+
+void btn_DelDeviceAdminClick(CommandContext& ctx)
+{
+    const QString caption = QStringLiteral("清除设备管理员");
+    if (!connect(ctx)) {
+        log(ctx, QStringLiteral("清除设备管理员...............失败！"));
+        ctx.view.messageBox(QStringLiteral("清除管理员失败，可能是设备没有连接好，请连接好设备后重试！"), caption,
+                            BoxIcon::Warning);
+        separator(ctx);
+        return;
+    }
+
+    TerminalLibrary& terminal = ctx.terminal;
+    int demoted = 0;
+    {
+        DeviceSession session(terminal, ctx.settings.DeviceHandle, DeviceSession::Start::Disable);
+        const std::int32_t handle = session.handle();
+        // The user list is addressed by the machine number, its entries by the handle.
+        if (terminal.FK_ReadAllUserID(ctx.settings.MachineNo) == 1) {
+            std::int32_t enrollNumber = 0;
+            std::int32_t backupNumber = 0;
+            std::int32_t privilege = 0;
+            std::int32_t unused = 0;
+            while (terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &unused) == 1) {
+                // A refused demotion is not counted and does not end the walk.
+                if (privilege != 0 && terminal.FK_ModifyPrivilege(handle, enrollNumber, backupNumber, 0) == 1)
+                    ++demoted;
+            }
+        }
+    }
+
+    log(ctx, QStringLiteral("清除设备管理员") + blankPad(demoted, 5) + QStringLiteral("个...............成功！"));
+    ctx.view.messageBox(QStringLiteral("清除管理员成功！"), caption, BoxIcon::Information);
+    separator(ctx);
+}
+
+void btn_SetDeviceParaClick(CommandContext& ctx)
+{
+    const QString caption = QStringLiteral("清除设备全部数据");
+    if (!connect(ctx)) {
+        log(ctx, QStringLiteral("清除设备里面全部数据...............失败！"));
+        ctx.view.messageBox(QStringLiteral("清除设备里面全部数据失败，请连接好设备后重试！"), caption,
+                            BoxIcon::Warning);
+        separator(ctx);
+        return;
+    }
+
+    {
+        DeviceSession session(ctx.terminal, ctx.settings.DeviceHandle, DeviceSession::Start::Disable);
+        // Addressed by the machine number; the library gives no result worth reading.
+        ctx.terminal.FK_ClearKeeperData(ctx.settings.MachineNo);
+    }
+
+    log(ctx, QStringLiteral("清除设备里面全部数据...............成功！"));
+    ctx.view.messageBox(QStringLiteral("清除设备里面全部数据成功！"), caption, BoxIcon::Information);
+    separator(ctx);
+}
+
+}  // namespace orvelo
