@@ -138,6 +138,9 @@ public:
     Dialect dialect() const { return m_dialect; }
     QSqlDatabase connection() const;
 
+    // The embedded SQLite schema with the code-table rows (statements separated by ';').
+    static QString sqliteSchema();
+
     Query qry_1;
     Query qry_2;
     Query qry_3;
@@ -148,6 +151,10 @@ public:
     DataSource ds_5;
 
 private:
+    void openSqlServer(const DatabaseTarget& target);
+    void openSqlite(const DatabaseTarget& target);
+    void closeConnection();
+
     QString m_connectionName;
     Dialect m_dialect = Dialect::Sqlite;
 };

@@ -1,0 +1,99 @@
+#include "core/ini_file.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace orvelo {
+
+namespace {
+
+bool isIniBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
+}
+
+QStringView stripIniBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isIniBlank(text[begin])) ++begin;
+    while (end > begin && isIniBlank(text[end - 1])) --end;
+    return text.mid(begin, end - begin);
+}
+
+QString decodeIniBytes(const QByteArray& bytes)
+{
+    if (auto encoding = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decoder(*encoding);
+        return decoder.decode(bytes);
+    }
+    {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        QString text = utf8.decode(bytes);
+        if (!utf8.hasError()) return text;
+    }
+    QStringDecoder gb18030("GB18030");
+    if (gb18030.isValid()) {
+        QString text = gb18030.decode(bytes);
+        if (!gb18030.hasError()) return text;
+    }
+    return QString::fromLatin1(bytes);
+}
+
+}  // namespace
+
+IniFile IniFile::fromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return fromText(decodeIniBytes(file.readAll()));
+}
+
+IniFile IniFile::fromText(const QString& text)
+{
+    IniFile ini;
+    Section* current = nullptr;
+    const auto lines = QStringView(text).split(u'\n');
+    for (QStringView rawLine : lines) {
+        const QStringView line = stripIniBlanks(rawLine);
+        if (line.isEmpty() || line.front() == u';') continue;
+        if (line.front() == u'[') {
+            const qsizetype close = line.indexOf(u']');
+            const QStringView name = stripIniBlanks(line.mid(1, close < 0 ? -1 : close - 1));
+            // A look-up stops at the first section of a name, so the keys of a repeat are dropped.
+            current = nullptr;
+            if (!ini.findSection(name)) {
+                ini.m_sections.push_back({name.toString(), {}});
+                current = &ini.m_sections.back();
+            }
+            continue;
+        }
+        if (!current) continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0) continue;
+        const QStringView key = stripIniBlanks(line.left(eq));
+        const QStringView value = stripIniBlanks(line.mid(eq + 1));
+        current->entries.push_back({key.toString(), value.left(maxValueLength).toString()});
+    }
+    return ini;
+}
+
+const IniFile::Section* IniFile::findSection(QStringView name) const
+{
+    for (const Section& s : m_sections) {
+        if (QStringView(s.name).compare(name, Qt::CaseInsensitive) == 0) return &s;
+    }
+    return nullptr;
+}
+
+QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    const Section* s = findSection(section);
+    if (!s) return defaultValue;
+    for (const Entry& e : s->entries) {
+        if (e.key.compare(key, Qt::CaseInsensitive) == 0) return e.value;
+    }
+    return defaultValue;
+}
+
+}  // namespace orvelo

@@ -1,0 +1,141 @@
+#include "db/startup.h"
+
+#include <QDir>
+#include <QStringList>
+
+#include "core/errors.h"
+#include "core/ini_file.h"
+
+namespace orvelo {
+
+namespace {
+
+const QString kSection = QStringLiteral("database");
+
+// One value of an ODBC connection string: braced when it holds a character that would end it.
+QString odbcValue(const QString& value)
+{
+    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') && value.trimmed() == value)
+        return value;
+    QString escaped = value;
+    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + escaped + u'}';
+}
+
+// "(local)" is SQL Server's name for this PC; FreeTDS knows it as localhost.
+QString odbcServer(const QString& dataSource)
+{
+    static const QString local = QStringLiteral("(local)");
+    if (dataSource.startsWith(local, Qt::CaseInsensitive)) {
+        const QString rest = dataSource.mid(local.size());
+        if (rest.isEmpty() || rest.startsWith(u'\\') || rest.startsWith(u','))
+            return QStringLiteral("localhost") + rest;
+    }
+    return dataSource;
+}
+
+}  // namespace
+
+DatabaseSettings readDatabaseSettings(const QString& appDir)
+{
+    const IniFile ini = IniFile::fromFile(appDir + QStringLiteral("hv.ini"));
+    DatabaseSettings settings;
+    settings.databaseName = ini.readString(kSection, QStringLiteral("database name"), settings.databaseName);
+    settings.serverName = ini.readString(kSection, QStringLiteral("server name"), settings.serverName);
+    settings.loginMode = ini.readString(kSection, QStringLiteral("login mode"), settings.loginMode);
+    settings.provider = ini.readString(kSection, QStringLiteral("provider"), QString());
+    return settings;
+}
+
+std::optional<LoginMode> loginModeOf(const QString& loginMode)
+{
+    if (loginMode.compare(u"sql", Qt::CaseInsensitive) == 0) return LoginMode::SqlServer;
+    if (loginMode == u"win") return LoginMode::Windows;
+    return std::nullopt;
+}
+
+QString oleDbConnectionString(LoginMode mode, const QString& databaseName, const QString& serverName)
+{
+    if (mode == LoginMode::SqlServer) {
+        return QStringLiteral("Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;"
+                              "Initial Catalog=") +
+               databaseName + QStringLiteral(";Data Source=") + serverName;
+    }
+    return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+                          "Initial Catalog=") +
+           databaseName + QStringLiteral(";Data Source=") + serverName;
+}
+
+QString odbcConnectionString(const QString& oleDb)
+{
+    // The OLE DB string is the configuration's contract; read it back as OLE DB does: pairs
+    // separated by ';', the first '=' ends the key, keys without regard to case, the last one wins.
+    QString catalog;
+    QString dataSource;
+    QString user;
+    QString password;
+    bool integrated = false;
+    for (const QString& pair : oleDb.split(u';')) {
+        const qsizetype eq = pair.indexOf(u'=');
+        if (eq < 0) continue;
+        const QString key = pair.left(eq).trimmed();
+        const QString value = pair.mid(eq + 1);
+        if (key.compare(u"Initial Catalog", Qt::CaseInsensitive) == 0) catalog = value;
+        else if (key.compare(u"Data Source", Qt::CaseInsensitive) == 0) dataSource = value;
+        else if (key.compare(u"User ID", Qt::CaseInsensitive) == 0) user = value;
+        else if (key.compare(u"Password", Qt::CaseInsensitive) == 0) password = value;
+        else if (key.compare(u"Integrated Security", Qt::CaseInsensitive) == 0) integrated = value == u"SSPI";
+    }
+    QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=") + odbcValue(odbcServer(dataSource)) +
+                   QStringLiteral(";DATABASE=") + odbcValue(catalog);
+    if (integrated) {
+        odbc += QStringLiteral(";Trusted_Connection=Yes");
+    } else {
+        odbc += QStringLiteral(";UID=") + odbcValue(user) + QStringLiteral(";PWD=") + odbcValue(password);
+    }
+    // Names and other texts reach us as Unicode whatever the server's code page.
+    odbc += QStringLiteral(";ClientCharset=UTF-8");
+    return odbc;
+}
+
+std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings, const QString& appDir)
+{
+    DatabaseTarget target;
+    if (settings.provider.compare(u"sqlite", Qt::CaseInsensitive) == 0) {
+        if (settings.databaseName.isEmpty()) return std::nullopt;
+        target.dialect = Dialect::Sqlite;
+        target.sqliteFile = QDir::cleanPath(QDir(appDir).absoluteFilePath(settings.databaseName));
+        return target;
+    }
+    if (!settings.provider.isEmpty() && settings.provider.compare(u"SQLOLEDB.1", Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const auto mode = loginModeOf(settings.loginMode);
+    if (!mode) return std::nullopt;
+    target.dialect = Dialect::SqlServer;
+    target.odbcConnectionString =
+        odbcConnectionString(oleDbConnectionString(*mode, settings.databaseName, settings.serverName));
+    return target;
+}
+
+std::optional<DatabaseTarget> databaseTargetAtStartup(const QString& appDir)
+{
+    return databaseTargetFor(readDatabaseSettings(appDir), appDir);
+}
+
+bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists)
+{
+    // Whatever goes wrong here ends in the same message: the error's own text is not shown.
+    try {
+        const auto target = databaseTargetAtStartup(appDir);
+        if (!target) return false;
+        data.openConnection(*target);
+        if (openLists) openLists();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace orvelo
