@@ -88,7 +88,8 @@ QString attendanceWriteSql(const QString& emplid, const LogRecord& record, DateT
                            sqlQuoted(dateTimeText(now));
     return testText(emplid, t) +
            u" INSERT INTO AtdRecord(EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, "
-           u"OperDate)VALUES ("_s + values + u')';
+           u"OperDate)VALUES ("_s +
+           values + u')';
 }
 
 bool StoreLogRecord(DataModule& data, const Clock& clock, const LogRecord& record)
