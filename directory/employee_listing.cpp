@@ -1,0 +1,34 @@
+#include "directory/employee_listing.h"
+
+#include "db/data_module.h"
+
+#include <QTextStream>
+
+namespace orvelo {
+
+QString listingLine(const Query& query, int row)
+{
+    QStringList cells;
+    const int columns = query.columnCount();
+    cells.reserve(columns);
+    for (int column = 0; column < columns; ++column) {
+        cells.append(DataSource::displayText(query.value(row, column)));
+    }
+    return cells.join(u'\t');
+}
+
+void writeEmployeeListing(QTextStream& out, Query& list, Query& details)
+{
+    out << list.columnNames().join(u'\t') << '\n';
+    const int current = list.currentRow();
+    const int rows = list.rowCount();
+    for (int row = 0; row < rows; ++row) {
+        out << listingLine(list, row) << '\n';
+        list.setCurrentRow(row);
+        const int detailRows = details.isOpen() ? details.rowCount() : 0;
+        for (int detail = 0; detail < detailRows; ++detail) out << '\t' << listingLine(details, detail) << '\n';
+    }
+    if (rows > 0 && current >= 0) list.setCurrentRow(current);
+}
+
+}  // namespace orvelo
