@@ -1,0 +1,100 @@
+#include "terminal/client_connection.h"
+
+#include "fkattend.h"
+
+#include <algorithm>
+
+namespace orvelo::terminal {
+
+namespace {
+
+bool isOurReply(const Frame& f, const Frame& request)
+{
+    return f.reply && f.seq == request.seq && f.op == request.op && f.machine == request.machine;
+}
+
+}  // namespace
+
+Connection::Connection(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::uint32_t firstSeq)
+    : m_machine(machine), m_link(std::move(link)), m_timeoutMs(timeoutMs), m_nextSeq(firstSeq),
+      m_readBuffer(kMaxFrameSize)
+{
+}
+
+std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Status* status)
+{
+    if (m_broken) return FK_LINK_ERROR;
+    Frame request;
+    request.op = static_cast<std::uint16_t>(op);
+    request.machine = m_machine;
+    request.seq = m_nextSeq++;
+    request.payload = payload;
+    Frame answer;
+    const std::int32_t result =
+        m_link->datagram() ? exchangeDatagram(request, answer) : exchangeStream(request, answer);
+    if (result != FK_OK) return result;
+    if (status != nullptr) *status = static_cast<Status>(answer.status);
+    if (answer.status != static_cast<std::uint16_t>(Status::Ok)) return FK_NO;
+    if (reply != nullptr) *reply = std::move(answer.payload);
+    return FK_OK;
+}
+
+std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply)
+{
+    const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(m_timeoutMs);
+    const auto bytes = encodeFrame(request);
+    if (bytes.empty()) return FK_BAD_ARG;
+    if (!m_link->sendAll(bytes.data(), bytes.size(), deadline)) {
+        m_broken = true;
+        return FK_LINK_ERROR;
+    }
+    for (;;) {
+        switch (m_decoder.next(reply)) {
+            case DecodeEvent::Frame:
+                if (isOurReply(reply, request)) return FK_OK;
+                continue;  // a late reply to an exchange that timed out
+            case DecodeEvent::Corrupt:
+                if (reply.reply && reply.seq == request.seq) return FK_BAD_REPLY;
+                continue;
+            case DecodeEvent::NeedMore:
+                break;
+        }
+        const long n = m_link->receive(m_readBuffer.data(), m_readBuffer.size(), deadline);
+        if (n == 0) return FK_LINK_ERROR;  // time-out; the link stays usable
+        if (n < 0) {
+            m_broken = true;
+            return FK_LINK_ERROR;
+        }
+        m_decoder.feed(m_readBuffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply)
+{
+    const auto start = SteadyClock::now();
+    const Deadline deadline = start + std::chrono::milliseconds(m_timeoutMs);
+    // A lost datagram is sent again; the terminal answers a repeated request from its cache.
+    const auto interval = std::chrono::milliseconds(std::clamp(m_timeoutMs / 5, 20, 500));
+    const auto bytes = encodeFrame(request);
+    if (bytes.empty()) return FK_BAD_ARG;
+    Deadline resendAt = start + interval;
+    if (!m_link->sendAll(bytes.data(), bytes.size(), deadline)) return FK_LINK_ERROR;
+    for (;;) {
+        const long n = m_link->receive(m_readBuffer.data(), m_readBuffer.size(), std::min(deadline, resendAt));
+        if (n < 0) return FK_LINK_ERROR;
+        if (n > 0) {
+            if (decodeDatagram(m_readBuffer.data(), static_cast<std::size_t>(n), reply) == DatagramResult::Frame &&
+                isOurReply(reply, request))
+                return FK_OK;
+            continue;  // damaged, foreign or late: wait on, the resend repairs a damaged one
+        }
+        const auto now = SteadyClock::now();
+        if (now >= deadline) return FK_LINK_ERROR;
+        if (now >= resendAt) {
+            m_link->sendAll(bytes.data(), bytes.size(), deadline);
+            resendAt = now + interval;
+        }
+    }
+}
+
+}  // namespace orvelo::terminal

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "terminal/client_link.h"
+#include "terminal/frame.h"
+#include "terminal/messages.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace orvelo::terminal {
+
+// The library's side of one connection: request/reply exchanges over a link, each bounded by the
+// connection's time-out. Results are the library's return codes (fkattend.h).
+class Connection {
+public:
+    Connection(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::uint32_t firstSeq);
+
+    std::int32_t machine() const { return m_machine; }
+    bool broken() const { return m_broken; }
+
+    // FK_OK with the reply's payload in `reply` when the terminal answered Ok; FK_NO when it
+    // answered another status (in `status` when given); FK_LINK_ERROR or FK_BAD_REPLY otherwise.
+    std::int32_t exchange(Op op, const Bytes& payload, Bytes* reply, Status* status = nullptr);
+
+    // The user list of FK_ReadAllUserID, walked page by page by FK_GetAllUserID.
+    struct UserCursor {
+        bool active = false;
+        std::uint32_t total = 0;
+        std::uint32_t fetched = 0;
+        std::vector<UserEntry> page;
+        std::size_t index = 0;
+    };
+    UserCursor users;
+
+private:
+    std::int32_t exchangeStream(const Frame& request, Frame& reply);
+    std::int32_t exchangeDatagram(const Frame& request, Frame& reply);
+
+    std::int32_t m_machine;
+    std::unique_ptr<Link> m_link;
+    int m_timeoutMs;
+    std::uint32_t m_nextSeq;
+    bool m_broken = false;
+    FrameDecoder m_decoder;
+    std::vector<std::uint8_t> m_readBuffer;
+};
+
+}  // namespace orvelo::terminal

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvelo::terminal {
+
+// The operations of the wire protocol. Their numbers are part of the protocol: never renumber.
+enum class Op : std::uint16_t {
+    Connect = 1,
+    Disconnect = 2,
+    Enable = 3,
+    GetStatus = 4,
+    SetTime = 5,
+    UserListBegin = 6,
+    UserListPage = 7,
+    ModifyPrivilege = 8,
+    ClearData = 9,
+    LogBegin = 10,
+    LogPage = 11,
+    LogCommit = 12,
+    GetEnroll = 13,
+    PutEnroll = 14,
+    DeleteEnroll = 15,
+    GetName = 16,
+    SetName = 17,
+};
+
+// The name under which an operation is refused by the emulator's --fault refuse=NAME; empty for
+// a number that is no operation.
+std::string_view opName(std::uint16_t op);
+std::optional<Op> opFromName(std::string_view name);
+
+// The status of a reply. Everything but Ok means the operation did nothing.
+enum class Status : std::uint16_t {
+    Ok = 0,
+    Failed = 1,        // the terminal holds no such thing or cannot take the value
+    BadPassword = 2,   // connect with a wrong communication password
+    WrongMachine = 3,  // the frame's machine number is not the terminal's
+    BadRequest = 4,    // the payload does not decode
+    UnknownOp = 5,
+    NoSession = 6,     // a request before a successful connect
+    Refused = 7,       // refused on purpose (fault injection)
+    StorageError = 8,  // the terminal could not keep the change
+};
+
+// Limits that both sides check when decoding.
+constexpr std::size_t kMaxTemplateValues = 4096;
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr std::uint32_t kMaxUserPage = 4096;
+constexpr std::uint32_t kMaxLogPage = 3072;
+constexpr std::uint32_t kMaxLogRecords = 50'000'000;
+
+struct UserEntry {
+    std::int32_t enroll = 0;
+    std::int32_t backup = 0;
+    std::int32_t privilege = 0;
+    bool operator==(const UserEntry&) const = default;
+};
+
+struct LogEntry {
+    std::int32_t enroll = 0;
+    std::int32_t mode = 0;
+    double time = 0;
+    bool operator==(const LogEntry&) const = default;
+};
+
+struct EnrollData {
+    std::int32_t privilege = 0;
+    std::int32_t password = 0;
+    std::vector<std::int32_t> templateValues;
+    bool operator==(const EnrollData&) const = default;
+};
+
+struct EnrollKey {
+    std::int32_t enroll = 0;
+    std::int32_t backup = 0;
+};
+
+struct PageRequest {
+    std::uint32_t offset = 0;
+    std::uint32_t maxCount = 0;
+};
+
+struct PutEnrollRequest {
+    std::int32_t enroll = 0;
+    std::int32_t backup = 0;
+    EnrollData data;
+};
+
+struct ModifyPrivilegeRequest {
+    std::int32_t enroll = 0;
+    std::int32_t backup = 0;
+    std::int32_t privilege = 0;
+};
+
+struct SetNameRequest {
+    std::int32_t enroll = 0;
+    std::string name;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Payload codecs. Every decoder accepts exactly its own encoding: a short payload, trailing bytes
+// or a count above its limit give nullopt.
+Bytes encodeI32(std::int32_t v);
+std::optional<std::int32_t> decodeI32(const Bytes& p);
+Bytes encodeU32(std::uint32_t v);
+std::optional<std::uint32_t> decodeU32(const Bytes& p);
+Bytes encodeF64(double v);
+std::optional<double> decodeF64(const Bytes& p);
+bool decodeEmpty(const Bytes& p);
+
+Bytes encodeEnrollKey(const EnrollKey& v);
+std::optional<EnrollKey> decodeEnrollKey(const Bytes& p);
+Bytes encodePageRequest(const PageRequest& v);
+std::optional<PageRequest> decodePageRequest(const Bytes& p);
+Bytes encodeUserPage(const std::vector<UserEntry>& v);
+std::optional<std::vector<UserEntry>> decodeUserPage(const Bytes& p);
+Bytes encodeLogPage(const std::vector<LogEntry>& v);
+std::optional<std::vector<LogEntry>> decodeLogPage(const Bytes& p);
+Bytes encodeEnrollData(const EnrollData& v);
+std::optional<EnrollData> decodeEnrollData(const Bytes& p);
+Bytes encodePutEnroll(const PutEnrollRequest& v);
+std::optional<PutEnrollRequest> decodePutEnroll(const Bytes& p);
+Bytes encodeModifyPrivilege(const ModifyPrivilegeRequest& v);
+std::optional<ModifyPrivilegeRequest> decodeModifyPrivilege(const Bytes& p);
+Bytes encodeName(std::string_view name);
+std::optional<std::string> decodeName(const Bytes& p);
+Bytes encodeSetName(const SetNameRequest& v);
+std::optional<SetNameRequest> decodeSetName(const Bytes& p);
+
+}  // namespace orvelo::terminal
