@@ -1,0 +1,159 @@
+#include "core/command_context.h"
+#include "core/datetime.h"
+#include "core/errors.h"
+#include "core/ports.h"
+#include "core/text.h"
+#include "db/data_module.h"
+#include "db/enrollment_store.h"
+#include "device/connection.h"
+#include "device/terminal_library.h"
+#include "enrollment/enrollment_commands.h"
+#include "enrollment/enrollment_run.h"
+#include "enrollment/enrollment_statements.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace orvelo {
+
+namespace {
+
+constexpr std::int32_t kUserCountStatus = 2;
+constexpr std::int32_t kLastBackupNumber = 10;
+
+void execute(Query& query, std::initializer_list<QString> lines)
+{
+    query.close();
+    query.clearSql();
+    for (const QString& line : lines) query.addSql(line);
+    query.execSql();
+}
+
+bool employeeExists(Query& query, std::int32_t enrollNumber)
+{
+    query.close();
+    query.clearSql();
+    query.addSql(employeeLookupStatement(enrollNumber));
+    query.open();
+    return query.rowCount() > 0;
+}
+
+// Re-reads the active list with its present text (a search included), without fitting, so the
+// new employees and names show.
+void refreshActiveList(DataModule& data)
+{
+    if (data.qry_3.sql().isEmpty()) return;
+    data.qry_3.close();
+    data.qry_3.open();
+}
+
+class DownloadAll {
+public:
+    explicit DownloadAll(CommandContext& ctx) : m_ctx(ctx) {}
+
+    void entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t& privilege)
+    {
+        m_entriesStarted = true;
+        TerminalLibrary& terminal = m_ctx.terminal;
+
+        m_name.fill(0);
+        const QString name =
+            terminal.FK_GetUserName(handle, enrollNumber, m_name.data()) == 1
+                ? QString::fromUtf8(m_name.data(), qsizetype(strnlen(m_name.data(), m_name.size())))
+                : zeroPad(enrollNumber, 8);
+
+        execute(m_ctx.data.qry_1, {defaultDepartmentStatement()});
+        if (employeeExists(m_ctx.data.qry_1, enrollNumber)) {
+            execute(m_ctx.data.qry_2, {employeeNameUpdateStatement(name, enrollNumber)});
+        } else {
+            // The present time is taken anew for each of its three uses.
+            const QString entryDate = dateTimeText(m_ctx.clock.now());
+            const QString lastOperDate = dateTimeText(m_ctx.clock.now());
+            const QString operDate = dateTimeText(m_ctx.clock.now());
+            execute(m_ctx.data.qry_2,
+                    {newEmployeeLine(enrollNumber, name, entryDate, lastOperDate), newCardLine(enrollNumber, operDate)});
+        }
+
+        const QString employeeNumber = zeroPad(enrollNumber, 8);
+        for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
+            std::int32_t password = 0;
+            m_template.fill(0);
+            if (terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber, &privilege, m_template.data(),
+                                          &password) != 1)
+                continue;
+            StoreEnrollment(m_ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
+                            m_template);
+        }
+    }
+
+    // The list is read once, when the walk is over, instead of after every entry: the window does
+    // not repaint while a command runs, and at thousands of entries the reads alone took minutes.
+    void refreshList()
+    {
+        if (m_entriesStarted) refreshActiveList(m_ctx.data);
+        m_entriesStarted = false;
+    }
+
+private:
+    CommandContext& m_ctx;
+    bool m_entriesStarted = false;
+    std::array<char, TerminalLibrary::kNameBytes> m_name{};
+    std::array<std::int32_t, TerminalLibrary::kTemplateValues> m_template{};
+};
+
+}  // namespace
+
+void btn_GetAllEntryInfoClick(CommandContext& ctx)
+{
+    const QString caption = QStringLiteral("获取全部注册信息");
+
+    ctx.view.setStatusText(QStringLiteral("正在从设备中获取全部注册信息，请稍等..."));
+    ctx.view.setProgress(0, true);
+
+    EnrollmentRun run(ctx);
+    if (!run.connect()) {
+        ctx.view.messageBox(QStringLiteral("设备连接失败，请连接好设备后重试！"), caption, BoxIcon::Warning);
+        return;
+    }
+    run.disableDevice();
+
+    TerminalLibrary& terminal = ctx.terminal;
+    const std::int32_t handle = run.handle();
+    std::int32_t userCount = 0;
+    terminal.FK_GetDeviceStatus(handle, kUserCountStatus, &userCount);
+
+    DownloadAll download(ctx);
+    try {
+        if (terminal.FK_ReadAllUserID(ctx.settings.MachineNo) == 1) {
+            std::int32_t enrollNumber = 0;
+            std::int32_t backupNumber = 0;
+            std::int32_t privilege = 0;  // the list's and the reads' privilege are one variable
+            std::int32_t fourthValue = 0;
+            qint64 listed = 0;
+            for (;;) {
+                const std::int32_t result =
+                    terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
+                if (result == 1) download.entry(handle, enrollNumber, privilege);
+                ++listed;
+                ctx.view.setProgress(percentOf(listed, qint64(userCount) + 1), true);
+                if (result != 1) break;
+            }
+        }
+        download.refreshList();
+    } catch (const Error&) {
+        // The error that stopped the walk is the one to show; the list is still brought up to
+        // date with what was written before it, as far as the database lets it.
+        try {
+            download.refreshList();
+        } catch (const Error&) {
+        }
+        throw;
+    }
+
+    run.enableDevice();
+    ctx.view.messageBox(QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！"),
+                        caption, BoxIcon::Information);
+}
+
+}  // namespace orvelo

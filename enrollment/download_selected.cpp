@@ -1,0 +1,73 @@
+#include "core/command_context.h"
+#include "core/ports.h"
+#include "db/enrollment_store.h"
+#include "device/terminal_library.h"
+#include "enrollment/enrollment_commands.h"
+#include "enrollment/enrollment_run.h"
+
+#include <array>
+#include <cstdint>
+
+namespace orvelo {
+
+namespace {
+
+// One value more than the library fills; the extra zero is stored as the 459th line.
+constexpr int kDownloadTemplateValues = 459;
+constexpr std::int32_t kLastBackupNumber = 10;
+
+}  // namespace
+
+void btn_GetEntryInfoClick(CommandContext& ctx)
+{
+    const QString caption = QStringLiteral("获取注册信息");
+    const QString finished = QStringLiteral("获取完成.");
+
+    EnrollmentRun run(ctx);
+    if (!run.connect()) {
+        ctx.view.setStatusText(finished);
+        ctx.view.messageBox(QStringLiteral("设备连接失败，请连接好设备后重试！"), caption, BoxIcon::Warning);
+        return;
+    }
+
+    // The terminal stays enabled: this only reads from it.
+    ctx.view.setStatusText(QStringLiteral("正在从设备中获取注册信息,请稍等......"));
+    ctx.view.setProgress(0, true);
+
+    const int total = selectedCount(ctx);
+    int succeeded = 0;
+    int done = 0;
+    std::int32_t privilege = 0;
+    std::array<std::int32_t, kDownloadTemplateValues> templateBuffer{};
+
+    for (int i = 0; i < total; ++i) {
+        EmployeeSelection& selection = *ctx.selection;
+        selection.makeCurrent(i);
+        const std::int32_t enrollNumber = selectedEnrollNumber(selection);
+        const QString employeeNumber = selectedText(selection, QStringLiteral("人员编号"));
+
+        std::int32_t password = 0;
+        bool got = false;
+        for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
+            templateBuffer.fill(0);
+            if (ctx.terminal.FK_GetEnrollData(run.handle(), enrollNumber, backupNumber, &privilege,
+                                              templateBuffer.data(), &password) != 1)
+                continue;
+            StoreEnrollment(ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
+                            templateBuffer);
+            got = true;
+        }
+        if (got) ++succeeded;
+        ++done;
+        ctx.view.setProgress(percentOf(done, total), true);
+    }
+
+    ctx.view.setStatusText(finished);
+    // Shown while the connection is still open; the run disconnects once it is closed.
+    ctx.view.messageBox(QStringLiteral("共获取注册信息") + QString::number(total) + QStringLiteral("条；其中成功") +
+                            QString::number(succeeded) + QStringLiteral("条；失败") +
+                            QString::number(total - succeeded) + QStringLiteral("条！"),
+                        caption, BoxIcon::Information);
+}
+
+}  // namespace orvelo

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "core/command_context.h"
+#include "device/connection.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace orvelo {
+
+class EmployeeSelection;
+
+// What every enrollment command does on its way out, however it leaves (an error included):
+// enables the terminal again if the command disabled it, calls FK_DisConnect once a connect call
+// was made (also a failed one), sets the progress to 0 with the number hidden and empties the
+// status text. The order is the one of the normal end, so an error path looks the same.
+class EnrollmentRun {
+public:
+    explicit EnrollmentRun(CommandContext& ctx) : m_ctx(ctx) {}
+    ~EnrollmentRun() { finish(); }
+    EnrollmentRun(const EnrollmentRun&) = delete;
+    EnrollmentRun& operator=(const EnrollmentRun&) = delete;
+
+    // ConnectDevice with the panel; true when the connection is open. A conversion error leaves
+    // before any library call, so nothing is owed to the terminal then.
+    bool connect();
+    std::int32_t handle() const { return m_ctx.settings.DeviceHandle; }
+
+    void disableDevice();
+    // Enables the terminal again now, if this run disabled it.
+    void enableDevice();
+
+    // The end of the run: runs once, from the destructor at the latest.
+    void finish();
+
+private:
+    CommandContext& m_ctx;
+    bool m_connectCalled = false;
+    bool m_disabled = false;
+    bool m_finished = false;
+};
+
+// The selected employees of the shown grid; an absent selection has no rows.
+int selectedCount(const CommandContext& ctx);
+// The text of a column of the current selected row (NULL gives an empty text).
+QString selectedText(const EmployeeSelection& selection, const QString& column);
+// The enroll number of the current selected row: its "登记号码" trimmed and converted.
+std::int32_t selectedEnrollNumber(const EmployeeSelection& selection);
+
+// The integer part of part / whole × 100, for the progress pane; a whole below 1 counts as 1.
+int percentOf(qint64 part, qint64 whole);
+
+}  // namespace orvelo
