@@ -7,6 +7,7 @@
 #include "db/enrollment_store.h"
 #include "device/connection.h"
 #include "device/terminal_library.h"
+#include "directory/employee_lists.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"
@@ -37,15 +38,6 @@ bool employeeExists(Query& query, std::int32_t enrollNumber)
     query.addSql(employeeLookupStatement(enrollNumber));
     query.open();
     return query.rowCount() > 0;
-}
-
-// Re-reads the active list with its present text (a search included), without fitting, so the
-// new employees and names show.
-void refreshActiveList(DataModule& data)
-{
-    if (data.qry_3.sql().isEmpty()) return;
-    data.qry_3.close();
-    data.qry_3.open();
 }
 
 class DownloadAll {
@@ -91,7 +83,8 @@ public:
     // not repaint while a command runs, and at thousands of entries the reads alone took minutes.
     void refreshList()
     {
-        if (m_entriesStarted) refreshActiveList(m_ctx.data);
+        // A list never opened (no text yet) has nothing to show.
+        if (m_entriesStarted && !m_ctx.data.qry_3.sql().isEmpty()) ReopenActiveList(m_ctx.data);
         m_entriesStarted = false;
     }
 
