@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace orvelo::emulator {
+
+struct Enrollment {
+    std::int32_t privilege = 0;
+    std::int32_t password = 0;
+    std::vector<std::int32_t> templateValues;
+    bool operator==(const Enrollment&) const = default;
+};
+
+struct User {
+    std::string name;  // UTF-8
+    std::map<std::int32_t, Enrollment> enrollments;  // by backup number 0..10
+    bool operator==(const User&) const = default;
+};
+
+struct LogRecord {
+    std::int32_t enroll = 0;
+    std::int32_t mode = 0;
+    double time = 0;  // days since 1899-12-30, whole seconds
+    bool collected = false;
+    bool operator==(const LogRecord&) const = default;
+};
+
+// What a terminal holds; the JSON state file is its picture.
+struct TerminalState {
+    std::int32_t machine = 1;
+    std::int32_t password = 0;
+    bool enabled = true;
+    double clockOffsetS = 0;
+    std::int32_t managementNew = 0;
+    std::int32_t managementAll = 0;
+    std::map<std::int32_t, User> users;  // by enroll number
+    std::vector<LogRecord> logs;         // in the order they were recorded
+    bool operator==(const TerminalState&) const = default;
+};
+
+constexpr int kMinBackup = 0;
+constexpr int kMaxBackup = 10;
+constexpr int kCardBackup = 9;
+constexpr int kPasswordBackup = 10;
+
+class StateError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws StateError naming the first field that is wrong.
+TerminalState parseState(const std::string& json);
+std::string formatState(const TerminalState& state);
+
+TerminalState loadStateFile(const std::string& path);
+// Writes a temporary file beside `path` and renames it over `path`: a reader, or a kill at any
+// moment, sees the old file or the new one, never a torn one. Throws StateError.
+void saveStateFile(const std::string& path, const TerminalState& state);
+// The same atomic write for any text file.
+void writeFileAtomically(const std::string& path, const std::string& content);
+
+}  // namespace orvelo::emulator

@@ -1,0 +1,328 @@
+#include "emulator/terminal_service.h"
+
+#include "terminal/text_utils.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace orvelo::emulator {
+
+using namespace orvelo::terminal;
+
+namespace {
+
+std::optional<int> parseCount(const std::string& text)
+{
+    const auto value = parseInt32(text);
+    if (!value || *value < 0) return std::nullopt;
+    return *value;
+}
+
+// A name the terminal can show and give back whole in a 40-byte area.
+bool acceptableName(const std::string& name)
+{
+    if (name.size() > 39 || !isValidUtf8(name)) return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
+}
+
+}  // namespace
+
+bool parseFault(const std::string& spec, Faults& faults)
+{
+    const auto eq = spec.find('=');
+    if (eq == std::string::npos) return false;
+    const std::string key = spec.substr(0, eq);
+    const std::string value = spec.substr(eq + 1);
+    if (key == "refuse") {
+        const auto colon = value.find(':');
+        const auto op = opFromName(value.substr(0, colon));
+        if (!op) return false;
+        if (colon == std::string::npos) {
+            faults.refusedOps.insert(static_cast<std::uint16_t>(*op));
+            return true;
+        }
+        const auto arg = parseInt32(value.substr(colon + 1));
+        if (!arg) return false;
+        faults.refusedArgs.emplace(static_cast<std::uint16_t>(*op), *arg);
+        return true;
+    }
+    const auto count = parseCount(value);
+    if (!count) return false;
+    if (key == "drop-after") faults.dropAfter = *count;
+    else if (key == "corrupt-after") faults.corruptAfter = *count;
+    else if (key == "delay-ms") faults.delayMs = *count;
+    else return false;
+    return true;
+}
+
+TerminalService::TerminalService(TerminalState state, std::string statePath, Faults faults)
+    : m_state(std::move(state)), m_statePath(std::move(statePath)), m_faults(std::move(faults))
+{
+}
+
+bool TerminalService::save()
+{
+    try {
+        saveStateFile(m_statePath, m_state);
+        return true;
+    } catch (const StateError& e) {
+        std::fprintf(stderr, "orvelo-terminal: %s\n", e.what());
+        return false;
+    }
+}
+
+std::optional<std::int32_t> TerminalService::status(std::int32_t code) const
+{
+    auto countEnrollments = [this](auto pred) {
+        std::int32_t n = 0;
+        for (const auto& [enroll, user] : m_state.users)
+            for (const auto& [backup, e] : user.enrollments)
+                if (pred(backup)) ++n;
+        return n;
+    };
+    switch (code) {
+        case 1: {
+            std::int32_t n = 0;
+            for (const auto& [enroll, user] : m_state.users)
+                if (std::any_of(user.enrollments.begin(), user.enrollments.end(),
+                                [](const auto& e) { return e.second.privilege != 0; }))
+                    ++n;
+            return n;
+        }
+        case 2: return static_cast<std::int32_t>(m_state.users.size());
+        case 3: return countEnrollments([](int b) { return b >= 0 && b <= 8; });
+        case 4: return countEnrollments([](int b) { return b == kPasswordBackup; });
+        case 5: return m_state.managementNew;
+        case 6:
+            return static_cast<std::int32_t>(
+                std::count_if(m_state.logs.begin(), m_state.logs.end(), [](const LogRecord& r) { return !r.collected; }));
+        case 7: return m_state.managementAll;
+        case 8: return static_cast<std::int32_t>(m_state.logs.size());
+        case 9: return countEnrollments([](int b) { return b == kCardBackup; });
+        default: return std::nullopt;
+    }
+}
+
+std::optional<Frame> TerminalService::handle(Session& session, const Frame& request)
+{
+    Frame reply;
+    reply.reply = true;
+    reply.op = request.op;
+    reply.machine = request.machine;
+    reply.seq = request.seq;
+    if (request.reply) return std::nullopt;
+    if (request.machine != m_state.machine) {
+        if (session.link == LinkKind::Serial) return std::nullopt;
+        reply.status = static_cast<std::uint16_t>(Status::WrongMachine);
+        return reply;
+    }
+    Status status;
+    if (opName(request.op).empty()) {
+        status = Status::UnknownOp;
+    } else if (m_faults.refusedOps.count(request.op) != 0) {
+        status = Status::Refused;
+    } else {
+        const auto op = static_cast<Op>(request.op);
+        const auto arg = decodeI32(request.payload);
+        if (arg && m_faults.refusedArgs.count({request.op, *arg}) != 0) status = Status::Refused;
+        else if (op != Op::Connect && !session.authenticated) status = Status::NoSession;
+        else status = execute(session, op, request.payload, reply.payload);
+    }
+    reply.status = static_cast<std::uint16_t>(status);
+    if (status != Status::Ok) reply.payload.clear();
+    return reply;
+}
+
+Status TerminalService::execute(Session& session, Op op, const Bytes& payload, Bytes& reply)
+{
+    auto& users = m_state.users;
+    auto& logs = m_state.logs;
+    switch (op) {
+        case Op::Connect: {
+            const auto password = decodeI32(payload);
+            if (!password) return Status::BadRequest;
+            session.userListReady = false;
+            session.logReady = false;
+            // The communication password guards the network links; serial and USB have none.
+            const bool network = session.link == LinkKind::Tcp || session.link == LinkKind::Udp;
+            session.authenticated = !network || *password == m_state.password;
+            return session.authenticated ? Status::Ok : Status::BadPassword;
+        }
+        case Op::Disconnect:
+            if (!decodeEmpty(payload)) return Status::BadRequest;
+            endSession(session);
+            return Status::Ok;
+        case Op::Enable: {
+            const auto flag = decodeI32(payload);
+            if (!flag) return Status::BadRequest;
+            const bool enable = *flag != 0;
+            m_disabledBy = enable ? 0 : session.id;
+            if (m_state.enabled != enable) {
+                m_state.enabled = enable;
+                if (!save()) return Status::StorageError;
+            }
+            return Status::Ok;
+        }
+        case Op::GetStatus: {
+            const auto code = decodeI32(payload);
+            if (!code) return Status::BadRequest;
+            const auto value = status(*code);
+            if (!value) return Status::Failed;
+            reply = encodeI32(*value);
+            return Status::Ok;
+        }
+        case Op::SetTime: {
+            const auto days = decodeF64(payload);
+            if (!days) return Status::BadRequest;
+            if (!daysInRange(*days)) return Status::Failed;
+            m_state.clockOffsetS = (*days - localNowDays()) * 86400.0;
+            return save() ? Status::Ok : Status::StorageError;
+        }
+        case Op::UserListBegin: {
+            if (!decodeEmpty(payload)) return Status::BadRequest;
+            session.userList.clear();
+            for (const auto& [enroll, user] : users)
+                for (const auto& [backup, e] : user.enrollments)
+                    session.userList.push_back({enroll, backup, e.privilege});
+            session.userListReady = true;
+            session.generation = m_generation;
+            reply = encodeU32(static_cast<std::uint32_t>(session.userList.size()));
+            return Status::Ok;
+        }
+        case Op::UserListPage: {
+            const auto page = decodePageRequest(payload);
+            if (!page) return Status::BadRequest;
+            if (!session.userListReady || session.generation != m_generation ||
+                page->offset > session.userList.size())
+                return Status::Failed;
+            const std::size_t count =
+                std::min<std::size_t>({page->maxCount, kMaxUserPage, session.userList.size() - page->offset});
+            const auto first = session.userList.begin() + page->offset;
+            reply = encodeUserPage(std::vector<UserEntry>(first, first + static_cast<std::ptrdiff_t>(count)));
+            return Status::Ok;
+        }
+        case Op::ModifyPrivilege: {
+            const auto request = decodeModifyPrivilege(payload);
+            if (!request) return Status::BadRequest;
+            const auto user = users.find(request->enroll);
+            if (user == users.end()) return Status::Failed;
+            const auto e = user->second.enrollments.find(request->backup);
+            if (e == user->second.enrollments.end()) return Status::Failed;
+            e->second.privilege = request->privilege;
+            return save() ? Status::Ok : Status::StorageError;
+        }
+        case Op::ClearData:
+            if (!decodeEmpty(payload)) return Status::BadRequest;
+            users.clear();
+            logs.clear();
+            m_state.managementNew = 0;
+            m_state.managementAll = 0;
+            ++m_generation;
+            return save() ? Status::Ok : Status::StorageError;
+        case Op::LogBegin: {
+            const auto newOnly = decodeI32(payload);
+            if (!newOnly) return Status::BadRequest;
+            session.logSnapshot.clear();
+            for (std::size_t i = 0; i < logs.size(); ++i)
+                if (*newOnly == 0 || !logs[i].collected) session.logSnapshot.push_back(static_cast<std::uint32_t>(i));
+            session.logReady = true;
+            session.logNewOnly = *newOnly != 0;
+            session.generation = m_generation;
+            reply = encodeU32(static_cast<std::uint32_t>(session.logSnapshot.size()));
+            return Status::Ok;
+        }
+        case Op::LogPage: {
+            const auto page = decodePageRequest(payload);
+            if (!page) return Status::BadRequest;
+            if (!session.logReady || session.generation != m_generation || page->offset > session.logSnapshot.size())
+                return Status::Failed;
+            const std::size_t count =
+                std::min<std::size_t>({page->maxCount, kMaxLogPage, session.logSnapshot.size() - page->offset});
+            std::vector<LogEntry> entries;
+            entries.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const LogRecord& r = logs[session.logSnapshot[page->offset + i]];
+                entries.push_back({r.enroll, r.mode, r.time});
+            }
+            reply = encodeLogPage(entries);
+            return Status::Ok;
+        }
+        case Op::LogCommit: {
+            if (!decodeEmpty(payload)) return Status::BadRequest;
+            if (!session.logReady || !session.logNewOnly || session.generation != m_generation) return Status::Failed;
+            for (std::uint32_t index : session.logSnapshot) logs[index].collected = true;
+            session.logReady = false;
+            session.logSnapshot.clear();
+            return save() ? Status::Ok : Status::StorageError;
+        }
+        case Op::GetEnroll: {
+            const auto key = decodeEnrollKey(payload);
+            if (!key) return Status::BadRequest;
+            const auto user = users.find(key->enroll);
+            if (user == users.end()) return Status::Failed;
+            const auto e = user->second.enrollments.find(key->backup);
+            if (e == user->second.enrollments.end()) return Status::Failed;
+            EnrollData data{e->second.privilege, e->second.password, e->second.templateValues};
+            if (data.templateValues.size() > kMaxTemplateValues) data.templateValues.resize(kMaxTemplateValues);
+            reply = encodeEnrollData(data);
+            return Status::Ok;
+        }
+        case Op::PutEnroll: {
+            const auto request = decodePutEnroll(payload);
+            if (!request) return Status::BadRequest;
+            if (request->backup < kMinBackup || request->backup > kMaxBackup) return Status::Failed;
+            Enrollment& e = users[request->enroll].enrollments[request->backup];
+            e.privilege = request->data.privilege;
+            e.password = request->data.password;
+            e.templateValues = request->data.templateValues;
+            return save() ? Status::Ok : Status::StorageError;
+        }
+        case Op::DeleteEnroll: {
+            const auto key = decodeEnrollKey(payload);
+            if (!key) return Status::BadRequest;
+            const auto user = users.find(key->enroll);
+            if (user == users.end() || user->second.enrollments.erase(key->backup) == 0) return Status::Failed;
+            if (user->second.enrollments.empty()) users.erase(user);
+            return save() ? Status::Ok : Status::StorageError;
+        }
+        case Op::GetName: {
+            const auto enroll = decodeI32(payload);
+            if (!enroll) return Status::BadRequest;
+            const auto user = users.find(*enroll);
+            if (user == users.end()) return Status::Failed;
+            const std::string& name = user->second.name;
+            reply = encodeName(std::string_view(name).substr(0, utf8PrefixLength(name, kMaxNameBytes)));
+            return Status::Ok;
+        }
+        case Op::SetName: {
+            const auto request = decodeSetName(payload);
+            if (!request) return Status::BadRequest;
+            const auto user = users.find(request->enroll);
+            if (user == users.end() || !acceptableName(request->name)) return Status::Failed;
+            user->second.name = request->name;
+            return save() ? Status::Ok : Status::StorageError;
+        }
+    }
+    return Status::UnknownOp;
+}
+
+void TerminalService::endSession(Session& session)
+{
+    if (session.id != 0 && m_disabledBy == session.id) {
+        m_disabledBy = 0;
+        if (!m_state.enabled) {
+            m_state.enabled = true;
+            save();
+        }
+    }
+    session.authenticated = false;
+    session.userListReady = false;
+    session.logReady = false;
+    session.userList.clear();
+    session.logSnapshot.clear();
+}
+
+}  // namespace orvelo::emulator
