@@ -1,0 +1,92 @@
+#pragma once
+
+#include "collection/collection_commands.h"
+#include "core/command_context.h"
+#include "core/datetime.h"
+#include "device/connection.h"
+#include "tests/support/fake_connection_panel.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/recording_operator_view.h"
+#include "tests/support/scripted_terminal_library.h"
+#include "tests/support/test_database.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace orvelo::test {
+
+inline DateTimeValue at(const QString& text)
+{
+    const auto value = parseDateTimeText(text);
+    EXPECT_TRUE(value.has_value()) << text.toStdString();
+    return value.value_or(0);
+}
+
+// One command context over a fresh application folder with an embedded database, the scripted
+// terminal and the recording view, all writing into one call log. The clock stands at
+// 2005-03-07 09:00:12, so a raw record file is data/FDataQ5050307090012.hv.
+class CollectionTest : public ::testing::Test {
+protected:
+    CallLog log;
+    RecordingOperatorView view{log};
+    FakeConnectionPanel panel;
+    ConnectionSettings settings;
+    ScriptedTerminalLibrary terminal{log};
+    TestDatabase db;
+    FixedClock clock = FixedClock::at(QStringLiteral("2005-03-07 09:00:12"));
+    CommandContext ctx{view, panel, settings, terminal, db.data(), clock, db.appDir()};
+
+    QString rawFile() const { return db.appDir() + QStringLiteral("data/FDataQ5050307090012.hv"); }
+
+    QByteArray contents(const QString& path) const
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+        return f.readAll();
+    }
+
+    QStringList dataFiles() const
+    {
+        return QDir(db.appDir() + QStringLiteral("data")).entryList(QDir::Files, QDir::Name);
+    }
+
+    void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+        f.write(bytes);
+    }
+
+    // The AtdRecord rows in insertion order, each as "EmplID|CardNo|RecDate|RecTime|IsAuto|EquNo|
+    // InOutType|OperId|OperDate".
+    QStringList atdRows()
+    {
+        QStringList out;
+        for (const QVariantMap& r : db.rows(QStringLiteral(
+                 "SELECT EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, OperDate "
+                 "FROM AtdRecord ORDER BY rowid"))) {
+            QStringList fields;
+            for (const char* c : {"EmplID", "CardNo", "RecDate", "RecTime", "IsAuto", "EquNo", "InOutType",
+                                  "OperId", "OperDate"})
+                fields.append(r.value(QString::fromLatin1(c)).toString());
+            out.append(fields.join(u'|'));
+        }
+        return out;
+    }
+
+    void addLog(std::int32_t enroll, std::int32_t mode, const QString& time)
+    {
+        terminal.logs.push_back({enroll, mode, at(time)});
+    }
+};
+
+}  // namespace orvelo::test
