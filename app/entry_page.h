@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTableView;
+
+namespace orvelo {
+
+class DataModule;
+
+// Page 2 "人员注册" (ts_EntryInfo): the enrollment buttons with chk_SelectAll, the employee lists
+// pgc_employee (ts_1 with dbgrdh_3 over ds_3, ts_3 with dbgrdh_4 over ds_4), the search row on
+// the row of the list tabs, and under the lists the panel rzszpnl_1 (124 pixels high, a 7-pixel
+// sizing bar at its top) holding the enrollment details dbgrdh_5 over ds_5.
+//
+// The page only places the controls; the grids' behaviour (selection, sorting, menus, find,
+// column fitting, the sizing bar's dragging and hot spot) is added to this class by the
+// employee directory. The window connects the buttons and the page change to its handlers.
+class EntryPage : public QWidget {
+    Q_OBJECT
+
+public:
+    EntryPage(DataModule& data, QWidget* parent = nullptr);
+
+    QWidget* buttonColumn;
+    QCheckBox* chk_SelectAll;
+    QPushButton* btn_GetAllEntryInfo;
+    QPushButton* btn_GetEntryInfo;
+    QPushButton* btn_WriteEntryInfo;
+    QPushButton* btn_DelEntryInfo;
+
+    QTabWidget* pgc_employee;
+    QWidget* ts_1;
+    QWidget* ts_3;
+    QTableView* dbgrdh_3;
+    QTableView* dbgrdh_4;
+
+    QWidget* searchRow;
+    QLabel* txt_1;
+    QLineEdit* edt_keyword;
+    QPushButton* btn_search;
+
+    QWidget* rzszpnl_1;
+    QFrame* sizeBar;
+    QTableView* dbgrdh_5;
+
+private:
+    DataModule& m_data;
+};
+
+}  // namespace orvelo

@@ -1,0 +1,330 @@
+#include "app/hv_client.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <memory>
+
+#include "app/device_pages.h"
+#include "app/entry_page.h"
+#include "app/handler_guard.h"
+#include "app/log_memo.h"
+#include "app/startup.h"
+#include "app/status_bar.h"
+#include "app/tab_icons.h"
+#include "app/widget_connection_panel.h"
+#include "app/widget_operator_view.h"
+#include "app/window_fonts.h"
+#include "collection/collection_commands.h"
+#include "core/command_context.h"
+#include "core/datetime.h"
+#include "device/loaded_terminal_library.h"
+
+using namespace Qt::StringLiterals;
+
+namespace orvelo {
+
+namespace {
+
+constexpr int kWindowWidth = 700;
+constexpr int kWindowHeight = 500;
+
+// Runs `handler` when a click checks `button`. Qt reports a click also on the radio button that
+// is already checked, and `toggled` also for a check made by code; neither is the operator's
+// choice of a link, so the state before the press decides.
+void onCheckingClick(QAbstractButton* button, Tfrm_hv_client* window, void (Tfrm_hv_client::*handler)()) {
+    auto wasChecked = std::make_shared<bool>(false);
+    QObject::connect(button, &QAbstractButton::pressed, window,
+                     [button, wasChecked] { *wasChecked = button->isChecked(); });
+    QObject::connect(button, &QAbstractButton::clicked, window, [window, handler, wasChecked] {
+        if (!*wasChecked) (window->*handler)();
+    });
+}
+
+// Shows `index` without running the page-change handlers: they are for the operator's changes.
+void showPageFromCode(QTabWidget* pages, int index) {
+    const QSignalBlocker quiet(pages);
+    pages->setCurrentIndex(index);
+}
+
+}  // namespace
+
+Tfrm_hv_client::Tfrm_hv_client(DataModule& data, const QString& appDir, QWidget* parent)
+    : QWidget(parent),
+      m_data(data),
+      m_appDir(appDir),
+      m_ownedTerminal(std::make_unique<LazyTerminalLibrary>(QCoreApplication::applicationDirPath())),
+      m_ownedClock(std::make_unique<SystemClock>()),
+      m_terminal(m_ownedTerminal.get()),
+      m_clock(m_ownedClock.get()) {
+    buildLayout();
+    connectHandlers();
+}
+
+Tfrm_hv_client::Tfrm_hv_client(DataModule& data, const QString& appDir, TerminalLibrary& terminal,
+                               const Clock& clock, QWidget* parent)
+    : QWidget(parent), m_data(data), m_appDir(appDir), m_terminal(&terminal), m_clock(&clock) {
+    buildLayout();
+    connectHandlers();
+}
+
+Tfrm_hv_client::~Tfrm_hv_client() = default;
+
+void Tfrm_hv_client::buildLayout() {
+    setObjectName(u"frm_hv_client"_s);
+    setWindowTitle(u"Orvelo"_s);
+    setFont(windowFont());
+    resize(kWindowWidth, kWindowHeight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    m_panelWidgets = buildConnectionPanel(this);
+    pnl_1 = m_panelWidgets.pnl_1;
+    edt_MachineNO = m_panelWidgets.edt_MachineNO;
+    btn_connectdevice = m_panelWidgets.btn_connectdevice;
+    rb_USB = m_panelWidgets.rb_USB;
+    rb_232_485 = m_panelWidgets.rb_232_485;
+    rb_tcp_ip = m_panelWidgets.rb_tcp_ip;
+    cbb_commport = m_panelWidgets.cbb_commport;
+    cbb_baudrate = m_panelWidgets.cbb_baudrate;
+
+    pgc_Device = new QTabWidget(this);
+    pgc_Device->setObjectName(u"pgc_Device"_s);
+    pgc_Device->setIconSize(QSize(16, 16));
+    const QList<QIcon> icons = pageIcons();
+    {
+        // addTab makes the first page current and says so; that is no page change of the operator.
+        const QSignalBlocker quiet(pgc_Device);
+        const SetDevicePage setDevice = buildSetDevicePage();
+        ts_SetDevice = setDevice.ts_SetDevice;
+        btn_GetDevicePara = setDevice.btn_GetDevicePara;
+        btn_SetTime = setDevice.btn_SetTime;
+        btn_DelDeviceAdmin = setDevice.btn_DelDeviceAdmin;
+        btn_SetDevicePara = setDevice.btn_SetDevicePara;
+        mmo_1 = setDevice.mmo_1;
+        pgc_Device->addTab(ts_SetDevice, icons.at(0), u"设备设置"_s);
+
+        const CollectionPage collection = buildCollectionPage();
+        ts_2 = collection.ts_2;
+        rb_GetNewData = collection.rb_GetNewData;
+        rb_GetAllData = collection.rb_GetAllData;
+        btn_GetData = collection.btn_GetData;
+        btn_ImportDataFromU = collection.btn_ImportDataFromU;
+        btn_ImportFromHV = collection.btn_ImportFromHV;
+        btn_ClearDeviceLog = collection.btn_ClearDeviceLog;
+        mmo_2 = collection.mmo_2;
+        pgc_Device->addTab(ts_2, icons.at(1), u"数据采集"_s);
+
+        ts_EntryInfo = new EntryPage(m_data);
+        pgc_Device->addTab(ts_EntryInfo, icons.at(2), u"人员注册"_s);
+
+        const SysConfigPage sysConfig = buildSysConfigPage();
+        ts_SysConfig = sysConfig.ts_SysConfig;
+        pgc_Device->addTab(ts_SysConfig, icons.at(3), u"系统配置"_s);
+        pgc_Device->setTabEnabled(3, false);
+    }
+
+    rzstsbr_1 = new StatusBar(*m_clock, this);
+
+    layout->addWidget(pnl_1);
+    layout->addWidget(pgc_Device, 1);
+    layout->addWidget(rzstsbr_1);
+
+    dlgOpen_1 = new QFileDialog(this);
+    dlgOpen_1->setObjectName(u"dlgOpen_1"_s);
+    dlgOpen_1->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgOpen_1->setFileMode(QFileDialog::ExistingFile);
+    dlgOpen_1->setOption(QFileDialog::HideNameFilterDetails);
+
+    m_view = std::make_unique<WidgetOperatorView>(*this, *mmo_1, *mmo_2, *rzstsbr_1->rzstspn_1,
+                                                  *rzstsbr_1->rzprgrsts_1, *dlgOpen_1);
+    m_view->setFileDialogFilter(u"U盘记录文件(*.txt)|*.txt|所有文件(*.*)|*.*"_s);
+    m_panel = std::make_unique<WidgetConnectionPanel>(m_panelWidgets);
+}
+
+// The table of handlers.
+void Tfrm_hv_client::connectHandlers() {
+    onCheckingClick(rb_USB, this, &Tfrm_hv_client::rb_USBClick);
+    onCheckingClick(rb_232_485, this, &Tfrm_hv_client::rb_232_485Click);
+    onCheckingClick(rb_tcp_ip, this, &Tfrm_hv_client::rb_tcp_ipClick);
+    connect(pgc_Device, &QTabWidget::currentChanged, this, &Tfrm_hv_client::pgc_DeviceChange);
+
+    const std::pair<QPushButton*, void (Tfrm_hv_client::*)()> clicks[] = {
+        {btn_connectdevice, &Tfrm_hv_client::btn_connectdeviceClick},
+        {btn_GetDevicePara, &Tfrm_hv_client::btn_GetDeviceParaClick},
+        {btn_SetTime, &Tfrm_hv_client::btn_SetTimeClick},
+        {btn_DelDeviceAdmin, &Tfrm_hv_client::btn_DelDeviceAdminClick},
+        {btn_SetDevicePara, &Tfrm_hv_client::btn_SetDeviceParaClick},
+        {btn_GetData, &Tfrm_hv_client::btn_GetDataClick},
+        {btn_ImportDataFromU, &Tfrm_hv_client::btn_ImportDataFromUClick},
+        {btn_ImportFromHV, &Tfrm_hv_client::btn_ImportFromHVClick},
+        {ts_EntryInfo->btn_GetEntryInfo, &Tfrm_hv_client::btn_GetEntryInfoClick},
+        {ts_EntryInfo->btn_GetAllEntryInfo, &Tfrm_hv_client::btn_GetAllEntryInfoClick},
+        {ts_EntryInfo->btn_WriteEntryInfo, &Tfrm_hv_client::btn_WriteEntryInfoClick},
+        {ts_EntryInfo->btn_DelEntryInfo, &Tfrm_hv_client::btn_DelEntryInfoClick},
+        {ts_EntryInfo->btn_search, &Tfrm_hv_client::btn_searchClick},
+    };
+    for (const auto& [button, handler] : clicks) connect(button, &QPushButton::clicked, this, handler);
+    connect(ts_EntryInfo->chk_SelectAll, &QCheckBox::clicked, this, &Tfrm_hv_client::chk_SelectAllClick);
+    connect(ts_EntryInfo->pgc_employee, &QTabWidget::currentChanged, this,
+            &Tfrm_hv_client::pgc_employeeChange);
+}
+
+bool Tfrm_hv_client::FormCreate() {
+    m_view->setProgress(0, false);
+    showPageFromCode(pgc_Device, 0);
+    showPageFromCode(ts_EntryInfo->pgc_employee, 0);
+    // Checking by code does not run a click handler in Qt; start-up's check of rb_USB does.
+    rb_USB->setChecked(true);
+    rb_USBClick();
+    rb_GetNewData->setChecked(true);
+    cbb_commport->setCurrentIndex(0);
+    cbb_baudrate->setCurrentIndex(2);
+    m_view->clearLogs();
+    return openStartupDatabase(m_data, m_appDir);
+}
+
+void Tfrm_hv_client::runCommand(const std::function<void(CommandContext&)>& command) {
+    CommandContext ctx = commandContext();
+    runWithDefaultErrorBox(*m_view, [&] { command(ctx); });
+}
+
+CommandContext Tfrm_hv_client::commandContext() {
+    return CommandContext{*m_view, *m_panel, m_settings, *m_terminal,
+                          m_data,  *m_clock, m_appDir,   employeeSelection()};
+}
+
+void Tfrm_hv_client::applyLinkChoice(Link link) {
+    const ConnectionPanelWidgets& w = m_panelWidgets;
+    const bool serial = link == Link::Rs232;
+    const bool net = link == Link::TcpIp;
+    for (QWidget* control : {static_cast<QWidget*>(w.cbb_commport), static_cast<QWidget*>(w.lbl_commport),
+                             static_cast<QWidget*>(w.cbb_baudrate), static_cast<QWidget*>(w.lbl_baudrate)})
+        control->setEnabled(serial);
+    for (QWidget* control :
+         {static_cast<QWidget*>(w.edt_ip_address), static_cast<QWidget*>(w.lbl_IPaddress),
+          static_cast<QWidget*>(w.edt_NetPort), static_cast<QWidget*>(w.lbl_NetPort),
+          static_cast<QWidget*>(w.chk_UDP), static_cast<QWidget*>(w.edt_TimeOut),
+          static_cast<QWidget*>(w.lbl_NetTimeOut), static_cast<QWidget*>(w.lbl_s),
+          static_cast<QWidget*>(w.edt_NetPassWord), static_cast<QWidget*>(w.lbl_NetPassword)})
+        control->setEnabled(net);
+}
+
+void Tfrm_hv_client::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        placeOnScreen();
+    }
+}
+
+// 700 x 500 is the outer size, frame included where the window system already reports one,
+// centred on the screen.
+void Tfrm_hv_client::placeOnScreen() {
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(kWindowWidth - frame.left() - frame.right(), kWindowHeight - frame.top() - frame.bottom());
+    if (const QScreen* shown = screen()) {
+        const QRect available = shown->availableGeometry();
+        move(available.center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
+    }
+}
+
+void Tfrm_hv_client::rb_USBClick() {
+    applyLinkChoice(Link::Usb);
+}
+
+void Tfrm_hv_client::rb_232_485Click() {
+    applyLinkChoice(Link::Rs232);
+}
+
+void Tfrm_hv_client::rb_tcp_ipClick() {
+    applyLinkChoice(Link::TcpIp);
+}
+
+void Tfrm_hv_client::pgc_DeviceChange() {
+    if (pgc_Device->currentIndex() != kEntryPageIndex) return;
+    emit employeeListsRefreshRequested();
+    runCommand([this](CommandContext& ctx) { RefreshEmployeeLists(ctx); });
+}
+
+void Tfrm_hv_client::RefreshEmployeeLists(CommandContext&) {}
+
+EmployeeSelection* Tfrm_hv_client::employeeSelection() {
+    return nullptr;
+}
+
+void Tfrm_hv_client::btn_connectdeviceClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_GetDeviceParaClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_SetTimeClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_DelDeviceAdminClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_SetDeviceParaClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_GetDataClick() {
+    const bool newRecordsOnly = rb_GetNewData->isChecked();
+    runCommand([newRecordsOnly](CommandContext& ctx) { orvelo::btn_GetDataClick(ctx, newRecordsOnly); });
+}
+
+void Tfrm_hv_client::btn_ImportDataFromUClick() {
+    runCommand([](CommandContext& ctx) { orvelo::btn_ImportDataFromUClick(ctx); });
+}
+
+void Tfrm_hv_client::btn_ImportFromHVClick() {
+    runCommand([](CommandContext& ctx) { orvelo::btn_ImportFromHVClick(ctx); });
+}
+
+void Tfrm_hv_client::btn_GetEntryInfoClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_GetAllEntryInfoClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_WriteEntryInfoClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_DelEntryInfoClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::chk_SelectAllClick() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::pgc_employeeChange() {
+    runCommand([](CommandContext&) {});
+}
+
+void Tfrm_hv_client::btn_searchClick() {
+    runCommand([](CommandContext&) {});
+}
+
+}  // namespace orvelo
