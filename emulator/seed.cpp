@@ -62,14 +62,17 @@ TerminalState seedState(const SeedOptions& options)
     }
     // Record i lies in minute i after the start, so every user's records are whole minutes apart
     // and none is a duplicate of another in the attendance store.
-    const double start = *terminal::toDays({2026, 1, 1, 8, 0, 0, 0});
+    const double firstDay = *terminal::toDays({2026, 1, 1, 0, 0, 0, 0});
     state.logs.reserve(static_cast<std::size_t>(options.logs));
     for (int i = 0; i < options.logs; ++i) {
         LogRecord r;
         r.enroll = options.users > 0 ? 1 + i % options.users : 1;
         r.mode = 1 + i % 10;
-        const double seconds = 60.0 * i + random.below(60);
-        r.time = start + seconds / 86400.0;
+        const std::int64_t seconds = 8 * 3600 + 60LL * i + random.below(60);
+        // Day and time of day computed apart, as parsing the time text does, so that the value
+        // survives the state file unchanged.
+        r.time = (firstDay + static_cast<double>(seconds / 86400)) +
+                 static_cast<double>((seconds % 86400) * 1000) / 86'400'000.0;
         state.logs.push_back(r);
     }
     return state;

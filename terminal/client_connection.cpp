@@ -21,7 +21,7 @@ Connection::Connection(std::int32_t machine, std::unique_ptr<Link> link, int tim
 {
 }
 
-std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Status* status)
+std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Status* status, int timeoutMs)
 {
     if (m_broken) return FK_LINK_ERROR;
     Frame request;
@@ -30,8 +30,9 @@ std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Sta
     request.seq = m_nextSeq++;
     request.payload = payload;
     Frame answer;
+    const int timeout = timeoutMs > 0 ? timeoutMs : m_timeoutMs;
     const std::int32_t result =
-        m_link->datagram() ? exchangeDatagram(request, answer) : exchangeStream(request, answer);
+        m_link->datagram() ? exchangeDatagram(request, answer, timeout) : exchangeStream(request, answer, timeout);
     if (result != FK_OK) return result;
     if (status != nullptr) *status = static_cast<Status>(answer.status);
     if (answer.status != static_cast<std::uint16_t>(Status::Ok)) return FK_NO;
@@ -39,9 +40,9 @@ std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Sta
     return FK_OK;
 }
 
-std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply)
+std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply, int timeoutMs)
 {
-    const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(m_timeoutMs);
+    const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
     const auto bytes = encodeFrame(request);
     if (bytes.empty()) return FK_BAD_ARG;
     if (!m_link->sendAll(bytes.data(), bytes.size(), deadline)) {
@@ -69,12 +70,12 @@ std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply)
     }
 }
 
-std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply)
+std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply, int timeoutMs)
 {
     const auto start = SteadyClock::now();
-    const Deadline deadline = start + std::chrono::milliseconds(m_timeoutMs);
+    const Deadline deadline = start + std::chrono::milliseconds(timeoutMs);
     // A lost datagram is sent again; the terminal answers a repeated request from its cache.
-    const auto interval = std::chrono::milliseconds(std::clamp(m_timeoutMs / 5, 20, 500));
+    const auto interval = std::chrono::milliseconds(std::clamp(timeoutMs / 5, 20, 500));
     const auto bytes = encodeFrame(request);
     if (bytes.empty()) return FK_BAD_ARG;
     Deadline resendAt = start + interval;

@@ -21,7 +21,8 @@ public:
 
     // FK_OK with the reply's payload in `reply` when the terminal answered Ok; FK_NO when it
     // answered another status (in `status` when given); FK_LINK_ERROR or FK_BAD_REPLY otherwise.
-    std::int32_t exchange(Op op, const Bytes& payload, Bytes* reply, Status* status = nullptr);
+    // `timeoutMs` overrides the connection's time-out for this exchange when positive.
+    std::int32_t exchange(Op op, const Bytes& payload, Bytes* reply, Status* status = nullptr, int timeoutMs = 0);
 
     // The user list of FK_ReadAllUserID, walked page by page by FK_GetAllUserID.
     struct UserCursor {
@@ -34,8 +35,8 @@ public:
     UserCursor users;
 
 private:
-    std::int32_t exchangeStream(const Frame& request, Frame& reply);
-    std::int32_t exchangeDatagram(const Frame& request, Frame& reply);
+    std::int32_t exchangeStream(const Frame& request, Frame& reply, int timeoutMs);
+    std::int32_t exchangeDatagram(const Frame& request, Frame& reply, int timeoutMs);
 
     std::int32_t m_machine;
     std::unique_ptr<Link> m_link;

@@ -23,6 +23,8 @@ using namespace orvelo::terminal;
 namespace {
 
 constexpr int kMaxTimeoutMs = 600'000;
+// The goodbye is a courtesy: a terminal that does not answer it must not hold the caller long.
+constexpr int kDisconnectTimeoutMs = 500;
 
 // Where FK_GetGeneralLogData takes its records from: a terminal's log, page by page, or a
 // USB-disk file read whole by FK_USBLoadGeneralLogDataFromFile.
@@ -151,9 +153,12 @@ std::int32_t nextFromTerminal(Connection& connection, LogSource& source, LogEntr
         const std::uint32_t want = std::min(source.total - source.fetched, kMaxLogPage);
         const std::int32_t r =
             connection.exchange(Op::LogPage, encodePageRequest({source.fetched, want}), &reply);
-        if (r != FK_OK) return r;
-        auto page = decodeLogPage(reply);
-        if (!page || page->size() > want) return FK_BAD_REPLY;
+        auto page = r == FK_OK ? decodeLogPage(reply) : std::nullopt;
+        if (r != FK_OK || !page || page->size() > want) {
+            // The transfer is broken off: later reads end at once instead of waiting again.
+            source.ended = true;
+            return r != FK_OK ? r : FK_BAD_REPLY;
+        }
         if (page->empty()) {
             source.ended = true;
             return FK_NO;
@@ -200,7 +205,7 @@ int32_t FK_DisConnect(int32_t handle)
     const auto it = lib.connections.find(handle);
     if (it == lib.connections.end()) return FK_BAD_HANDLE;
     // Tells the terminal the session is over (a serial or UDP terminal cannot see it otherwise).
-    it->second.connection->exchange(Op::Disconnect, {}, nullptr);
+    it->second.connection->exchange(Op::Disconnect, {}, nullptr, nullptr, kDisconnectTimeoutMs);
     lib.connections.erase(it);
     if (const auto log = lib.logs.find(handle); log != lib.logs.end() && !log->second.fromFile) lib.logs.erase(log);
     return FK_OK;
