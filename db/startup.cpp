@@ -93,8 +93,10 @@ QString odbcConnectionString(const QString& oleDb)
     } else {
         odbc += QStringLiteral(";UID=") + odbcValue(user) + QStringLiteral(";PWD=") + odbcValue(password);
     }
-    // Names and other texts reach us as Unicode whatever the server's code page.
-    odbc += QStringLiteral(";ClientCharset=UTF-8");
+    // Names and other texts reach us as Unicode whatever the server's code page. A fixed protocol
+    // version (the server answers with the one it speaks): with "auto" the driver retries an
+    // unanswered login with the Sybase protocol and then waits for ever, login time-out or not.
+    odbc += QStringLiteral(";TDS_Version=7.4;ClientCharset=UTF-8");
     return odbc;
 }
 
