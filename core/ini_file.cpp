@@ -7,13 +7,11 @@ namespace orvelo {
 
 namespace {
 
-bool isIniBlank(QChar c)
-{
+bool isIniBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f';
 }
 
-QStringView stripIniBlanks(QStringView text)
-{
+QStringView stripIniBlanks(QStringView text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isIniBlank(text[begin])) ++begin;
@@ -21,8 +19,7 @@ QStringView stripIniBlanks(QStringView text)
     return text.mid(begin, end - begin);
 }
 
-QString decodeIniBytes(const QByteArray& bytes)
-{
+QString decodeIniBytes(const QByteArray& bytes) {
     if (auto encoding = QStringConverter::encodingForData(bytes)) {
         QStringDecoder decoder(*encoding);
         return decoder.decode(bytes);
@@ -42,15 +39,13 @@ QString decodeIniBytes(const QByteArray& bytes)
 
 }  // namespace
 
-IniFile IniFile::fromFile(const QString& path)
-{
+IniFile IniFile::fromFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return fromText(decodeIniBytes(file.readAll()));
 }
 
-IniFile IniFile::fromText(const QString& text)
-{
+IniFile IniFile::fromText(const QString& text) {
     IniFile ini;
     Section* current = nullptr;
     const auto lines = QStringView(text).split(u'\n');
@@ -78,16 +73,14 @@ IniFile IniFile::fromText(const QString& text)
     return ini;
 }
 
-const IniFile::Section* IniFile::findSection(QStringView name) const
-{
+const IniFile::Section* IniFile::findSection(QStringView name) const {
     for (const Section& s : m_sections) {
         if (QStringView(s.name).compare(name, Qt::CaseInsensitive) == 0) return &s;
     }
     return nullptr;
 }
 
-QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const
-{
+QString IniFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
     const Section* s = findSection(section);
     if (!s) return defaultValue;
     for (const Entry& e : s->entries) {

@@ -16,8 +16,7 @@
 
 // The schema lives in the resource of this static library; the initialiser must be pulled in
 // by name, outside any namespace.
-static void initSchemaResource()
-{
+static void initSchemaResource() {
     Q_INIT_RESOURCE(orvelo_db_schema);
 }
 
@@ -25,20 +24,17 @@ namespace orvelo {
 
 namespace {
 
-QString connectionError(const QSqlError& error)
-{
+QString connectionError(const QSqlError& error) {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return text.trimmed();
 }
 
-void exec(QSqlDatabase& db, const QString& statement)
-{
+void exec(QSqlDatabase& db, const QString& statement) {
     QSqlQuery query(db);
     if (!query.exec(statement)) throw DatabaseError(connectionError(query.lastError()));
 }
 
-void removeSqliteFiles(const QString& file)
-{
+void removeSqliteFiles(const QString& file) {
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
         QFile::remove(file + suffix);
 }
@@ -48,14 +44,11 @@ void removeSqliteFiles(const QString& file)
 // ---------------------------------------------------------------------------------------------
 // Query
 
-Query::Query(DataModule& module, const QString& name) : m_module(module), m_name(name)
-{
-}
+Query::Query(DataModule& module, const QString& name) : m_module(module), m_name(name) {}
 
 Query::~Query() = default;
 
-void Query::close()
-{
+void Query::close() {
     if (!m_open && m_columns.isEmpty() && m_rows.empty()) return;
     emit aboutToReset();
     m_open = false;
@@ -67,26 +60,22 @@ void Query::close()
     if (moved) emit currentRowChanged(-1);
 }
 
-void Query::clearSql()
-{
+void Query::clearSql() {
     m_lines.clear();
     m_parameters.clear();
 }
 
-void Query::addSql(const QString& line)
-{
+void Query::addSql(const QString& line) {
     m_lines.append(line);
 }
 
-QString Query::sql() const
-{
+QString Query::sql() const {
     QString text;
     for (const QString& line : m_lines) text += line + u"\r\n";
     return text;
 }
 
-void Query::setParameter(const QString& name, const QVariant& value)
-{
+void Query::setParameter(const QString& name, const QVariant& value) {
     for (auto& [n, v] : m_parameters) {
         if (n.compare(name, Qt::CaseInsensitive) == 0) {
             v = value;
@@ -101,8 +90,7 @@ namespace {
 // A parameter named after a column of the master takes the master's current value; every other
 // one its bound value; one without either is NULL.
 QVariant parameterValue(const QString& name, const std::vector<std::pair<QString, QVariant>>& bound,
-                        const DataSource* master)
-{
+                        const DataSource* master) {
     if (master) {
         const Query& m = master->query();
         const int column = m.columnIndex(name);
@@ -118,12 +106,13 @@ QVariant parameterValue(const QString& name, const std::vector<std::pair<QString
 
 }  // namespace
 
-void Query::open()
-{
+void Query::open() {
     close();
     QSqlDatabase db = m_module.connection();
     const DataSource* master = m_master;
-    const auto lookup = [this, master](const QString& name) { return parameterValue(name, m_parameters, master); };
+    const auto lookup = [this, master](const QString& name) {
+        return parameterValue(name, m_parameters, master);
+    };
     sql::ResultSet result = sql::runBatch(db, m_module.dialect(), sql(), lookup, true);
     emit aboutToReset();
     m_columns = result.columns;
@@ -134,62 +123,57 @@ void Query::open()
     if (m_currentRow != -1) emit currentRowChanged(m_currentRow);
 }
 
-void Query::execSql()
-{
+void Query::execSql() {
     close();
     QSqlDatabase db = m_module.connection();
     const DataSource* master = m_master;
-    const auto lookup = [this, master](const QString& name) { return parameterValue(name, m_parameters, master); };
+    const auto lookup = [this, master](const QString& name) {
+        return parameterValue(name, m_parameters, master);
+    };
     sql::runBatch(db, m_module.dialect(), sql(), lookup, false);
 }
 
-int Query::rowCount() const
-{
+int Query::rowCount() const {
     return static_cast<int>(m_rows.size());
 }
 
-int Query::columnCount() const
-{
+int Query::columnCount() const {
     return static_cast<int>(m_columns.size());
 }
 
-int Query::columnIndex(const QString& column) const
-{
+int Query::columnIndex(const QString& column) const {
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0) return i;
     }
     return -1;
 }
 
-QVariant Query::value(int row, int column) const
-{
+QVariant Query::value(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return {};
     return m_rows[row][column];
 }
 
-QVariant Query::value(int row, const QString& column) const
-{
+QVariant Query::value(int row, const QString& column) const {
     const int index = columnIndex(column);
     if (index < 0) throw DatabaseError(m_name + u": Field '" + column + u"' not found");
     return value(row, index);
 }
 
-void Query::setCurrentRow(int row)
-{
-    if (m_rows.empty()) row = -1;
-    else row = std::clamp(row, 0, rowCount() - 1);
+void Query::setCurrentRow(int row) {
+    if (m_rows.empty())
+        row = -1;
+    else
+        row = std::clamp(row, 0, rowCount() - 1);
     if (row == m_currentRow) return;
     m_currentRow = row;
     emit currentRowChanged(row);
 }
 
-QVariant Query::field(const QString& column) const
-{
+QVariant Query::field(const QString& column) const {
     return value(m_currentRow, column);
 }
 
-void Query::sortRows(const std::vector<std::pair<int, Qt::SortOrder>>& keys)
-{
+void Query::sortRows(const std::vector<std::pair<int, Qt::SortOrder>>& keys) {
     if (keys.empty() || m_rows.size() < 2) return;
     std::vector<int> order(m_rows.size());
     std::iota(order.begin(), order.end(), 0);
@@ -203,7 +187,8 @@ void Query::sortRows(const std::vector<std::pair<int, Qt::SortOrder>>& keys)
             if (x.isNull()) continue;
             const auto c = QVariant::compare(x, y);
             if (c == QPartialOrdering::Equivalent || c == QPartialOrdering::Unordered) continue;
-            return direction == Qt::AscendingOrder ? c == QPartialOrdering::Less : c == QPartialOrdering::Greater;
+            return direction == Qt::AscendingOrder ? c == QPartialOrdering::Less
+                                                   : c == QPartialOrdering::Greater;
         }
         return false;
     };
@@ -223,8 +208,7 @@ void Query::sortRows(const std::vector<std::pair<int, Qt::SortOrder>>& keys)
     if (moved) emit currentRowChanged(m_currentRow);
 }
 
-void Query::setMasterSource(DataSource* master)
-{
+void Query::setMasterSource(DataSource* master) {
     if (master == m_master) return;
     disconnect(m_masterReset);
     disconnect(m_masterRow);
@@ -237,8 +221,7 @@ void Query::setMasterSource(DataSource* master)
     refreshFromMaster();
 }
 
-void Query::refreshFromMaster()
-{
+void Query::refreshFromMaster() {
     // Only an open detail follows its master; a closed one takes the master's values when it opens.
     if (!m_open) return;
     open();
@@ -247,62 +230,56 @@ void Query::refreshFromMaster()
 // ---------------------------------------------------------------------------------------------
 // DataSource
 
-DataSource::DataSource(Query& query, QObject* parent) : QAbstractTableModel(parent), m_query(query)
-{
+DataSource::DataSource(Query& query, QObject* parent) : QAbstractTableModel(parent), m_query(query) {
     connect(&query, &Query::aboutToReset, this, [this] { beginResetModel(); });
     connect(&query, &Query::reset, this, [this] { endResetModel(); });
 }
 
-int DataSource::rowCount(const QModelIndex& parent) const
-{
+int DataSource::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_query.rowCount();
 }
 
-int DataSource::columnCount(const QModelIndex& parent) const
-{
+int DataSource::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_query.columnCount();
 }
 
 namespace {
 
-bool isNumber(const QVariant& value)
-{
+bool isNumber(const QVariant& value) {
     switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return true;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
-QVariant DataSource::data(const QModelIndex& index, int role) const
-{
+QVariant DataSource::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     const QVariant value = m_query.value(index.row(), index.column());
     switch (role) {
-    case Qt::DisplayRole:
-        return displayText(value);
-    case Qt::EditRole:
-        return value;
-    case Qt::TextAlignmentRole:
-        return isNumber(value) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
-                               : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-    default:
-        return {};
+        case Qt::DisplayRole:
+            return displayText(value);
+        case Qt::EditRole:
+            return value;
+        case Qt::TextAlignmentRole:
+            return isNumber(value) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                   : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+        default:
+            return {};
     }
 }
 
-QVariant DataSource::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant DataSource::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
         if (section < 0 || section >= m_query.columnCount()) return {};
         return m_query.columnNames().at(section);
@@ -310,27 +287,26 @@ QVariant DataSource::headerData(int section, Qt::Orientation orientation, int ro
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-QString DataSource::displayText(const QVariant& value)
-{
+QString DataSource::displayText(const QVariant& value) {
     if (value.isNull() || !value.isValid()) return {};
     switch (value.typeId()) {
-    case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    case QMetaType::QDateTime: {
-        const QDateTime dt = value.toDateTime();
-        // A date column read as a date-time shows as a date, as the grids always showed it.
-        if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
-        return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
-    case QMetaType::QTime:
-        return value.toTime().toString(QStringLiteral("HH:mm:ss"));
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(value.toDouble(), 'g', 15);
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    default:
-        return value.toString();
+        case QMetaType::QDate:
+            return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+        case QMetaType::QDateTime: {
+            const QDateTime dt = value.toDateTime();
+            // A date column read as a date-time shows as a date, as the grids always showed it.
+            if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+            return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        }
+        case QMetaType::QTime:
+            return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return QString::number(value.toDouble(), 'g', 15);
+        case QMetaType::Bool:
+            return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        default:
+            return value.toString();
     }
 }
 
@@ -345,22 +321,19 @@ DataModule::DataModule()
       qry_5(*this, QStringLiteral("qry_5")),
       ds_3(qry_3),
       ds_4(qry_4),
-      ds_5(qry_5)
-{
+      ds_5(qry_5) {
     static QAtomicInt serial;
     m_connectionName = QStringLiteral("orvelo_con_1_%1").arg(serial.fetchAndAddRelaxed(1));
     qry_5.setMasterSource(&ds_3);
 }
 
-DataModule::~DataModule()
-{
+DataModule::~DataModule() {
     qry_5.setMasterSource(nullptr);
     for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4, &qry_5}) q->close();
     closeConnection();
 }
 
-void DataModule::closeConnection()
-{
+void DataModule::closeConnection() {
     if (!QSqlDatabase::contains(m_connectionName)) return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -369,8 +342,7 @@ void DataModule::closeConnection()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-void DataModule::openConnection(const DatabaseTarget& target)
-{
+void DataModule::openConnection(const DatabaseTarget& target) {
     for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4, &qry_5}) q->close();
     closeConnection();
     m_dialect = target.dialect;
@@ -381,8 +353,7 @@ void DataModule::openConnection(const DatabaseTarget& target)
     }
 }
 
-void DataModule::openSqlServer(const DatabaseTarget& target)
-{
+void DataModule::openSqlServer(const DatabaseTarget& target) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
     db.setDatabaseName(target.odbcConnectionString);
     // Without a login time-out the driver waits for ever on a server that accepts the connection
@@ -396,8 +367,7 @@ void DataModule::openSqlServer(const DatabaseTarget& target)
     }
 }
 
-void DataModule::openSqlite(const DatabaseTarget& target)
-{
+void DataModule::openSqlite(const DatabaseTarget& target) {
     const QString file = target.sqliteFile;
     const bool creating = !QFileInfo::exists(file);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
@@ -428,42 +398,38 @@ void DataModule::openSqlite(const DatabaseTarget& target)
     }
 }
 
-QString DataModule::sqliteSchema()
-{
+QString DataModule::sqliteSchema() {
     initSchemaResource();
     QFile file(QStringLiteral(":/orvelo/db/schema/sqlite.sql"));
-    if (!file.open(QIODevice::ReadOnly)) throw DatabaseError(QStringLiteral("The embedded schema is missing"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw DatabaseError(QStringLiteral("The embedded schema is missing"));
     return QString::fromUtf8(file.readAll());
 }
 
-bool DataModule::isConnected() const
-{
-    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+bool DataModule::isConnected() const {
+    return QSqlDatabase::contains(m_connectionName) &&
+           QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
-QSqlDatabase DataModule::connection() const
-{
+QSqlDatabase DataModule::connection() const {
     return QSqlDatabase::database(m_connectionName, false);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Transaction
 
-Transaction::Transaction(DataModule& module) : m_module(module)
-{
+Transaction::Transaction(DataModule& module) : m_module(module) {
     QSqlDatabase db = m_module.connection();
     if (!db.transaction()) throw DatabaseError(connectionError(db.lastError()));
 }
 
-Transaction::~Transaction()
-{
+Transaction::~Transaction() {
     if (m_done) return;
     QSqlDatabase db = m_module.connection();
     db.rollback();
 }
 
-void Transaction::commit()
-{
+void Transaction::commit() {
     QSqlDatabase db = m_module.connection();
     m_done = true;
     if (!db.commit()) {

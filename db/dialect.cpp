@@ -1,9 +1,9 @@
 #include "db/dialect.h"
 
 #include <QSqlError>
-#include <algorithm>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
 #include "core/errors.h"
 
@@ -19,20 +19,17 @@ struct Token {
     qsizetype end;  // one past the last character
 };
 
-bool isNameChar(QChar c)
-{
+bool isNameChar(QChar c) {
     return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
 }
 
-bool isParameterChar(QChar c)
-{
+bool isParameterChar(QChar c) {
     return c.isLetterOrNumber() || c == u'_';
 }
 
 // A small lexer, just enough to know what stands outside quotes and comments, and where the
 // words and parentheses are. An unterminated literal or comment runs to the end of the text.
-std::vector<Token> tokenize(const QString& text)
-{
+std::vector<Token> tokenize(const QString& text) {
     std::vector<Token> tokens;
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -73,7 +70,8 @@ std::vector<Token> tokenize(const QString& text)
         } else if (c == u'[') {
             i = closeAt(i + 1, u']');
             tokens.push_back({TokenKind::QuotedName, start, i});
-        } else if (c == u':' && i + 1 < n && isParameterChar(text[i + 1]) && (i == 0 || text[i - 1] != u':')) {
+        } else if (c == u':' && i + 1 < n && isParameterChar(text[i + 1]) &&
+                   (i == 0 || text[i - 1] != u':')) {
             ++i;
             while (i < n && isParameterChar(text[i])) ++i;
             tokens.push_back({TokenKind::Parameter, start, i});
@@ -91,28 +89,23 @@ std::vector<Token> tokenize(const QString& text)
     return tokens;
 }
 
-bool isSignificant(const Token& t)
-{
+bool isSignificant(const Token& t) {
     return t.kind != TokenKind::Blank && t.kind != TokenKind::Comment;
 }
 
-QStringView tokenText(const QString& text, const Token& t)
-{
+QStringView tokenText(const QString& text, const Token& t) {
     return QStringView(text).mid(t.begin, t.end - t.begin);
 }
 
-bool isWord(const QString& text, const Token& t, QStringView word)
-{
+bool isWord(const QString& text, const Token& t, QStringView word) {
     return t.kind == TokenKind::Word && tokenText(text, t).compare(word, Qt::CaseInsensitive) == 0;
 }
 
-bool isSymbol(const QString& text, const Token& t, QChar symbol)
-{
+bool isSymbol(const QString& text, const Token& t, QChar symbol) {
     return t.kind == TokenKind::Symbol && t.end - t.begin == 1 && text[t.begin] == symbol;
 }
 
-bool isStatementStart(const QString& text, const Token& t)
-{
+bool isStatementStart(const QString& text, const Token& t) {
     static const QStringView starters[] = {u"select", u"insert", u"update", u"delete", u"if"};
     if (t.kind != TokenKind::Word) return false;
     for (QStringView s : starters) {
@@ -128,8 +121,8 @@ struct Range {
 };
 
 // With semicolonsOnly, only a top-level ';' ends a statement (scripts with DDL).
-std::vector<Range> statementRanges(const QString& text, const std::vector<Token>& tokens, bool semicolonsOnly)
-{
+std::vector<Range> statementRanges(const QString& text, const std::vector<Token>& tokens,
+                                   bool semicolonsOnly) {
     std::vector<Range> ranges;
     qsizetype begin = 0;
     int depth = 0;
@@ -186,14 +179,12 @@ std::vector<Range> statementRanges(const QString& text, const std::vector<Token>
     return ranges;
 }
 
-QString blankTrimmed(QStringView text)
-{
+QString blankTrimmed(QStringView text) {
     return text.trimmed().toString();
 }
 
 // `insert TABLE (...)` is T-SQL for `insert into TABLE (...)`.
-QString withInsertInto(const QString& statement)
-{
+QString withInsertInto(const QString& statement) {
     const auto tokens = tokenize(statement);
     const Token* insert = nullptr;
     for (const Token& t : tokens) {
@@ -209,21 +200,18 @@ QString withInsertInto(const QString& statement)
     return statement;
 }
 
-QString sqliteError(const QSqlError& error)
-{
+QString sqliteError(const QSqlError& error) {
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
-QString serverError(const QSqlError& error)
-{
+QString serverError(const QSqlError& error) {
     const QString text = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
     return text.isEmpty() ? error.text() : text;
 }
 
 // Binds the values of the parameters in the order of their marks. A parameter without a value
 // is NULL (as a text, which every driver can bind).
-void bindAll(QSqlQuery& query, const QStringList& names, const ParameterLookup& parameters)
-{
+void bindAll(QSqlQuery& query, const QStringList& names, const ParameterLookup& parameters) {
     for (const QString& name : names) {
         QVariant value = parameters ? parameters(name) : QVariant();
         if (!value.isValid()) value = QVariant(QMetaType::fromType<QString>());
@@ -231,16 +219,14 @@ void bindAll(QSqlQuery& query, const QStringList& names, const ParameterLookup& 
     }
 }
 
-bool execute(QSqlQuery& query, const PositionalText& text, const ParameterLookup& parameters)
-{
+bool execute(QSqlQuery& query, const PositionalText& text, const ParameterLookup& parameters) {
     if (text.parameters.isEmpty()) return query.exec(text.text);
     if (!query.prepare(text.text)) return false;
     bindAll(query, text.parameters, parameters);
     return query.exec();
 }
 
-void takeColumns(const QSqlQuery& query, ResultSet& result)
-{
+void takeColumns(const QSqlQuery& query, ResultSet& result) {
     const QSqlRecord record = query.record();
     result.hasColumns = true;
     result.columns.clear();
@@ -248,8 +234,7 @@ void takeColumns(const QSqlQuery& query, ResultSet& result)
 }
 
 // Reads every row left in the current result; returns false when the driver reported an error.
-bool fetchRows(QSqlQuery& query, ResultSet* into)
-{
+bool fetchRows(QSqlQuery& query, ResultSet* into) {
     const int columns = query.record().count();
     while (query.next()) {
         if (!into) continue;
@@ -261,8 +246,8 @@ bool fetchRows(QSqlQuery& query, ResultSet* into)
     return !query.lastError().isValid();
 }
 
-ResultSet runOnSqlServer(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters, bool keepRows)
-{
+ResultSet runOnSqlServer(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters,
+                         bool keepRows) {
     ResultSet result;
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -292,8 +277,8 @@ ResultSet runOnSqlServer(QSqlDatabase& db, const QString& text, const ParameterL
     return result;
 }
 
-ResultSet runOnSqlite(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters, bool keepRows)
-{
+ResultSet runOnSqlite(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters,
+                      bool keepRows) {
     ResultSet result;
     for (const SqliteStatement& step : translateForSqlite(text)) {
         if (!step.condition.isEmpty()) {
@@ -319,8 +304,7 @@ ResultSet runOnSqlite(QSqlDatabase& db, const QString& text, const ParameterLook
 
 }  // namespace
 
-PositionalText toPositional(const QString& text)
-{
+PositionalText toPositional(const QString& text) {
     PositionalText result;
     const auto tokens = tokenize(text);
     result.text.reserve(text.size());
@@ -335,8 +319,7 @@ PositionalText toPositional(const QString& text)
     return result;
 }
 
-QStringList parameterNames(const QString& text)
-{
+QStringList parameterNames(const QString& text) {
     QStringList names;
     for (const QString& name : toPositional(text).parameters) {
         bool known = false;
@@ -348,8 +331,7 @@ QStringList parameterNames(const QString& text)
 
 namespace {
 
-QStringList splitStatements(const QString& batch, bool semicolonsOnly)
-{
+QStringList splitStatements(const QString& batch, bool semicolonsOnly) {
     QStringList statements;
     const auto tokens = tokenize(batch);
     for (const Range& r : statementRanges(batch, tokens, semicolonsOnly)) {
@@ -363,13 +345,11 @@ QStringList splitStatements(const QString& batch, bool semicolonsOnly)
 
 }  // namespace
 
-QStringList splitBatch(const QString& batch)
-{
+QStringList splitBatch(const QString& batch) {
     return splitStatements(batch, false);
 }
 
-std::vector<SqliteStatement> translateForSqlite(const QString& batch)
-{
+std::vector<SqliteStatement> translateForSqlite(const QString& batch) {
     std::vector<SqliteStatement> steps;
     for (const QString& statement : splitBatch(batch)) {
         const auto tokens = tokenize(statement);
@@ -380,18 +360,21 @@ std::vector<SqliteStatement> translateForSqlite(const QString& batch)
             qsizetype bodyBegin = -1;
             for (auto it = firstSignificant + 1; it != tokens.end(); ++it) {
                 if (!isSignificant(*it)) continue;
-                if (isSymbol(statement, *it, u'(')) ++depth;
-                else if (isSymbol(statement, *it, u')')) depth = std::max(0, depth - 1);
+                if (isSymbol(statement, *it, u'('))
+                    ++depth;
+                else if (isSymbol(statement, *it, u')'))
+                    depth = std::max(0, depth - 1);
                 else if (depth == 0 && isStatementStart(statement, *it)) {
                     bodyBegin = it->begin;
                     break;
                 }
             }
             if (bodyBegin > 0) {
-                const QString condition =
-                    blankTrimmed(QStringView(statement).mid(firstSignificant->end, bodyBegin - firstSignificant->end));
+                const QString condition = blankTrimmed(
+                    QStringView(statement).mid(firstSignificant->end, bodyBegin - firstSignificant->end));
                 const QString body = blankTrimmed(QStringView(statement).mid(bodyBegin));
-                steps.push_back({u"SELECT CASE WHEN " + condition + u" THEN 1 ELSE 0 END", withInsertInto(body)});
+                steps.push_back(
+                    {u"SELECT CASE WHEN " + condition + u" THEN 1 ELSE 0 END", withInsertInto(body)});
                 continue;
             }
         }
@@ -401,15 +384,13 @@ std::vector<SqliteStatement> translateForSqlite(const QString& batch)
 }
 
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
-                   bool keepRows)
-{
+                   bool keepRows) {
     if (!db.isOpen()) throw DatabaseError(QStringLiteral("Connection not open"));
     return dialect == Dialect::SqlServer ? runOnSqlServer(db, text, parameters, keepRows)
                                          : runOnSqlite(db, text, parameters, keepRows);
 }
 
-void runScript(QSqlDatabase& db, const QString& script)
-{
+void runScript(QSqlDatabase& db, const QString& script) {
     for (const QString& statement : splitStatements(script, true)) {
         QSqlQuery query(db);
         if (!query.exec(statement)) throw DatabaseError(sqliteError(query.lastError()));

@@ -13,8 +13,7 @@ namespace {
 const QString kSection = QStringLiteral("database");
 
 // One value of an ODBC connection string: braced when it holds a character that would end it.
-QString odbcValue(const QString& value)
-{
+QString odbcValue(const QString& value) {
     if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') && value.trimmed() == value)
         return value;
     QString escaped = value;
@@ -23,8 +22,7 @@ QString odbcValue(const QString& value)
 }
 
 // "(local)" is SQL Server's name for this PC; FreeTDS knows it as localhost.
-QString odbcServer(const QString& dataSource)
-{
+QString odbcServer(const QString& dataSource) {
     static const QString local = QStringLiteral("(local)");
     if (dataSource.startsWith(local, Qt::CaseInsensitive)) {
         const QString rest = dataSource.mid(local.size());
@@ -36,8 +34,7 @@ QString odbcServer(const QString& dataSource)
 
 }  // namespace
 
-DatabaseSettings readDatabaseSettings(const QString& appDir)
-{
+DatabaseSettings readDatabaseSettings(const QString& appDir) {
     const IniFile ini = IniFile::fromFile(appDir + QStringLiteral("hv.ini"));
     DatabaseSettings settings;
     settings.databaseName = ini.readString(kSection, QStringLiteral("database name"), settings.databaseName);
@@ -47,27 +44,26 @@ DatabaseSettings readDatabaseSettings(const QString& appDir)
     return settings;
 }
 
-std::optional<LoginMode> loginModeOf(const QString& loginMode)
-{
+std::optional<LoginMode> loginModeOf(const QString& loginMode) {
     if (loginMode.compare(u"sql", Qt::CaseInsensitive) == 0) return LoginMode::SqlServer;
     if (loginMode == u"win") return LoginMode::Windows;
     return std::nullopt;
 }
 
-QString oleDbConnectionString(LoginMode mode, const QString& databaseName, const QString& serverName)
-{
+QString oleDbConnectionString(LoginMode mode, const QString& databaseName, const QString& serverName) {
     if (mode == LoginMode::SqlServer) {
-        return QStringLiteral("Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;"
-                              "Initial Catalog=") +
+        return QStringLiteral(
+                   "Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;"
+                   "Initial Catalog=") +
                databaseName + QStringLiteral(";Data Source=") + serverName;
     }
-    return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
-                          "Initial Catalog=") +
+    return QStringLiteral(
+               "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+               "Initial Catalog=") +
            databaseName + QStringLiteral(";Data Source=") + serverName;
 }
 
-QString odbcConnectionString(const QString& oleDb)
-{
+QString odbcConnectionString(const QString& oleDb) {
     // The OLE DB string is the configuration's contract; read it back as OLE DB does: pairs
     // separated by ';', the first '=' ends the key, keys without regard to case, the last one wins.
     QString catalog;
@@ -80,11 +76,16 @@ QString odbcConnectionString(const QString& oleDb)
         if (eq < 0) continue;
         const QString key = pair.left(eq).trimmed();
         const QString value = pair.mid(eq + 1);
-        if (key.compare(u"Initial Catalog", Qt::CaseInsensitive) == 0) catalog = value;
-        else if (key.compare(u"Data Source", Qt::CaseInsensitive) == 0) dataSource = value;
-        else if (key.compare(u"User ID", Qt::CaseInsensitive) == 0) user = value;
-        else if (key.compare(u"Password", Qt::CaseInsensitive) == 0) password = value;
-        else if (key.compare(u"Integrated Security", Qt::CaseInsensitive) == 0) integrated = value == u"SSPI";
+        if (key.compare(u"Initial Catalog", Qt::CaseInsensitive) == 0)
+            catalog = value;
+        else if (key.compare(u"Data Source", Qt::CaseInsensitive) == 0)
+            dataSource = value;
+        else if (key.compare(u"User ID", Qt::CaseInsensitive) == 0)
+            user = value;
+        else if (key.compare(u"Password", Qt::CaseInsensitive) == 0)
+            password = value;
+        else if (key.compare(u"Integrated Security", Qt::CaseInsensitive) == 0)
+            integrated = value == u"SSPI";
     }
     QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=") + odbcValue(odbcServer(dataSource)) +
                    QStringLiteral(";DATABASE=") + odbcValue(catalog);
@@ -100,8 +101,7 @@ QString odbcConnectionString(const QString& oleDb)
     return odbc;
 }
 
-std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings, const QString& appDir)
-{
+std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings, const QString& appDir) {
     DatabaseTarget target;
     if (settings.provider.compare(u"sqlite", Qt::CaseInsensitive) == 0) {
         if (settings.databaseName.isEmpty()) return std::nullopt;
@@ -119,13 +119,11 @@ std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings
     return target;
 }
 
-std::optional<DatabaseTarget> databaseTargetAtStartup(const QString& appDir)
-{
+std::optional<DatabaseTarget> databaseTargetAtStartup(const QString& appDir) {
     return databaseTargetFor(readDatabaseSettings(appDir), appDir);
 }
 
-bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists)
-{
+bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists) {
     // Whatever goes wrong here ends in the same message: the error's own text is not shown.
     try {
         const auto target = databaseTargetAtStartup(appDir);

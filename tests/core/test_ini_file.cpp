@@ -26,9 +26,11 @@ const IniCase kIniCases[] = {
      "srv\\inst"},
     {"tabs around the value", "[database]\nserver name=\tsrv\t\n", "database", "server name", "srv"},
     {"blanks around the section name", "[ database ]\nlogin mode=win\n", "database", "login mode", "win"},
-    {"blanks inside the value stay", "[database]\ndatabase name= my  db \n", "database", "database name", "my  db"},
+    {"blanks inside the value stay", "[database]\ndatabase name= my  db \n", "database", "database name",
+     "my  db"},
     {"CR LF line ends", "[database]\r\nlogin mode=SQL\r\n", "database", "login mode", "SQL"},
-    {"present empty value is empty, not the default", "[database]\nlogin mode=\n", "database", "login mode", ""},
+    {"present empty value is empty, not the default", "[database]\nlogin mode=\n", "database", "login mode",
+     ""},
     {"present value of blanks is empty", "[database]\nlogin mode=   \n", "database", "login mode", ""},
     {"missing key", "[database]\nserver name=x\n", "database", "login mode", nullptr},
     {"missing section", "[other]\nlogin mode=win\n", "database", "login mode", nullptr},
@@ -38,8 +40,9 @@ const IniCase kIniCases[] = {
     {"indented comment line", "[database]\n   ; login mode=win\n", "database", "login mode", nullptr},
     {"first of two equal keys wins", "[database]\nlogin mode=win\nLogin Mode=sql\n", "database", "login mode",
      "win"},
-    {"first of two equal sections wins", "[database]\nserver name=a\n[DATABASE]\nserver name=b\nlogin mode=x\n",
-     "database", "login mode", nullptr},
+    {"first of two equal sections wins",
+     "[database]\nserver name=a\n[DATABASE]\nserver name=b\nlogin mode=x\n", "database", "login mode",
+     nullptr},
     {"line without '=' is no key", "[database]\nlogin mode\n", "database", "login mode", nullptr},
     {"only the first '=' separates", "[database]\ndatabase name=a=b\n", "database", "database name", "a=b"},
     {"commas are plain text", "[database]\nserver name=host,1433\n", "database", "server name", "host,1433"},
@@ -51,19 +54,18 @@ const IniCase kIniCases[] = {
 
 class IniReadTest : public testing::TestWithParam<IniCase> {};
 
-TEST_P(IniReadTest, ReadsAsHvIniIsRead)
-{
+TEST_P(IniReadTest, ReadsAsHvIniIsRead) {
     const IniCase& c = GetParam();
     const IniFile ini = IniFile::fromText(QString::fromUtf8(c.text));
     const QString def = QStringLiteral("<default>");
     const QString expected = c.expected ? QString::fromUtf8(c.expected) : def;
-    EXPECT_EQ(ini.readString(QString::fromUtf8(c.section), QString::fromUtf8(c.key), def), expected) << c.what;
+    EXPECT_EQ(ini.readString(QString::fromUtf8(c.section), QString::fromUtf8(c.key), def), expected)
+        << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniReadTest, testing::ValuesIn(kIniCases));
 
-TEST(IniFile, ValueIsCutTo2047Characters)
-{
+TEST(IniFile, ValueIsCutTo2047Characters) {
     const QString longValue(3000, u'x');
     const IniFile ini = IniFile::fromText(u"[database]\ndatabase name=" + longValue + u"   \n");
     EXPECT_EQ(ini.readString(u"database"_s, u"database name"_s, {}), QString(2047, u'x'));
@@ -71,15 +73,13 @@ TEST(IniFile, ValueIsCutTo2047Characters)
     EXPECT_EQ(exact.readString(u"database"_s, u"database name"_s, {}).size(), 2047);
 }
 
-TEST(IniFile, MissingFileGivesDefaults)
-{
+TEST(IniFile, MissingFileGivesDefaults) {
     QTemporaryDir dir;
     const IniFile ini = IniFile::fromFile(dir.path() + u"/hv.ini");
     EXPECT_EQ(ini.readString(u"database"_s, u"login mode"_s, u"sql"_s), u"sql"_s);
 }
 
-TEST(IniFile, ReadsFileEncodings)
-{
+TEST(IniFile, ReadsFileEncodings) {
     QTemporaryDir dir;
     const QString path = dir.path() + u"/hv.ini";
     const QString text = QStringLiteral("[database]\r\ndatabase name=考勤库\r\n");

@@ -17,16 +17,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void reopen(Query& q, const QString& text)
-{
+void reopen(Query& q, const QString& text) {
     q.close();
     q.clearSql();
     q.addSql(text);
     q.open();
 }
 
-TEST(Query, TextIsLinesEachEndedByCrLf)
-{
+TEST(Query, TextIsLinesEachEndedByCrLf) {
     DataModule data;
     Query& q = data.qry_1;
     q.addSql(u"select 1"_s);
@@ -38,12 +36,12 @@ TEST(Query, TextIsLinesEachEndedByCrLf)
     EXPECT_EQ(q.currentRow(), -1);
 }
 
-TEST(Query, OpenHoldsEveryRowAtOnce)
-{
+TEST(Query, OpenHoldsEveryRowAtOnce) {
     TestDatabase db;
     db.exec(u"create table many (n integer)"_s);
-    db.exec(u"with recursive c(n) as (select 1 union all select n + 1 from c where n < 1000) "_s
-            u"insert into many select n from c"_s);
+    db.exec(
+        u"with recursive c(n) as (select 1 union all select n + 1 from c where n < 1000) "_s
+        u"insert into many select n from c"_s);
     Query& q = db.data().qry_3;
     reopen(q, u"select n from many order by n"_s);
     ASSERT_EQ(q.rowCount(), 1000);
@@ -56,8 +54,7 @@ TEST(Query, OpenHoldsEveryRowAtOnce)
     EXPECT_EQ(q.value(500, 0).toInt(), 501);
 }
 
-TEST(Query, FailedOpenLeavesTheQueryClosed)
-{
+TEST(Query, FailedOpenLeavesTheQueryClosed) {
     TestDatabase db;
     Query& q = db.data().qry_1;
     reopen(q, u"select 1 as a"_s);
@@ -77,8 +74,7 @@ TEST(Query, FailedOpenLeavesTheQueryClosed)
     EXPECT_EQ(q.currentRow(), -1);
 }
 
-TEST(Query, CursorAndFields)
-{
+TEST(Query, CursorAndFields) {
     TestDatabase db;
     db.addDepartment(u"01"_s, u"A"_s);
     db.addDepartment(u"02"_s, u"B"_s);
@@ -102,8 +98,7 @@ TEST(Query, CursorAndFields)
     EXPECT_EQ(q.currentRow(), -1);
 }
 
-TEST(Query, ExecSqlKeepsNoRows)
-{
+TEST(Query, ExecSqlKeepsNoRows) {
     TestDatabase db;
     Query& q = db.data().qry_1;
     q.addSql(u"insert into hrdept (deptid) values ('01')"_s);
@@ -114,8 +109,7 @@ TEST(Query, ExecSqlKeepsNoRows)
     EXPECT_EQ(db.rowCount(u"hrdept"_s), 1);
 }
 
-TEST(Query, ParametersBindByNameWhateverTheirScript)
-{
+TEST(Query, ParametersBindByNameWhateverTheirScript) {
     TestDatabase db;
     Query& q = db.data().qry_1;
     q.addSql(u"select :登记号码 as a, :b as b, :a as c, ':b' as d, :A as e, :missing as f"_s);
@@ -141,8 +135,7 @@ TEST(Query, ParametersBindByNameWhateverTheirScript)
     EXPECT_TRUE(q.field(u"c"_s).isNull());
 }
 
-TEST(Query, LongTextParameterKeepsEveryByte)
-{
+TEST(Query, LongTextParameterKeepsEveryByte) {
     TestDatabase db;
     QString text;
     for (int i = 0; i < 459; ++i) text += QString::number(-2147483647 + i) + u"\r\n";
@@ -154,8 +147,7 @@ TEST(Query, LongTextParameterKeepsEveryByte)
     EXPECT_EQ(db.scalar(u"select typeof(fingerdata) from equfinger"_s).toString(), u"text"_s);
 }
 
-TEST(MasterDetail, DetailFollowsTheCurrentRowOfItsMaster)
-{
+TEST(MasterDetail, DetailFollowsTheCurrentRowOfItsMaster) {
     TestDatabase db;
     db.addDepartment(u"01"_s, u"总部"_s);
     db.addActiveEmployee(u"000001"_s, u"00001"_s, u"甲"_s);
@@ -206,8 +198,7 @@ TEST(MasterDetail, DetailFollowsTheCurrentRowOfItsMaster)
     EXPECT_EQ(data.qry_5.rowCount(), 2);
 }
 
-TEST(DataSource, ShowsTheQuery)
-{
+TEST(DataSource, ShowsTheQuery) {
     TestDatabase db;
     db.addDepartment(u"01"_s, u"总部"_s);
     db.addDepartment(u"02"_s, u"生产部"_s);
@@ -225,8 +216,7 @@ TEST(DataSource, ShowsTheQuery)
     EXPECT_EQ(ds.columnCount(), 0);
 }
 
-TEST(DataSource, DisplayTexts)
-{
+TEST(DataSource, DisplayTexts) {
     const struct {
         QVariant value;
         QString text;
@@ -247,12 +237,12 @@ TEST(DataSource, DisplayTexts)
     for (const auto& c : cases) EXPECT_EQ(DataSource::displayText(c.value), c.text) << c.value.typeName();
 }
 
-TEST(Query, SortRowsIsStableAndKeepsTheCurrentRecord)
-{
+TEST(Query, SortRowsIsStableAndKeepsTheCurrentRecord) {
     TestDatabase db;
     DataModule& data = db.data();
-    reopen(data.qry_3, u"select 'b' k, 1 n union all select 'a', 2 union all select null, 3 union all "_s
-                       u"select 'b', 4 union all select 'a', 5"_s);
+    reopen(data.qry_3,
+           u"select 'b' k, 1 n union all select 'a', 2 union all select null, 3 union all "_s
+           u"select 'b', 4 union all select 'a', 5"_s);
     data.qry_3.setCurrentRow(3);  // n = 4
     data.qry_3.sortRows({{0, Qt::AscendingOrder}});
     QStringList order;
@@ -266,8 +256,7 @@ TEST(Query, SortRowsIsStableAndKeepsTheCurrentRecord)
     EXPECT_EQ(data.qry_3.field(u"n"_s).toInt(), 4);
 }
 
-TEST(Transaction, RollsBackUnlessCommitted)
-{
+TEST(Transaction, RollsBackUnlessCommitted) {
     TestDatabase db;
     {
         Transaction t(db.data());
@@ -291,19 +280,18 @@ TEST(Transaction, RollsBackUnlessCommitted)
     EXPECT_EQ(db.rowCount(u"hrdept"_s), 1);
 }
 
-TEST(EmbeddedDatabase, SetUpForOneCommitPerRow)
-{
+TEST(EmbeddedDatabase, SetUpForOneCommitPerRow) {
     TestDatabase db;
     EXPECT_EQ(db.scalar(u"pragma journal_mode"_s).toString(), u"wal"_s);
     EXPECT_EQ(db.scalar(u"pragma synchronous"_s).toInt(), 1);  // NORMAL
     EXPECT_GT(db.scalar(u"pragma busy_timeout"_s).toInt(), 0);
 }
 
-TEST(EmbeddedDatabase, SchemaHasTheTablesIndexesAndCodeRows)
-{
+TEST(EmbeddedDatabase, SchemaHasTheTablesIndexesAndCodeRows) {
     TestDatabase db;
     for (const char* table : {"hremployee", "hrdept", "systxtset", "equfinger", "equcard", "AtdRecord"})
-        EXPECT_EQ(db.rowCount(QString::fromLatin1(table)), QString::fromLatin1(table) == u"systxtset" ? 17 : 0)
+        EXPECT_EQ(db.rowCount(QString::fromLatin1(table)),
+                  QString::fromLatin1(table) == u"systxtset" ? 17 : 0)
             << table;
     const auto indexColumns = [&](const QString& table) {
         QStringList result;
@@ -340,19 +328,19 @@ TEST(EmbeddedDatabase, SchemaHasTheTablesIndexesAndCodeRows)
               u"密码"_s);
 }
 
-TEST(EmbeddedDatabase, TextComparesWithoutTrailingBlanks)
-{
+TEST(EmbeddedDatabase, TextComparesWithoutTrailingBlanks) {
     TestDatabase db;
     db.addActiveEmployee(u"000001 "_s, u"00001 "_s, u"甲"_s);
-    EXPECT_EQ(db.scalar(u"select count(*) from hremployee where emplid = '000001' and cardid='00001'"_s).toInt(), 1);
+    EXPECT_EQ(
+        db.scalar(u"select count(*) from hremployee where emplid = '000001' and cardid='00001'"_s).toInt(),
+        1);
     // Leading blanks do count, as on SQL Server.
     EXPECT_EQ(db.scalar(u"select count(*) from hremployee where emplid = ' 000001'"_s).toInt(), 0);
     // The same key with a trailing blank is the same key.
     EXPECT_THROW(db.addActiveEmployee(u"000001"_s, u"00002"_s, u"乙"_s), DatabaseError);
 }
 
-TEST(EmbeddedDatabase, TwoProcessesShareTheFile)
-{
+TEST(EmbeddedDatabase, TwoProcessesShareTheFile) {
     TestDatabase db;
     DataModule other;
     other.openConnection(*databaseTargetAtStartup(db.appDir()));
@@ -361,8 +349,7 @@ TEST(EmbeddedDatabase, TwoProcessesShareTheFile)
     EXPECT_EQ(other.qry_1.field(u"deptname"_s).toString(), u"总部"_s);
 }
 
-TEST(DataModule, OpensOnlyOnce)
-{
+TEST(DataModule, OpensOnlyOnce) {
     DataModule data;
     EXPECT_FALSE(data.isConnected());
     Query& q = data.qry_1;

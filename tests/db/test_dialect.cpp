@@ -18,15 +18,27 @@ struct PositionalCase {
 
 const PositionalCase kPositionalCases[] = {
     {"ASCII name", "insert t (a,b)values('x',:fpdata)", "insert t (a,b)values('x',?)", {u"fpdata"_s}},
-    {"Chinese name", "select * from t where ef.cardno=:登记号码", "select * from t where ef.cardno=?",
+    {"Chinese name",
+     "select * from t where ef.cardno=:登记号码",
+     "select * from t where ef.cardno=?",
      {u"登记号码"_s}},
-    {"ASCII name after a Chinese one keeps its place", "select :登记号码, :b from t where x=:a",
-     "select ?, ? from t where x=?", {u"登记号码"_s, u"b"_s, u"a"_s}},
-    {"colon inside a literal is no parameter", "select * from t where rectime='08:15' and a=:x",
-     "select * from t where rectime='08:15' and a=?", {u"x"_s}},
-    {"doubled quote keeps the literal open", "select 'it''s :no' , :yes", "select 'it''s :no' , ?", {u"yes"_s}},
+    {"ASCII name after a Chinese one keeps its place",
+     "select :登记号码, :b from t where x=:a",
+     "select ?, ? from t where x=?",
+     {u"登记号码"_s, u"b"_s, u"a"_s}},
+    {"colon inside a literal is no parameter",
+     "select * from t where rectime='08:15' and a=:x",
+     "select * from t where rectime='08:15' and a=?",
+     {u"x"_s}},
+    {"doubled quote keeps the literal open",
+     "select 'it''s :no' , :yes",
+     "select 'it''s :no' , ?",
+     {u"yes"_s}},
     {"colon inside a quoted name", "select \"a:b\", [c:d] from t", "select \"a:b\", [c:d] from t", {}},
-    {"colon inside comments", "select 1 -- :no\r\n/* :no */ , :yes", "select 1 -- :no\r\n/* :no */ , ?", {u"yes"_s}},
+    {"colon inside comments",
+     "select 1 -- :no\r\n/* :no */ , :yes",
+     "select 1 -- :no\r\n/* :no */ , ?",
+     {u"yes"_s}},
     {"double colon is no parameter", "select a::b", "select a::b", {}},
     {"a name used twice binds twice", "select :a, :a", "select ?, ?", {u"a"_s, u"a"_s}},
     {"lone colon", "select ':' , : x", "select ':' , : x", {}},
@@ -35,8 +47,7 @@ const PositionalCase kPositionalCases[] = {
 
 class PositionalTest : public testing::TestWithParam<PositionalCase> {};
 
-TEST_P(PositionalTest, MapsNamesOutsideLiterals)
-{
+TEST_P(PositionalTest, MapsNamesOutsideLiterals) {
     const PositionalCase& c = GetParam();
     const PositionalText p = toPositional(QString::fromUtf8(c.text));
     EXPECT_EQ(p.text, QString::fromUtf8(c.positional)) << c.what;
@@ -45,9 +56,9 @@ TEST_P(PositionalTest, MapsNamesOutsideLiterals)
 
 INSTANTIATE_TEST_SUITE_P(Cases, PositionalTest, testing::ValuesIn(kPositionalCases));
 
-TEST(ParameterNames, EachOnceInOrder)
-{
-    EXPECT_EQ(parameterNames(u"select :b, :a, :B, :登记号码"_s), QStringList({u"b"_s, u"a"_s, u"登记号码"_s}));
+TEST(ParameterNames, EachOnceInOrder) {
+    EXPECT_EQ(parameterNames(u"select :b, :a, :B, :登记号码"_s),
+              QStringList({u"b"_s, u"a"_s, u"登记号码"_s}));
 }
 
 struct SplitCase {
@@ -56,15 +67,13 @@ struct SplitCase {
     QStringList statements;
 };
 
-QString crlf(const QStringList& lines)
-{
+QString crlf(const QStringList& lines) {
     QString text;
     for (const QString& l : lines) text += l + u"\r\n";
     return text;
 }
 
-std::vector<SplitCase> splitCases()
-{
+std::vector<SplitCase> splitCases() {
     const QString test = test::duplicateTestText(u"000123"_s, u"2005-03-07"_s, u"08:15"_s);
     const QString insert =
         u"INSERT INTO AtdRecord(EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, "_s
@@ -79,27 +88,30 @@ std::vector<SplitCase> splitCases()
         {"employee and card on two lines", crlf(created), created},
         {"departed search: one statement over two lines", crlf(departed), {departed.join(u"\r\n")}},
         {"IF guards its insert", test::kDefaultDepartmentText, {test::kDefaultDepartmentText}},
-        {"IF then another statement", test::kDefaultDepartmentText + u"\r\nselect 1",
+        {"IF then another statement",
+         test::kDefaultDepartmentText + u"\r\nselect 1",
          {test::kDefaultDepartmentText, u"select 1"_s}},
         {"subqueries stay inside", test::kDetailListText, {test::kDetailListText}},
         {"semicolons", u"select 1; select 2;"_s, {u"select 1"_s, u"select 2"_s}},
-        {"insert ... select", u"insert into t (a) select b from u"_s, {u"insert into t (a) select b from u"_s}},
+        {"insert ... select",
+         u"insert into t (a) select b from u"_s,
+         {u"insert into t (a) select b from u"_s}},
         {"union", u"select 1 union all select 2"_s, {u"select 1 union all select 2"_s}},
-        {"insert values then select", u"insert into t (a) values (1) select 2"_s,
+        {"insert values then select",
+         u"insert into t (a) values (1) select 2"_s,
          {u"insert into t (a) values (1)"_s, u"select 2"_s}},
-        {"keywords inside literals and names", u"select 'x insert y', [delete] from t"_s,
+        {"keywords inside literals and names",
+         u"select 'x insert y', [delete] from t"_s,
          {u"select 'x insert y', [delete] from t"_s}},
         {"comment only", u"-- nothing\r\n"_s, {}},
     };
 }
 
-TEST(SplitBatch, AtTheStartOfEachStatement)
-{
+TEST(SplitBatch, AtTheStartOfEachStatement) {
     for (const SplitCase& c : splitCases()) EXPECT_EQ(splitBatch(c.batch), c.statements) << c.what;
 }
 
-TEST(TranslateForSqlite, RewritesTheTsqlShapes)
-{
+TEST(TranslateForSqlite, RewritesTheTsqlShapes) {
     const struct {
         const char* what;
         QString batch;

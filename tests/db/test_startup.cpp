@@ -16,16 +16,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kSqlLogin = u"Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;"_s
-                          u"Initial Catalog="_s;
-const QString kWinLogin = u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"_s
-                          u"Initial Catalog="_s;
+const QString kSqlLogin =
+    u"Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;"_s
+    u"Initial Catalog="_s;
+const QString kWinLogin =
+    u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"_s
+    u"Initial Catalog="_s;
 
 // An application folder with the given hv.ini (none when text is null).
 class AppFolder {
 public:
-    explicit AppFolder(const char* iniText)
-    {
+    explicit AppFolder(const char* iniText) {
         m_appDir = m_dir.path() + u'/';
         if (!iniText) return;
         QFile ini(m_appDir + u"hv.ini"_s);
@@ -41,7 +42,7 @@ private:
 
 struct ConnectionCase {
     const char* what;
-    const char* ini;  // nullptr: no hv.ini
+    const char* ini;    // nullptr: no hv.ini
     const char* oleDb;  // nullptr: no connection is tried
     const char* odbc;
 };
@@ -71,23 +72,28 @@ const ConnectionCase kConnectionCases[] = {
      "[database]\r\ndatabase name =  hr  \r\nserver name=  host\\SQLEXPRESS \r\n",
      "Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;Initial Catalog=hr;"
      "Data Source=host\\SQLEXPRESS",
-     "DRIVER={FreeTDS};SERVER=host\\SQLEXPRESS;DATABASE=hr;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-8"},
+     "DRIVER={FreeTDS};SERVER=host\\SQLEXPRESS;DATABASE=hr;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset="
+     "UTF-8"},
     {"(local) with an instance is this host's instance", "[database]\r\nserver name=(local)\\inst\r\n",
      "Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;Initial Catalog=a1;"
      "Data Source=(local)\\inst",
-     "DRIVER={FreeTDS};SERVER=localhost\\inst;DATABASE=a1;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-8"},
+     "DRIVER={FreeTDS};SERVER=localhost\\inst;DATABASE=a1;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset="
+     "UTF-8"},
     {"host and port", "[database]\r\nserver name=10.0.0.5,1433\r\n",
      "Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;Initial Catalog=a1;"
      "Data Source=10.0.0.5,1433",
-     "DRIVER={FreeTDS};SERVER=10.0.0.5,1433;DATABASE=a1;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-8"},
+     "DRIVER={FreeTDS};SERVER=10.0.0.5,1433;DATABASE=a1;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset="
+     "UTF-8"},
     {"Chinese database name", "[database]\r\ndatabase name=考勤\r\n",
      "Provider=SQLOLEDB.1;Password=kd5820;Persist Security Info=True;User ID=ZOVA;Initial Catalog=考勤;"
      "Data Source=(local)",
-     "DRIVER={FreeTDS};SERVER=localhost;DATABASE=考勤;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-8"},
+     "DRIVER={FreeTDS};SERVER=localhost;DATABASE=考勤;UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-"
+     "8"},
     {"provider SQLOLEDB.1 is the same as none", "[database]\r\nprovider=SQLOLEDB.1\r\nlogin mode=win\r\n",
      "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Initial Catalog=a1;"
      "Data Source=(local)",
-     "DRIVER={FreeTDS};SERVER=localhost;DATABASE=a1;Trusted_Connection=Yes;TDS_Version=7.4;ClientCharset=UTF-8"},
+     "DRIVER={FreeTDS};SERVER=localhost;DATABASE=a1;Trusted_Connection=Yes;TDS_Version=7.4;ClientCharset=UTF-"
+     "8"},
     {"Win is not win", "[database]\r\nlogin mode=Win\r\n", nullptr, nullptr},
     {"WIN is not win", "[database]\r\nlogin mode=WIN\r\n", nullptr, nullptr},
     {"empty login mode fails", "[database]\r\nlogin mode=\r\n", nullptr, nullptr},
@@ -97,8 +103,7 @@ const ConnectionCase kConnectionCases[] = {
 
 class ConnectionStringTest : public testing::TestWithParam<ConnectionCase> {};
 
-TEST_P(ConnectionStringTest, FollowsTheConfiguration)
-{
+TEST_P(ConnectionStringTest, FollowsTheConfiguration) {
     const ConnectionCase& c = GetParam();
     AppFolder folder(c.ini);
     const DatabaseSettings settings = readDatabaseSettings(folder.appDir());
@@ -109,7 +114,8 @@ TEST_P(ConnectionStringTest, FollowsTheConfiguration)
         return;
     }
     ASSERT_TRUE(mode.has_value()) << c.what;
-    EXPECT_EQ(oleDbConnectionString(*mode, settings.databaseName, settings.serverName), QString::fromUtf8(c.oleDb))
+    EXPECT_EQ(oleDbConnectionString(*mode, settings.databaseName, settings.serverName),
+              QString::fromUtf8(c.oleDb))
         << c.what;
     ASSERT_TRUE(target.has_value()) << c.what;
     EXPECT_EQ(target->dialect, Dialect::SqlServer);
@@ -119,34 +125,35 @@ TEST_P(ConnectionStringTest, FollowsTheConfiguration)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConnectionStringTest, testing::ValuesIn(kConnectionCases));
 
-TEST(LoginMode, OnlySqlInAnyCaseOrWinInLowerCase)
-{
+TEST(LoginMode, OnlySqlInAnyCaseOrWinInLowerCase) {
     const struct {
         const char* text;
         std::optional<LoginMode> mode;
     } cases[] = {
-        {"sql", LoginMode::SqlServer}, {"SQL", LoginMode::SqlServer}, {"Sql", LoginMode::SqlServer},
-        {"sQL", LoginMode::SqlServer}, {"win", LoginMode::Windows},   {"Win", std::nullopt},
-        {"WIN", std::nullopt},         {"", std::nullopt},            {"sql ", std::nullopt},
-        {"sqlserver", std::nullopt},   {"wIn", std::nullopt},
+        {"sql", LoginMode::SqlServer}, {"SQL", LoginMode::SqlServer},
+        {"Sql", LoginMode::SqlServer}, {"sQL", LoginMode::SqlServer},
+        {"win", LoginMode::Windows},   {"Win", std::nullopt},
+        {"WIN", std::nullopt},         {"", std::nullopt},
+        {"sql ", std::nullopt},        {"sqlserver", std::nullopt},
+        {"wIn", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(loginModeOf(QString::fromUtf8(c.text)), c.mode) << c.text;
 }
 
-TEST(OleDbConnectionString, InsertsNamesAsRead)
-{
-    EXPECT_EQ(oleDbConnectionString(LoginMode::SqlServer, u"db"_s, u"srv"_s), kSqlLogin + u"db;Data Source=srv"_s);
-    EXPECT_EQ(oleDbConnectionString(LoginMode::Windows, u"db"_s, u"srv"_s), kWinLogin + u"db;Data Source=srv"_s);
+TEST(OleDbConnectionString, InsertsNamesAsRead) {
+    EXPECT_EQ(oleDbConnectionString(LoginMode::SqlServer, u"db"_s, u"srv"_s),
+              kSqlLogin + u"db;Data Source=srv"_s);
+    EXPECT_EQ(oleDbConnectionString(LoginMode::Windows, u"db"_s, u"srv"_s),
+              kWinLogin + u"db;Data Source=srv"_s);
 }
 
-TEST(OdbcConnectionString, BracesValuesThatWouldEndTheirPair)
-{
-    EXPECT_EQ(odbcConnectionString(kSqlLogin + u"{a}b;Data Source=srv"_s),
-              u"DRIVER={FreeTDS};SERVER=srv;DATABASE={{a}}b};UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-8"_s);
+TEST(OdbcConnectionString, BracesValuesThatWouldEndTheirPair) {
+    EXPECT_EQ(
+        odbcConnectionString(kSqlLogin + u"{a}b;Data Source=srv"_s),
+        u"DRIVER={FreeTDS};SERVER=srv;DATABASE={{a}}b};UID=ZOVA;PWD=kd5820;TDS_Version=7.4;ClientCharset=UTF-8"_s);
 }
 
-TEST(StartupTarget, SqliteProviderNamesAFileInTheApplicationFolder)
-{
+TEST(StartupTarget, SqliteProviderNamesAFileInTheApplicationFolder) {
     AppFolder folder("[database]\r\nprovider=SQLite\r\ndatabase name=sub/hr.db\r\nlogin mode=nonsense\r\n");
     const auto target = databaseTargetAtStartup(folder.appDir());
     ASSERT_TRUE(target.has_value());
@@ -157,8 +164,7 @@ TEST(StartupTarget, SqliteProviderNamesAFileInTheApplicationFolder)
 // ---------------------------------------------------------------------------------------------
 // Start-up through the real drivers
 
-bool startWithIni(const char* ini, const std::function<void(DataModule&)>& openLists = {})
-{
+bool startWithIni(const char* ini, const std::function<void(DataModule&)>& openLists = {}) {
     AppFolder folder(ini);
     DataModule data;
     return openDatabaseAtStartup(data, folder.appDir(), [&] {
@@ -166,8 +172,7 @@ bool startWithIni(const char* ini, const std::function<void(DataModule&)>& openL
     });
 }
 
-quint16 closedLoopbackPort()
-{
+quint16 closedLoopbackPort() {
     QTcpServer server;
     if (!server.listen(QHostAddress::LocalHost, 0)) throw Error(u"no free port"_s);
     const quint16 port = server.serverPort();
@@ -175,20 +180,18 @@ quint16 closedLoopbackPort()
     return port;
 }
 
-TEST(Startup, UnknownOrEmptyLoginModeTriesNoConnection)
-{
+TEST(Startup, UnknownOrEmptyLoginModeTriesNoConnection) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     for (const char* mode : {"Win", "WIN", "", "windows"}) {
-        const QByteArray ini = "[database]\r\nserver name=127.0.0.1," + QByteArray::number(server.serverPort()) +
-                               "\r\nlogin mode=" + mode + "\r\n";
+        const QByteArray ini = "[database]\r\nserver name=127.0.0.1," +
+                               QByteArray::number(server.serverPort()) + "\r\nlogin mode=" + mode + "\r\n";
         EXPECT_FALSE(startWithIni(ini.constData())) << mode;
         EXPECT_FALSE(server.waitForNewConnection(0)) << mode;
     }
 }
 
-TEST(Startup, UnreachableSqlServerFailsThroughTheDriver)
-{
+TEST(Startup, UnreachableSqlServerFailsThroughTheDriver) {
     const QByteArray ini =
         "[database]\r\nserver name=127.0.0.1," + QByteArray::number(closedLoopbackPort()) + "\r\n";
     bool listsOpened = false;
@@ -205,15 +208,13 @@ TEST(Startup, UnreachableSqlServerFailsThroughTheDriver)
     }
 }
 
-TEST(Startup, SqlServerThatNeverAnswersFailsAtTheLoginTimeout)
-{
+TEST(Startup, SqlServerThatNeverAnswersFailsAtTheLoginTimeout) {
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     DatabaseTarget target;
     target.dialect = Dialect::SqlServer;
-    target.odbcConnectionString =
-        odbcConnectionString(oleDbConnectionString(LoginMode::SqlServer, u"a1"_s,
-                                                   u"127.0.0.1,"_s + QString::number(silent.serverPort())));
+    target.odbcConnectionString = odbcConnectionString(oleDbConnectionString(
+        LoginMode::SqlServer, u"a1"_s, u"127.0.0.1,"_s + QString::number(silent.serverPort())));
     target.loginTimeoutSeconds = 2;
     DataModule data;
     EXPECT_THROW(data.openConnection(target), DatabaseError);
@@ -222,8 +223,7 @@ TEST(Startup, SqlServerThatNeverAnswersFailsAtTheLoginTimeout)
     EXPECT_TRUE(silent.waitForNewConnection(1000));
 }
 
-TEST(Startup, OpensTheEmbeddedDatabaseAndCreatesIt)
-{
+TEST(Startup, OpensTheEmbeddedDatabaseAndCreatesIt) {
     AppFolder folder("[database]\r\nprovider=sqlite\r\ndatabase name=hr.db\r\n");
     DataModule data;
     EXPECT_FALSE(QFile::exists(folder.appDir() + u"hr.db"_s));
@@ -242,12 +242,11 @@ TEST(Startup, OpensTheEmbeddedDatabaseAndCreatesIt)
     EXPECT_TRUE(data.isConnected());
     EXPECT_TRUE(QFile::exists(folder.appDir() + u"hr.db"_s));
     EXPECT_TRUE(data.qry_5.isOpen());
-    EXPECT_EQ(data.qry_3.columnNames(),
-              QStringList({u"机构名称"_s, u"人员编号"_s, u"姓名"_s, u"登记号码"_s, u"性别"_s, u"入职日期"_s}));
+    EXPECT_EQ(data.qry_3.columnNames(), QStringList({u"机构名称"_s, u"人员编号"_s, u"姓名"_s, u"登记号码"_s,
+                                                     u"性别"_s, u"入职日期"_s}));
 }
 
-TEST(Startup, MissingTableOfTheListsFails)
-{
+TEST(Startup, MissingTableOfTheListsFails) {
     // An embedded database made elsewhere, lacking the code table.
     AppFolder folder("[database]\r\nprovider=sqlite\r\ndatabase name=hr.db\r\n");
     {
@@ -259,7 +258,8 @@ TEST(Startup, MissingTableOfTheListsFails)
     const struct {
         const char* what;
         QString text;
-    } lists[] = {{"qry_3", test::kActiveListText}, {"qry_4", test::kDepartedListText},
+    } lists[] = {{"qry_3", test::kActiveListText},
+                 {"qry_4", test::kDepartedListText},
                  {"qry_5", test::kDetailListText}};
     for (const auto& list : lists) {
         DataModule data;
@@ -271,8 +271,7 @@ TEST(Startup, MissingTableOfTheListsFails)
     }
 }
 
-TEST(Startup, AnyErrorOfTheListsIsAFailure)
-{
+TEST(Startup, AnyErrorOfTheListsIsAFailure) {
     test::TestDatabase db;
     DataModule data;
     EXPECT_FALSE(openDatabaseAtStartup(data, db.appDir(), [] { throw std::runtime_error("not ours"); }));
@@ -280,8 +279,7 @@ TEST(Startup, AnyErrorOfTheListsIsAFailure)
     EXPECT_TRUE(openDatabaseAtStartup(data, db.appDir(), {}));
 }
 
-TEST(Startup, EmbeddedDatabaseThatIsNoDatabaseFails)
-{
+TEST(Startup, EmbeddedDatabaseThatIsNoDatabaseFails) {
     AppFolder folder("[database]\r\nprovider=sqlite\r\ndatabase name=hr.db\r\n");
     QFile junk(folder.appDir() + u"hr.db"_s);
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));

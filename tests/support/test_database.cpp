@@ -13,8 +13,7 @@ namespace orvelo::test {
 
 namespace {
 
-QSqlQuery run(DataModule& data, const QString& sql, const QVariantList& values = {})
-{
+QSqlQuery run(DataModule& data, const QString& sql, const QVariantList& values = {}) {
     QSqlQuery query(data.connection());
     bool ok = false;
     if (values.isEmpty()) {
@@ -29,8 +28,7 @@ QSqlQuery run(DataModule& data, const QString& sql, const QVariantList& values =
 
 }  // namespace
 
-TestDatabase::TestDatabase()
-{
+TestDatabase::TestDatabase() {
     if (!m_dir.isValid()) throw FileError(QStringLiteral("no temporary folder"));
     m_appDir = m_dir.path() + u'/';
     QDir(m_appDir).mkpath(QStringLiteral("data"));
@@ -46,13 +44,11 @@ TestDatabase::TestDatabase()
 
 TestDatabase::~TestDatabase() = default;
 
-void TestDatabase::exec(const QString& sql)
-{
+void TestDatabase::exec(const QString& sql) {
     run(*m_data, sql);
 }
 
-QList<QVariantMap> TestDatabase::rows(const QString& sql)
-{
+QList<QVariantMap> TestDatabase::rows(const QString& sql) {
     QSqlQuery query = run(*m_data, sql);
     QList<QVariantMap> result;
     while (query.next()) {
@@ -64,38 +60,34 @@ QList<QVariantMap> TestDatabase::rows(const QString& sql)
     return result;
 }
 
-QVariant TestDatabase::scalar(const QString& sql)
-{
+QVariant TestDatabase::scalar(const QString& sql) {
     QSqlQuery query = run(*m_data, sql);
     return query.next() ? query.value(0) : QVariant();
 }
 
-int TestDatabase::rowCount(const QString& table)
-{
+int TestDatabase::rowCount(const QString& table) {
     return scalar(QStringLiteral("select count(*) from ") + table).toInt();
 }
 
-void TestDatabase::addDepartment(const QString& deptid, const QString& deptname, const QString& deptno)
-{
+void TestDatabase::addDepartment(const QString& deptid, const QString& deptname, const QString& deptno) {
     run(*m_data, QStringLiteral("insert into hrdept (deptid, deptno, deptname) values (?, ?, ?)"),
         {deptid, deptno.isNull() ? deptid : deptno, deptname});
 }
 
-void TestDatabase::addEmployee(const TestEmployee& e)
-{
+void TestDatabase::addEmployee(const TestEmployee& e) {
     run(*m_data,
-        QStringLiteral("insert into hremployee (EmplID, workid, Cardid, deptid, emplname, sex, married, identityid,"
-                       " password, teamid, shiftid, weekendid, entrydate, leaveyn, leavedate, remark, lastoperid,"
-                       " lastoperdate) values (?, ?, ?, ?, ?, ?, 0, '', '', '', '', '', ?, ?, ?, '', 'sa',"
-                       " '2020-01-01 00:00:00')"),
+        QStringLiteral(
+            "insert into hremployee (EmplID, workid, Cardid, deptid, emplname, sex, married, identityid,"
+            " password, teamid, shiftid, weekendid, entrydate, leaveyn, leavedate, remark, lastoperid,"
+            " lastoperdate) values (?, ?, ?, ?, ?, ?, 0, '', '', '', '', '', ?, ?, ?, '', 'sa',"
+            " '2020-01-01 00:00:00')"),
         {e.emplid, e.workid.isNull() ? e.emplid : e.workid, e.cardid, e.deptid, e.name, e.sex, e.entrydate,
          e.leavedate.isEmpty() ? 0 : 1,
          e.leavedate.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(e.leavedate)});
 }
 
 void TestDatabase::addActiveEmployee(const QString& emplid, const QString& cardid, const QString& name,
-                                     const QString& deptid)
-{
+                                     const QString& deptid) {
     TestEmployee e;
     e.emplid = emplid;
     e.cardid = cardid;
@@ -105,8 +97,7 @@ void TestDatabase::addActiveEmployee(const QString& emplid, const QString& cardi
 }
 
 void TestDatabase::addDepartedEmployee(const QString& emplid, const QString& cardid, const QString& name,
-                                       const QString& leavedate, const QString& deptid)
-{
+                                       const QString& leavedate, const QString& deptid) {
     TestEmployee e;
     e.emplid = emplid;
     e.cardid = cardid;
@@ -117,8 +108,7 @@ void TestDatabase::addDepartedEmployee(const QString& emplid, const QString& car
 }
 
 void TestDatabase::addEnrollment(const QString& emplid, const QString& cardno, int backupid, int privilege,
-                                 const QString& pws, const QString& fingerdata)
-{
+                                 const QString& pws, const QString& fingerdata) {
     run(*m_data,
         QStringLiteral("insert into equfinger (emplid, cardno, backupid, privilege, pws, fingerdata)"
                        " values (?, ?, ?, ?, ?, ?)"),
