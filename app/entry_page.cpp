@@ -12,8 +12,12 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/employee_grid.h"
+#include "app/entry_page_grids.h"
 #include "app/page_layout.h"
+#include "app/panel_sizing_bar.h"
 #include "db/data_module.h"
+#include "directory/selected_employees.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,8 +28,8 @@ namespace {
 constexpr int kDetailPanelHeight = 124;
 constexpr int kSizeBarHeight = 7;
 
-QTableView* grid(QWidget* parent, const QString& name, QAbstractItemModel* model) {
-    auto* view = new QTableView(parent);
+EmployeeGridView* grid(QWidget* parent, EmployeeGrid role, const QString& name, QAbstractItemModel* model) {
+    auto* view = new EmployeeGridView(role, parent);
     view->setObjectName(name);
     view->setModel(model);
     view->setShowGrid(true);
@@ -35,13 +39,13 @@ QTableView* grid(QWidget* parent, const QString& name, QAbstractItemModel* model
     return view;
 }
 
-QWidget* gridPage(const QString& name, QTableView*& grid_, const QString& gridName,
+QWidget* gridPage(const QString& name, EmployeeGridView*& grid_, EmployeeGrid role, const QString& gridName,
                   QAbstractItemModel* model) {
     auto* page = new QWidget;
     page->setObjectName(name);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    grid_ = grid(page, gridName, model);
+    grid_ = grid(page, role, gridName, model);
     layout->addWidget(grid_);
     return page;
 }
@@ -66,8 +70,8 @@ EntryPage::EntryPage(DataModule& data, QWidget* parent) : QWidget(parent), m_dat
     {
         // addTab makes the first page current and says so; that is no page change of the operator.
         const QSignalBlocker quiet(pgc_employee);
-        ts_1 = gridPage(u"ts_1"_s, dbgrdh_3, u"dbgrdh_3"_s, &m_data.ds_3);
-        ts_3 = gridPage(u"ts_3"_s, dbgrdh_4, u"dbgrdh_4"_s, &m_data.ds_4);
+        ts_1 = gridPage(u"ts_1"_s, dbgrdh_3, EmployeeGrid::dbgrdh_3, u"dbgrdh_3"_s, &m_data.ds_3);
+        ts_3 = gridPage(u"ts_3"_s, dbgrdh_4, EmployeeGrid::dbgrdh_4, u"dbgrdh_4"_s, &m_data.ds_4);
         pgc_employee->addTab(ts_1, u"在职人员"_s);
         pgc_employee->addTab(ts_3, u"离职人员"_s);
     }
@@ -96,15 +100,24 @@ EntryPage::EntryPage(DataModule& data, QWidget* parent) : QWidget(parent), m_dat
     auto* panelLayout = new QVBoxLayout(rzszpnl_1);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->setSpacing(0);
-    sizeBar = new QFrame(rzszpnl_1);
+    sizeBar = new PanelSizingBar(rzszpnl_1);
     sizeBar->setObjectName(u"rzszpnl_1_sizeBar"_s);
     sizeBar->setFixedHeight(kSizeBarHeight);
     sizeBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
     sizeBar->setCursor(Qt::SplitVCursor);
     panelLayout->addWidget(sizeBar);
-    dbgrdh_5 = grid(rzszpnl_1, u"dbgrdh_5"_s, &m_data.ds_5);
+    dbgrdh_5 = grid(rzszpnl_1, EmployeeGrid::dbgrdh_5, u"dbgrdh_5"_s, &m_data.ds_5);
     panelLayout->addWidget(dbgrdh_5, 1);
     page.workLayout->addWidget(rzszpnl_1);
+
+    m_grids = std::make_unique<EntryPageGrids>(*pgc_employee, *dbgrdh_3, *dbgrdh_4, *dbgrdh_5);
+    m_selection = std::make_unique<SelectedEmployees>(m_data, *m_grids);
 }
+
+EntryPage::~EntryPage() = default;
+
+EmployeeGrids& EntryPage::grids() { return *m_grids; }
+
+EmployeeSelection& EntryPage::employeeSelection() { return *m_selection; }
 
 }  // namespace orvelo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 class QCheckBox;
 class QFrame;
@@ -13,6 +14,12 @@ class QTableView;
 namespace orvelo {
 
 class DataModule;
+class EmployeeGridView;
+class EmployeeGrids;
+class EmployeeSelection;
+class EntryPageGrids;
+class PanelSizingBar;
+class SelectedEmployees;
 
 // Page 2 "人员注册" (ts_EntryInfo): the enrollment buttons with chk_SelectAll, the employee lists
 // pgc_employee (ts_1 with dbgrdh_3 over ds_3, ts_3 with dbgrdh_4 over ds_4), the search row on
@@ -27,6 +34,11 @@ class EntryPage : public QWidget {
 
 public:
     EntryPage(DataModule& data, QWidget* parent = nullptr);
+    ~EntryPage() override;
+
+    // What the list commands reach of this page, and SelectedEmployees over the shown grid.
+    EmployeeGrids& grids();
+    EmployeeSelection& employeeSelection();
 
     QWidget* buttonColumn;
     QCheckBox* chk_SelectAll;
@@ -38,8 +50,8 @@ public:
     QTabWidget* pgc_employee;
     QWidget* ts_1;
     QWidget* ts_3;
-    QTableView* dbgrdh_3;
-    QTableView* dbgrdh_4;
+    EmployeeGridView* dbgrdh_3;
+    EmployeeGridView* dbgrdh_4;
 
     QWidget* searchRow;
     QLabel* txt_1;
@@ -47,11 +59,13 @@ public:
     QPushButton* btn_search;
 
     QWidget* rzszpnl_1;
-    QFrame* sizeBar;
-    QTableView* dbgrdh_5;
+    PanelSizingBar* sizeBar;
+    EmployeeGridView* dbgrdh_5;
 
 private:
     DataModule& m_data;
+    std::unique_ptr<EntryPageGrids> m_grids;
+    std::unique_ptr<SelectedEmployees> m_selection;
 };
 
 }  // namespace orvelo

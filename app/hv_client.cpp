@@ -30,6 +30,8 @@
 #include "core/command_context.h"
 #include "core/datetime.h"
 #include "device/loaded_terminal_library.h"
+#include "directory/employee_lists.h"
+#include "directory/employee_search.h"
 
 using namespace Qt::StringLiterals;
 
@@ -260,10 +262,12 @@ void Tfrm_hv_client::pgc_DeviceChange() {
     runCommand([this](CommandContext& ctx) { RefreshEmployeeLists(ctx); });
 }
 
-void Tfrm_hv_client::RefreshEmployeeLists(CommandContext&) {}
+void Tfrm_hv_client::RefreshEmployeeLists(CommandContext& ctx) {
+    orvelo::RefreshEmployeeLists(ctx.data, ts_EntryInfo->grids());
+}
 
 EmployeeSelection* Tfrm_hv_client::employeeSelection() {
-    return nullptr;
+    return &ts_EntryInfo->employeeSelection();
 }
 
 void Tfrm_hv_client::btn_connectdeviceClick() {
@@ -316,15 +320,18 @@ void Tfrm_hv_client::btn_DelEntryInfoClick() {
 }
 
 void Tfrm_hv_client::chk_SelectAllClick() {
-    runCommand([](CommandContext&) {});
+    const bool ticked = ts_EntryInfo->chk_SelectAll->isChecked();
+    runCommand([&](CommandContext& ctx) { orvelo::chk_SelectAllClick(ctx, ts_EntryInfo->grids(), ticked); });
 }
 
 void Tfrm_hv_client::pgc_employeeChange() {
-    runCommand([](CommandContext&) {});
+    const int page = ts_EntryInfo->pgc_employee->currentIndex();
+    runCommand([&](CommandContext& ctx) { orvelo::pgc_employeeChange(ctx, ts_EntryInfo->grids(), page); });
 }
 
 void Tfrm_hv_client::btn_searchClick() {
-    runCommand([](CommandContext&) {});
+    const QString keyword = ts_EntryInfo->edt_keyword->text();
+    runCommand([&](CommandContext& ctx) { orvelo::btn_searchClick(ctx, ts_EntryInfo->grids(), keyword); });
 }
 
 }  // namespace orvelo
