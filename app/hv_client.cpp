@@ -30,6 +30,7 @@
 #include "core/command_context.h"
 #include "core/datetime.h"
 #include "device/loaded_terminal_library.h"
+#include "enrollment/enrollment_commands.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
 
@@ -304,19 +305,19 @@ void Tfrm_hv_client::btn_ImportFromHVClick() {
 }
 
 void Tfrm_hv_client::btn_GetEntryInfoClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_GetEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetAllEntryInfoClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_GetAllEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_WriteEntryInfoClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_WriteEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_DelEntryInfoClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_DelEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::chk_SelectAllClick() {
