@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "core/errors.h"
 #include "db/dialect.h"
 #include "tests/db/statement_texts.h"
+#include "tests/support/test_database.h"
 
 using namespace orvelo;
 using namespace orvelo::sql;
@@ -136,6 +138,35 @@ TEST(TranslateForSqlite, RewritesTheTsqlShapes) {
            u"delete from t where a=:x"_s}}},
     };
     for (const auto& c : cases) EXPECT_EQ(translateForSqlite(c.batch), c.expected) << c.what;
+}
+
+}  // namespace
+
+namespace {
+
+// The SQL Server path, run here on an SQLite connection: the text goes as one piece, unchanged
+// but for the parameter marks, which shows in what SQLite accepts and refuses of it.
+TEST(SqlServerPath, SendsTheTextAsItIsWithPositionalParameters) {
+    test::TestDatabase db;
+    QSqlDatabase con = db.data().connection();
+    const auto params = [](const QString& name) -> QVariant {
+        if (name == u"登记号码") return u"00123"_s;
+        if (name == u"b") return 7;
+        return {};
+    };
+    const ResultSet r =
+        runBatch(con, Dialect::SqlServer, u"select :登记号码 as a, :b as b, ':b' as c"_s, params, true);
+    ASSERT_EQ(r.rows.size(), 1u);
+    EXPECT_EQ(r.columns, QStringList({u"a"_s, u"b"_s, u"c"_s}));
+    EXPECT_EQ(r.rows[0][0].toString(), u"00123"_s);
+    EXPECT_EQ(r.rows[0][1].toInt(), 7);
+    EXPECT_EQ(r.rows[0][2].toString(), u":b"_s);
+    // Not split and not rewritten: SQLite refuses both shapes as they stand.
+    EXPECT_THROW(runBatch(con, Dialect::SqlServer, u"select 1\r\nselect 2\r\n"_s, {}, true), DatabaseError);
+    EXPECT_THROW(runBatch(con, Dialect::SqlServer, u"insert hrdept (deptid) values ('01')"_s, {}, false),
+                 DatabaseError);
+    EXPECT_NO_THROW(runBatch(con, Dialect::Sqlite, u"insert hrdept (deptid) values ('01')"_s, {}, false));
+    EXPECT_EQ(db.rowCount(u"hrdept"_s), 1);
 }
 
 }  // namespace
