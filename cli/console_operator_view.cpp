@@ -92,6 +92,15 @@ QString ConsoleOperatorView::statusLine() const {
     return line;
 }
 
+void ConsoleOperatorView::printOutput(const QString& text) {
+    eraseStatus();
+    writeText(m_out, text);
+    std::fflush(m_out);
+    drawStatus();
+}
+
+void ConsoleOperatorView::printError(const QString& line) { writeLine(m_err, line); }
+
 void ConsoleOperatorView::writeLine(std::FILE* stream, const QString& line) {
     // The status line shares the terminal with the lines: take it away, write, draw it again.
     eraseStatus();

@@ -36,6 +36,10 @@ public:
     const QString& fileDialogFilter() const { return m_filter; }
     const QString& fileDialogFolder() const { return m_folder; }
 
+    // A command's own output (orveloctl list): `text` on `out` as it is; `line` on `err` as a line.
+    void printOutput(const QString& text);
+    void printError(const QString& line);
+
     // The status line as it is drawn ("" when there is nothing to show).
     QString statusLine() const;
 
