@@ -194,10 +194,54 @@ TerminalState parseState(const std::string& json)
     return state;
 }
 
-std::string formatState(const TerminalState& state)
+namespace {
+
+void appendUser(std::string& out, std::int32_t enroll, const User& user)
+{
+    out += "    {\"enroll\": " + std::to_string(enroll) + ", \"name\": ";
+    appendJsonString(out, user.name);
+    out += ", \"enrollments\": [";
+    bool first = true;
+    for (const auto& [backup, e] : user.enrollments) {
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "      {\"backup\": " + std::to_string(backup) + ", \"privilege\": " + std::to_string(e.privilege) +
+               ", \"password\": " + std::to_string(e.password) + ", \"template\": [";
+        char buffer[16];
+        for (std::size_t i = 0; i < e.templateValues.size(); ++i) {
+            if (i > 0) out += ", ";
+            const auto result = std::to_chars(buffer, buffer + sizeof buffer, e.templateValues[i]);
+            out.append(buffer, result.ptr);
+        }
+        out += "]}";
+    }
+    out += first ? "]}" : "\n    ]}";
+}
+
+void appendLogs(std::string& out, const std::vector<LogRecord>& logs)
+{
+    out.reserve(out.size() + logs.size() * 80);
+    bool first = true;
+    char buffer[16];
+    for (const auto& r : logs) {
+        out += first ? "\n    {\"enroll\": " : ",\n    {\"enroll\": ";
+        first = false;
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, r.enroll).ptr);
+        out += ", \"mode\": ";
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, r.mode).ptr);
+        out += ", \"time\": \"";
+        out += formatDateTimeText(r.time);
+        out += r.collected ? "\", \"collected\": true}" : "\", \"collected\": false}";
+    }
+    out += first ? "]" : "\n  ]";
+}
+
+// The file is the header, the users and the logs, pieced together so that the writer can keep
+// the text of pieces that did not change.
+template <typename UserText, typename LogsText>
+std::string compose(const TerminalState& state, UserText userText, LogsText logsText)
 {
     std::string out;
-    out.reserve(1024 + state.logs.size() * 80);
     out += "{\n  \"machine\": " + std::to_string(state.machine);
     out += ",\n  \"password\": " + std::to_string(state.password);
     out += ",\n  \"enabled\": ";
@@ -211,36 +255,65 @@ std::string formatState(const TerminalState& state)
     for (const auto& [enroll, user] : state.users) {
         out += firstUser ? "\n" : ",\n";
         firstUser = false;
-        out += "    {\"enroll\": " + std::to_string(enroll) + ", \"name\": ";
-        appendJsonString(out, user.name);
-        out += ", \"enrollments\": [";
-        bool firstEnrollment = true;
-        for (const auto& [backup, e] : user.enrollments) {
-            out += firstEnrollment ? "\n" : ",\n";
-            firstEnrollment = false;
-            out += "      {\"backup\": " + std::to_string(backup) + ", \"privilege\": " + std::to_string(e.privilege) +
-                   ", \"password\": " + std::to_string(e.password) + ", \"template\": [";
-            for (std::size_t i = 0; i < e.templateValues.size(); ++i) {
-                if (i > 0) out += ", ";
-                out += std::to_string(e.templateValues[i]);
-            }
-            out += "]}";
-        }
-        out += firstEnrollment ? "]}" : "\n    ]}";
+        out += userText(enroll, user);
     }
     out += firstUser ? "]" : "\n  ]";
     out += ",\n  \"logs\": [";
-    bool firstLog = true;
-    for (const auto& r : state.logs) {
-        out += firstLog ? "\n" : ",\n";
-        firstLog = false;
-        out += "    {\"enroll\": " + std::to_string(r.enroll) + ", \"mode\": " + std::to_string(r.mode) +
-               ", \"time\": \"" + formatDateTimeText(r.time) + "\", \"collected\": " +
-               (r.collected ? "true" : "false") + "}";
-    }
-    out += firstLog ? "]" : "\n  ]";
+    out += logsText();
     out += "\n}\n";
     return out;
+}
+
+}  // namespace
+
+std::string formatState(const TerminalState& state)
+{
+    return compose(
+        state,
+        [](std::int32_t enroll, const User& user) {
+            std::string text;
+            appendUser(text, enroll, user);
+            return text;
+        },
+        [&] {
+            std::string text;
+            appendLogs(text, state.logs);
+            return text;
+        });
+}
+
+void StateFileWriter::everythingChanged()
+{
+    m_users.clear();
+    m_logsValid = false;
+}
+
+void StateFileWriter::save(const TerminalState& state)
+{
+    // Users that are gone drop out of the cache.
+    for (auto it = m_users.begin(); it != m_users.end();) {
+        if (state.users.count(it->first) == 0) it = m_users.erase(it);
+        else ++it;
+    }
+    const std::string text = compose(
+        state,
+        [this](std::int32_t enroll, const User& user) -> const std::string& {
+            auto it = m_users.find(enroll);
+            if (it == m_users.end()) {
+                it = m_users.emplace(enroll, std::string()).first;
+                appendUser(it->second, enroll, user);
+            }
+            return it->second;
+        },
+        [&]() -> const std::string& {
+            if (!m_logsValid) {
+                m_logs.clear();
+                appendLogs(m_logs, state.logs);
+                m_logsValid = true;
+            }
+            return m_logs;
+        });
+    writeFileAtomically(m_path, text);
 }
 
 TerminalState loadStateFile(const std::string& path)

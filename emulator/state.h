@@ -57,6 +57,25 @@ TerminalState parseState(const std::string& json);
 std::string formatState(const TerminalState& state);
 
 TerminalState loadStateFile(const std::string& path);
+
+// Writes the state file after each change, keeping the text of what did not change: a terminal
+// with a large log rewrites its file after every enrollment written without formatting the log
+// again. The caller says what changed; the file is always the whole formatState().
+class StateFileWriter {
+public:
+    explicit StateFileWriter(std::string path) : m_path(std::move(path)) {}
+    void userChanged(std::int32_t enroll) { m_users.erase(enroll); }
+    void logsChanged() { m_logsValid = false; }
+    void everythingChanged();
+    // Throws StateError.
+    void save(const TerminalState& state);
+
+private:
+    std::string m_path;
+    std::map<std::int32_t, std::string> m_users;
+    std::string m_logs;
+    bool m_logsValid = false;
+};
 // Writes a temporary file beside `path` and renames it over `path`: a reader, or a kill at any
 // moment, sees the old file or the new one, never a torn one. Throws StateError.
 void saveStateFile(const std::string& path, const TerminalState& state);

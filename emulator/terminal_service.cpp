@@ -59,14 +59,14 @@ bool parseFault(const std::string& spec, Faults& faults)
 }
 
 TerminalService::TerminalService(TerminalState state, std::string statePath, Faults faults)
-    : m_state(std::move(state)), m_statePath(std::move(statePath)), m_faults(std::move(faults))
+    : m_state(std::move(state)), m_writer(std::move(statePath)), m_faults(std::move(faults))
 {
 }
 
 bool TerminalService::save()
 {
     try {
-        saveStateFile(m_statePath, m_state);
+        m_writer.save(m_state);
         return true;
     } catch (const StateError& e) {
         std::fprintf(stderr, "orvelo-terminal: %s\n", e.what());
@@ -212,6 +212,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             const auto e = user->second.enrollments.find(request->backup);
             if (e == user->second.enrollments.end()) return Status::Failed;
             e->second.privilege = request->privilege;
+            m_writer.userChanged(request->enroll);
             return save() ? Status::Ok : Status::StorageError;
         }
         case Op::ClearData:
@@ -221,6 +222,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             m_state.managementNew = 0;
             m_state.managementAll = 0;
             ++m_generation;
+            m_writer.everythingChanged();
             return save() ? Status::Ok : Status::StorageError;
         case Op::LogBegin: {
             const auto newOnly = decodeI32(payload);
@@ -256,6 +258,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             for (std::uint32_t index : session.logSnapshot) logs[index].collected = true;
             session.logReady = false;
             session.logSnapshot.clear();
+            m_writer.logsChanged();
             return save() ? Status::Ok : Status::StorageError;
         }
         case Op::GetEnroll: {
@@ -278,6 +281,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             e.privilege = request->data.privilege;
             e.password = request->data.password;
             e.templateValues = request->data.templateValues;
+            m_writer.userChanged(request->enroll);
             return save() ? Status::Ok : Status::StorageError;
         }
         case Op::DeleteEnroll: {
@@ -286,6 +290,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             const auto user = users.find(key->enroll);
             if (user == users.end() || user->second.enrollments.erase(key->backup) == 0) return Status::Failed;
             if (user->second.enrollments.empty()) users.erase(user);
+            m_writer.userChanged(key->enroll);
             return save() ? Status::Ok : Status::StorageError;
         }
         case Op::GetName: {
@@ -303,6 +308,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             const auto user = users.find(request->enroll);
             if (user == users.end() || !acceptableName(request->name)) return Status::Failed;
             user->second.name = request->name;
+            m_writer.userChanged(request->enroll);
             return save() ? Status::Ok : Status::StorageError;
         }
     }

@@ -69,7 +69,7 @@ private:
     bool save();
 
     TerminalState m_state;
-    std::string m_statePath;
+    StateFileWriter m_writer;
     Faults m_faults;
     std::uint64_t m_lastSessionId = 0;
     std::uint64_t m_disabledBy = 0;

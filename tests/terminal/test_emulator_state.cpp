@@ -3,9 +3,12 @@
 #include "emulator/terminal_service.h"
 #include "terminal/text_utils.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -156,4 +159,86 @@ TEST(TerminalService, StatusCodesCountFromTheState)
     for (const auto& [code, value] : expected) EXPECT_EQ(service.status(code), value) << "code " << code;
     EXPECT_FALSE(service.status(0));
     EXPECT_FALSE(service.status(10));
+}
+
+namespace {
+
+Frame request(Op op, Bytes payload)
+{
+    Frame f;
+    f.op = static_cast<std::uint16_t>(op);
+    f.machine = 1;
+    f.payload = std::move(payload);
+    return f;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+// The writer keeps the text of unchanged users and logs: after every kind of change the file must
+// still be exactly the whole state.
+TEST(TerminalService, StateFileFollowsEveryChange)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("s.json")).toStdString();
+    TerminalService service(seedState({3, 2, 6, 1}), path, {});
+    Session session;
+    session.id = service.newSessionId();
+    session.link = LinkKind::Tcp;
+    const std::vector<std::pair<Frame, Status>> steps = {
+        {request(Op::Connect, encodeI32(0)), Status::Ok},
+        {request(Op::Enable, encodeI32(0)), Status::Ok},
+        {request(Op::PutEnroll, encodePutEnroll({9, 4, {1, 2, {5, 6}}})), Status::Ok},
+        {request(Op::SetName, encodeSetName({2, "新名"})), Status::Ok},
+        {request(Op::ModifyPrivilege, encodeModifyPrivilege({1, 0, 0})), Status::Ok},
+        {request(Op::DeleteEnroll, encodeEnrollKey({3, 0})), Status::Ok},
+        {request(Op::DeleteEnroll, encodeEnrollKey({3, 1})), Status::Ok},
+        {request(Op::DeleteEnroll, encodeEnrollKey({3, 1})), Status::Failed},
+        {request(Op::LogBegin, encodeI32(1)), Status::Ok},
+        {request(Op::LogCommit, {}), Status::Ok},
+        {request(Op::SetTime, encodeF64(45000.5)), Status::Ok},
+        {request(Op::ClearData, {}), Status::Ok},
+        {request(Op::PutEnroll, encodePutEnroll({1, 9, {0, 77, {}}})), Status::Ok},
+    };
+    for (const auto& [frame, expected] : steps) {
+        const auto reply = service.handle(session, frame);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->status, static_cast<std::uint16_t>(expected)) << opName(frame.op);
+        if (expected == Status::Ok && frame.op != static_cast<std::uint16_t>(Op::Connect) &&
+            frame.op != static_cast<std::uint16_t>(Op::LogBegin)) {
+            ASSERT_EQ(readFile(path), formatState(service.state())) << "after " << opName(frame.op);
+        }
+    }
+    service.endSession(session);
+    EXPECT_EQ(readFile(path), formatState(service.state()));
+    EXPECT_TRUE(loadStateFile(path).enabled);
+}
+
+TEST(TerminalService, AnswersOnlyItsMachineNumberAndAConnectedSession)
+{
+    QTemporaryDir dir;
+    TerminalService service(seedState({1, 1, 1, 1}), dir.filePath(QStringLiteral("s.json")).toStdString(), {});
+    Session serial;
+    serial.link = LinkKind::Serial;
+    Frame other = request(Op::Connect, encodeI32(0));
+    other.machine = 2;
+    EXPECT_FALSE(service.handle(serial, other));  // silent on a bus
+    Session tcp;
+    tcp.link = LinkKind::Tcp;
+    EXPECT_EQ(service.handle(tcp, other)->status, static_cast<std::uint16_t>(Status::WrongMachine));
+    EXPECT_EQ(service.handle(tcp, request(Op::GetStatus, encodeI32(2)))->status,
+              static_cast<std::uint16_t>(Status::NoSession));
+    EXPECT_EQ(service.handle(tcp, request(Op::Connect, encodeI32(7)))->status,
+              static_cast<std::uint16_t>(Status::BadPassword));
+    EXPECT_EQ(service.handle(tcp, request(Op::Connect, Bytes{1, 2}))->status,
+              static_cast<std::uint16_t>(Status::BadRequest));
+    EXPECT_EQ(service.handle(tcp, request(Op::Connect, encodeI32(0)))->status, static_cast<std::uint16_t>(Status::Ok));
+    Frame unknown = request(Op::Connect, {});
+    unknown.op = 99;
+    EXPECT_EQ(service.handle(tcp, unknown)->status, static_cast<std::uint16_t>(Status::UnknownOp));
 }
