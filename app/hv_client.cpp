@@ -33,6 +33,7 @@
 #include "enrollment/enrollment_commands.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
+#include "device/maintenance.h"
 
 using namespace Qt::StringLiterals;
 
@@ -272,23 +273,23 @@ EmployeeSelection* Tfrm_hv_client::employeeSelection() {
 }
 
 void Tfrm_hv_client::btn_connectdeviceClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_connectdeviceClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetDeviceParaClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_GetDeviceParaClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_SetTimeClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_SetTimeClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_DelDeviceAdminClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_DelDeviceAdminClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_SetDeviceParaClick() {
-    runCommand([](CommandContext&) {});
+    runCommand([](CommandContext& ctx) { orvelo::btn_SetDeviceParaClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetDataClick() {
