@@ -5,6 +5,19 @@
 // search and ticked whole, as the operator does).
 //
 //   bench_enrollment [--users N] [--enrollments M] [--employees K] [--keep DIR]
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <stdexcept>
+
 #include "core/command_context.h"
 #include "core/datetime.h"
 #include "core/ports.h"
@@ -19,19 +32,6 @@
 #include "directory/selected_employees.h"
 #include "enrollment/enrollment_commands.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTemporaryDir>
-#include <cstdio>
-#include <stdexcept>
-
 using namespace orvelo;
 
 namespace {
@@ -44,12 +44,10 @@ public:
     void appendLog(LogPane, const QString& line) override { print(line); }
     void setStatusText(const QString&) override {}
     void setProgress(int, bool) override {}
-    void messageBox(const QString& text, const QString& caption, BoxIcon) override
-    {
+    void messageBox(const QString& text, const QString& caption, BoxIcon) override {
         print(QStringLiteral("  ") + caption + QStringLiteral(": ") + text);
     }
-    void errorBox(const QString& text) override
-    {
+    void errorBox(const QString& text) override {
         ++errors;
         print(QStringLiteral("  Orvelo系统: ") + text);
     }
@@ -60,8 +58,7 @@ public:
     int errors = 0;
 
 private:
-    static void print(const QString& line)
-    {
+    static void print(const QString& line) {
         std::fputs(line.toUtf8().constData(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
@@ -74,21 +71,18 @@ public:
     ConnectionPanelState state() const override { return panel; }
 };
 
-void check(bool ok, const QString& what)
-{
+void check(bool ok, const QString& what) {
     if (!ok) throw std::runtime_error(what.toStdString());
 }
 
-void exec(QSqlQuery& query)
-{
+void exec(QSqlQuery& query) {
     check(query.exec(), query.lastError().text());
 }
 
 // 50,000 employees in 17 departments: the bench department holds the terminal's users (enroll
 // numbers 1 to `users`, employee numbers as the download writes them), the others employees
 // whose registration numbers the terminal does not know.
-void fillDatabase(DataModule& data, int employees, int users)
-{
+void fillDatabase(DataModule& data, int employees, int users) {
     QSqlDatabase db = data.connection();
     check(db.transaction(), db.lastError().text());
     QSqlQuery department(db);
@@ -97,18 +91,22 @@ void fillDatabase(DataModule& data, int employees, int users)
         const QString id = QStringLiteral("B%1").arg(d, 2, 10, QLatin1Char('0'));
         department.addBindValue(id);
         department.addBindValue(id);
-        department.addBindValue(d == 0 ? kBenchDepartment : QStringLiteral("部门%1").arg(d, 2, 10, QLatin1Char('0')));
+        department.addBindValue(d == 0 ? kBenchDepartment
+                                       : QStringLiteral("部门%1").arg(d, 2, 10, QLatin1Char('0')));
         exec(department);
     }
     QSqlQuery employee(db);
-    employee.prepare(QStringLiteral(
-        "insert into hremployee (EmplID, workid, Cardid, deptid, emplname, sex, married, identityid, password,"
-        " teamid, shiftid, weekendid, entrydate, leaveyn, remark, lastoperid, lastoperdate)"
-        " values (?, ?, ?, ?, ?, ?, 0, '', '', '', '', '', '2020-01-01', 0, '', 'sa', '2020-01-01 00:00:00')"));
+    employee.prepare(
+        QStringLiteral("insert into hremployee (EmplID, workid, Cardid, deptid, emplname, sex, married, "
+                       "identityid, password,"
+                       " teamid, shiftid, weekendid, entrydate, leaveyn, remark, lastoperid, lastoperdate)"
+                       " values (?, ?, ?, ?, ?, ?, 0, '', '', '', '', '', '2020-01-01', 0, '', 'sa', "
+                       "'2020-01-01 00:00:00')"));
     for (int i = 1; i <= employees; ++i) {
         const bool onTerminal = i <= users;
         const int enroll = onTerminal ? i : 100000 + i;
-        employee.addBindValue(onTerminal ? zeroPad(enroll, 8) : QStringLiteral("P%1").arg(i, 7, 10, QLatin1Char('0')));
+        employee.addBindValue(onTerminal ? zeroPad(enroll, 8)
+                                         : QStringLiteral("P%1").arg(i, 7, 10, QLatin1Char('0')));
         employee.addBindValue(zeroPad(enroll, 6));
         employee.addBindValue(zeroPad(enroll, 5));
         employee.addBindValue(onTerminal ? QStringLiteral("B00")
@@ -120,15 +118,14 @@ void fillDatabase(DataModule& data, int employees, int users)
     check(db.commit(), db.lastError().text());
 }
 
-int countRows(DataModule& data, const QString& table)
-{
+int countRows(DataModule& data, const QString& table) {
     QSqlQuery query(data.connection());
-    check(query.exec(QStringLiteral("select count(*) from ") + table) && query.next(), query.lastError().text());
+    check(query.exec(QStringLiteral("select count(*) from ") + table) && query.next(),
+          query.lastError().text());
     return query.value(0).toInt();
 }
 
-QString runTool(const QString& program, const QStringList& arguments)
-{
+QString runTool(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     check(process.waitForFinished(600000) && process.exitCode() == 0,
@@ -138,17 +135,16 @@ QString runTool(const QString& program, const QStringList& arguments)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addOption({QStringLiteral("users"), QStringLiteral("users on the terminal"), QStringLiteral("N"),
                       QStringLiteral("3000")});
-    parser.addOption({QStringLiteral("enrollments"), QStringLiteral("fingerprints per user"), QStringLiteral("M"),
-                      QStringLiteral("4")});
-    parser.addOption({QStringLiteral("employees"), QStringLiteral("employees in the database"), QStringLiteral("K"),
-                      QStringLiteral("50000")});
+    parser.addOption({QStringLiteral("enrollments"), QStringLiteral("fingerprints per user"),
+                      QStringLiteral("M"), QStringLiteral("4")});
+    parser.addOption({QStringLiteral("employees"), QStringLiteral("employees in the database"),
+                      QStringLiteral("K"), QStringLiteral("50000")});
     parser.process(app);
     const int users = parser.value(QStringLiteral("users")).toInt();
     const int enrollments = parser.value(QStringLiteral("enrollments")).toInt();
@@ -175,8 +171,8 @@ int main(int argc, char** argv)
         const QString emulator = binDir + QStringLiteral("/orvelo-terminal");
         const QString state = appDir + QStringLiteral("terminal.json");
         runTool(emulator, {QStringLiteral("seed"), QStringLiteral("--users"), QString::number(users),
-                           QStringLiteral("--enrollments"), QString::number(enrollments), QStringLiteral("--logs"),
-                           QStringLiteral("0"), QStringLiteral("--out"), state});
+                           QStringLiteral("--enrollments"), QString::number(enrollments),
+                           QStringLiteral("--logs"), QStringLiteral("0"), QStringLiteral("--out"), state});
 
         QProcess terminalProcess;
         terminalProcess.start(emulator, {QStringLiteral("--state"), state, QStringLiteral("--tcp"),
@@ -184,7 +180,8 @@ int main(int argc, char** argv)
         check(terminalProcess.waitForStarted() && terminalProcess.waitForReadyRead(60000),
               QStringLiteral("the emulator did not start"));
         const QString listening = QString::fromUtf8(terminalProcess.readLine());
-        const QRegularExpressionMatch port = QRegularExpression(QStringLiteral("tcp=127\\.0\\.0\\.1:(\\d+)")).match(listening);
+        const QRegularExpressionMatch port =
+            QRegularExpression(QStringLiteral("tcp=127\\.0\\.0\\.1:(\\d+)")).match(listening);
         check(port.hasMatch(), QStringLiteral("unexpected line from the emulator: ") + listening);
 
         FixedPanel panel;
@@ -200,8 +197,9 @@ int main(int argc, char** argv)
         SelectedEmployees selection(data, grids);
         CommandContext ctx{view, panel, settings, *terminal, data, clock, appDir, &selection};
 
-        std::printf("%d employees in the database, %d users x %d fingerprints on the terminal (TCP port %s)\n",
-                    employees, users, enrollments, qPrintable(port.captured(1)));
+        std::printf(
+            "%d employees in the database, %d users x %d fingerprints on the terminal (TCP port %s)\n",
+            employees, users, enrollments, qPrintable(port.captured(1)));
 
         QElapsedTimer timer;
         timer.start();

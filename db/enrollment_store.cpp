@@ -1,23 +1,21 @@
 #include "db/enrollment_store.h"
 
+#include <QStringBuilder>
+
 #include "core/text.h"
 #include "db/data_module.h"
-
-#include <QStringBuilder>
 
 namespace orvelo {
 
 namespace {
 
-QString cardNumber(std::int32_t enrollNumber)
-{
+QString cardNumber(std::int32_t enrollNumber) {
     return zeroPad(enrollNumber, 5);
 }
 
 }  // namespace
 
-QString templateText(std::span<const std::int32_t> values)
-{
+QString templateText(std::span<const std::int32_t> values) {
     QString text;
     // Eleven characters and the line break are the most one value can take.
     text.reserve(qsizetype(values.size()) * 13);
@@ -29,16 +27,14 @@ QString templateText(std::span<const std::int32_t> values)
 }
 
 QString enrollmentDeleteLine(const QString& employeeNumber, std::int32_t enrollNumber,
-                             std::int32_t backupNumber)
-{
+                             std::int32_t backupNumber) {
     return QStringLiteral("delete  from  equfinger   where emplid=") % sqlQuoted(employeeNumber) %
-           QStringLiteral("and cardno=") % sqlQuoted(cardNumber(enrollNumber)) % QStringLiteral("and backupid=") %
-           QString::number(backupNumber);
+           QStringLiteral("and cardno=") % sqlQuoted(cardNumber(enrollNumber)) %
+           QStringLiteral("and backupid=") % QString::number(backupNumber);
 }
 
-QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollNumber, std::int32_t backupNumber,
-                             std::int32_t privilege, std::int32_t password)
-{
+QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollNumber,
+                             std::int32_t backupNumber, std::int32_t privilege, std::int32_t password) {
     return QStringLiteral("insert equfinger (emplid,cardno,backupid,privilege,pws,fingerdata)values(") %
            sqlQuoted(employeeNumber) % u',' % sqlQuoted(cardNumber(enrollNumber)) % u',' %
            QString::number(backupNumber) % u',' % QString::number(privilege) % u',' %
@@ -47,8 +43,7 @@ QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollN
 
 void StoreEnrollment(DataModule& data, const QString& employeeNumber, std::int32_t enrollNumber,
                      std::int32_t backupNumber, std::int32_t privilege, std::int32_t password,
-                     std::span<const std::int32_t> templateValues)
-{
+                     std::span<const std::int32_t> templateValues) {
     const QString fingerData = templateText(templateValues);
 
     Query& query = data.qry_1;

@@ -17,8 +17,8 @@ QString templateText(std::span<const std::int32_t> values);
 // enroll number written as at least five digits. The insert line ends with the :fpdata parameter.
 QString enrollmentDeleteLine(const QString& employeeNumber, std::int32_t enrollNumber,
                              std::int32_t backupNumber);
-QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollNumber, std::int32_t backupNumber,
-                             std::int32_t privilege, std::int32_t password);
+QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollNumber,
+                             std::int32_t backupNumber, std::int32_t privilege, std::int32_t password);
 
 // Replaces the row of (employee number, enroll number, backup number) in equfinger by one
 // holding this enrollment, on qry_1. The delete and the insert run in one transaction, so an

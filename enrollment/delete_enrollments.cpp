@@ -1,3 +1,5 @@
+#include <cstdint>
+
 #include "core/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
@@ -5,8 +7,6 @@
 #include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
-
-#include <cstdint>
 
 namespace orvelo {
 
@@ -16,8 +16,7 @@ constexpr std::int32_t kLastBackupNumber = 10;
 
 }  // namespace
 
-void btn_DelEntryInfoClick(CommandContext& ctx)
-{
+void btn_DelEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("删除注册信息");
 
     // Stays up to the end, also while the summary is open: this command has no completion text.
@@ -40,7 +39,8 @@ void btn_DelEntryInfoClick(CommandContext& ctx)
             const std::int32_t enrollNumber = selectedEnrollNumber(*ctx.selection);
             // Every backup number is asked, also after one was deleted.
             for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
-                if (ctx.terminal.FK_DeleteEnrollData(run.handle(), enrollNumber, backupNumber) == 1) deleted = true;
+                if (ctx.terminal.FK_DeleteEnrollData(run.handle(), enrollNumber, backupNumber) == 1)
+                    deleted = true;
             }
         } catch (const ConversionError& error) {
             // A registration number that is no number: shown, counted failed, and the others still go.
@@ -51,9 +51,10 @@ void btn_DelEntryInfoClick(CommandContext& ctx)
     }
 
     run.enableDevice();
-    ctx.view.messageBox(QStringLiteral("共删除注册信息：") + QString::number(total) + QStringLiteral("；其中成功：") +
-                            QString::number(succeeded) + QStringLiteral("条；失败：") +
-                            QString::number(total - succeeded) + QStringLiteral("条！"),
+    ctx.view.messageBox(QStringLiteral("共删除注册信息：") + QString::number(total) +
+                            QStringLiteral("；其中成功：") + QString::number(succeeded) +
+                            QStringLiteral("条；失败：") + QString::number(total - succeeded) +
+                            QStringLiteral("条！"),
                         caption, BoxIcon::Information);
 }
 

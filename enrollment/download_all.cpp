@@ -1,3 +1,7 @@
+#include <array>
+#include <cstdint>
+#include <cstring>
+
 #include "core/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
@@ -12,10 +16,6 @@
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"
 
-#include <array>
-#include <cstdint>
-#include <cstring>
-
 namespace orvelo {
 
 namespace {
@@ -23,16 +23,14 @@ namespace {
 constexpr std::int32_t kUserCountStatus = 2;
 constexpr std::int32_t kLastBackupNumber = 10;
 
-void execute(Query& query, std::initializer_list<QString> lines)
-{
+void execute(Query& query, std::initializer_list<QString> lines) {
     query.close();
     query.clearSql();
     for (const QString& line : lines) query.addSql(line);
     query.execSql();
 }
 
-bool employeeExists(Query& query, std::int32_t enrollNumber)
-{
+bool employeeExists(Query& query, std::int32_t enrollNumber) {
     query.close();
     query.clearSql();
     query.addSql(employeeLookupStatement(enrollNumber));
@@ -44,8 +42,7 @@ class DownloadAll {
 public:
     explicit DownloadAll(CommandContext& ctx) : m_ctx(ctx) {}
 
-    void entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t& privilege)
-    {
+    void entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t& privilege) {
         m_entriesStarted = true;
         TerminalLibrary& terminal = m_ctx.terminal;
 
@@ -63,8 +60,8 @@ public:
             const QString entryDate = dateTimeText(m_ctx.clock.now());
             const QString lastOperDate = dateTimeText(m_ctx.clock.now());
             const QString operDate = dateTimeText(m_ctx.clock.now());
-            execute(m_ctx.data.qry_2,
-                    {newEmployeeLine(enrollNumber, name, entryDate, lastOperDate), newCardLine(enrollNumber, operDate)});
+            execute(m_ctx.data.qry_2, {newEmployeeLine(enrollNumber, name, entryDate, lastOperDate),
+                                       newCardLine(enrollNumber, operDate)});
         }
 
         const QString employeeNumber = zeroPad(enrollNumber, 8);
@@ -81,8 +78,7 @@ public:
 
     // The list is read once, when the walk is over, instead of after every entry: the window does
     // not repaint while a command runs, and at thousands of entries the reads alone took minutes.
-    void refreshList()
-    {
+    void refreshList() {
         // A list never opened (no text yet) has nothing to show.
         if (m_entriesStarted && !m_ctx.data.qry_3.sql().isEmpty()) ReopenActiveList(m_ctx.data);
         m_entriesStarted = false;
@@ -97,8 +93,7 @@ private:
 
 }  // namespace
 
-void btn_GetAllEntryInfoClick(CommandContext& ctx)
-{
+void btn_GetAllEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("获取全部注册信息");
 
     ctx.view.setStatusText(QStringLiteral("正在从设备中获取全部注册信息，请稍等..."));
@@ -145,8 +140,9 @@ void btn_GetAllEntryInfoClick(CommandContext& ctx)
     }
 
     run.enableDevice();
-    ctx.view.messageBox(QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！"),
-                        caption, BoxIcon::Information);
+    ctx.view.messageBox(
+        QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！"), caption,
+        BoxIcon::Information);
 }
 
 }  // namespace orvelo

@@ -1,12 +1,12 @@
+#include <array>
+#include <cstdint>
+
 #include "core/command_context.h"
 #include "core/ports.h"
 #include "db/enrollment_store.h"
 #include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
-
-#include <array>
-#include <cstdint>
 
 namespace orvelo {
 
@@ -18,8 +18,7 @@ constexpr std::int32_t kLastBackupNumber = 10;
 
 }  // namespace
 
-void btn_GetEntryInfoClick(CommandContext& ctx)
-{
+void btn_GetEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("获取注册信息");
     const QString finished = QStringLiteral("获取完成.");
 
@@ -64,9 +63,10 @@ void btn_GetEntryInfoClick(CommandContext& ctx)
 
     ctx.view.setStatusText(finished);
     // Shown while the connection is still open; the run disconnects once it is closed.
-    ctx.view.messageBox(QStringLiteral("共获取注册信息") + QString::number(total) + QStringLiteral("条；其中成功") +
-                            QString::number(succeeded) + QStringLiteral("条；失败") +
-                            QString::number(total - succeeded) + QStringLiteral("条！"),
+    ctx.view.messageBox(QStringLiteral("共获取注册信息") + QString::number(total) +
+                            QStringLiteral("条；其中成功") + QString::number(succeeded) +
+                            QStringLiteral("条；失败") + QString::number(total - succeeded) +
+                            QStringLiteral("条！"),
                         caption, BoxIcon::Information);
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/command_context.h"
-#include "device/connection.h"
-
 #include <QString>
 #include <cstdint>
+
+#include "core/command_context.h"
+#include "device/connection.h"
 
 namespace orvelo {
 

@@ -1,32 +1,29 @@
 #include "enrollment/enrollment_statements.h"
 
-#include "core/errors.h"
-#include "core/text.h"
-
 #include <QStringBuilder>
 #include <QStringList>
 #include <QStringView>
 #include <limits>
 #include <optional>
 
+#include "core/errors.h"
+#include "core/text.h"
+
 namespace orvelo {
 
 namespace {
 
-QString fiveDigits(std::int32_t enrollNumber)
-{
+QString fiveDigits(std::int32_t enrollNumber) {
     return zeroPad(enrollNumber, 5);
 }
 
-QString eightDigits(std::int32_t enrollNumber)
-{
+QString eightDigits(std::int32_t enrollNumber) {
     return zeroPad(enrollNumber, 8);
 }
 
 // The plain form every stored template line has: an optional minus sign and decimal digits.
 // Anything else goes through the full conversion, which reads the other forms or names the line.
-std::optional<std::int32_t> plainDecimal(QStringView line)
-{
+std::optional<std::int32_t> plainDecimal(QStringView line) {
     qsizetype i = 0;
     const bool negative = !line.isEmpty() && line.front() == u'-';
     if (negative) ++i;
@@ -45,27 +42,23 @@ std::optional<std::int32_t> plainDecimal(QStringView line)
 
 }  // namespace
 
-QString defaultDepartmentStatement()
-{
+QString defaultDepartmentStatement() {
     return QStringLiteral(
         "if not exists (select * from hrdept where deptid='01') insert hrdept (deptid,deptno,deptname) "
         "values('01','01','01')");
 }
 
-QString employeeLookupStatement(std::int32_t enrollNumber)
-{
+QString employeeLookupStatement(std::int32_t enrollNumber) {
     return QStringLiteral("select * from hremployee where cardid=") % sqlQuoted(fiveDigits(enrollNumber));
 }
 
-QString employeeNameUpdateStatement(const QString& name, std::int32_t enrollNumber)
-{
-    return QStringLiteral("update hremployee set emplname=") % sqlQuoted(name) % QStringLiteral(" where cardid=") %
-           sqlQuoted(fiveDigits(enrollNumber));
+QString employeeNameUpdateStatement(const QString& name, std::int32_t enrollNumber) {
+    return QStringLiteral("update hremployee set emplname=") % sqlQuoted(name) %
+           QStringLiteral(" where cardid=") % sqlQuoted(fiveDigits(enrollNumber));
 }
 
 QString newEmployeeLine(std::int32_t enrollNumber, const QString& name, const QString& entryDateTime,
-                        const QString& lastOperDateTime)
-{
+                        const QString& lastOperDateTime) {
     const QString empty = sqlQuoted(QString());
     const QStringList values = {
         sqlQuoted(eightDigits(enrollNumber)),
@@ -92,8 +85,7 @@ QString newEmployeeLine(std::int32_t enrollNumber, const QString& name, const QS
            values.join(u',') % u')';
 }
 
-QString newCardLine(std::int32_t enrollNumber, const QString& operDateTime)
-{
+QString newCardLine(std::int32_t enrollNumber, const QString& operDateTime) {
     const QStringList values = {
         sqlQuoted(fiveDigits(enrollNumber)),
         sqlQuoted(eightDigits(enrollNumber)),
@@ -103,18 +95,17 @@ QString newCardLine(std::int32_t enrollNumber, const QString& operDateTime)
         sqlQuoted(QStringLiteral("sa")),
         sqlQuoted(QString()),
     };
-    return QStringLiteral("insert into equcard(cardno,emplid,cardtype,cardstatus,operdate,operid,personverify)values(") %
+    return QStringLiteral(
+               "insert into equcard(cardno,emplid,cardtype,cardstatus,operdate,operid,personverify)values(") %
            values.join(u',') % u')';
 }
 
-QString storedEnrollmentsStatement(const QString& employeeId, const QString& registration)
-{
+QString storedEnrollmentsStatement(const QString& employeeId, const QString& registration) {
     return QStringLiteral("select * from equfinger where emplid=") % sqlQuoted(employeeId) %
            QStringLiteral(" and cardno=") % sqlQuoted(registration);
 }
 
-void readTemplateText(const QString& text, std::span<std::int32_t> buffer)
-{
+void readTemplateText(const QString& text, std::span<std::int32_t> buffer) {
     const QStringView all(text);
     qsizetype pos = 0;
     std::size_t line = 0;
@@ -125,10 +116,12 @@ void readTemplateText(const QString& text, std::span<std::int32_t> buffer)
         const std::optional<std::int32_t> plain = plainDecimal(value);
         buffer[line] = plain ? *plain : strToInt(value.toString());
         pos = end;
-        if (pos < all.size()) pos += (all.at(pos) == u'\r' && pos + 1 < all.size() && all.at(pos + 1) == u'\n') ? 2 : 1;
+        if (pos < all.size())
+            pos += (all.at(pos) == u'\r' && pos + 1 < all.size() && all.at(pos + 1) == u'\n') ? 2 : 1;
     }
     // Worded as a read past the end of the list of lines, which is what a short text is.
-    if (line < buffer.size()) throw ConversionError(QStringLiteral("List index out of bounds (%1)").arg(line));
+    if (line < buffer.size())
+        throw ConversionError(QStringLiteral("List index out of bounds (%1)").arg(line));
 }
 
 }  // namespace orvelo

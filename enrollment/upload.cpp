@@ -1,3 +1,8 @@
+#include <QByteArray>
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "core/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
@@ -7,11 +12,6 @@
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"
-
-#include <QByteArray>
-#include <array>
-#include <cstdint>
-#include <vector>
 
 namespace orvelo {
 
@@ -33,15 +33,13 @@ struct Employee {
     std::vector<StoredEnrollment> enrollments;
 };
 
-std::int32_t integerColumn(const Query& query, int row, const QString& column)
-{
+std::int32_t integerColumn(const Query& query, int row, const QString& column) {
     return strToInt(query.value(row, column).toString());
 }
 
 // Everything of one employee is read before anything is written, so an employee whose data
 // cannot be read is passed over whole instead of reaching the terminal half written.
-Employee readEmployee(CommandContext& ctx, int i)
-{
+Employee readEmployee(CommandContext& ctx, int i) {
     EmployeeSelection& selection = *ctx.selection;
     selection.makeCurrent(i);
 
@@ -68,8 +66,7 @@ Employee readEmployee(CommandContext& ctx, int i)
     return employee;
 }
 
-bool writeEmployee(TerminalLibrary& terminal, std::int32_t handle, Employee& employee)
-{
+bool writeEmployee(TerminalLibrary& terminal, std::int32_t handle, Employee& employee) {
     bool accepted = false;
     for (StoredEnrollment& stored : employee.enrollments) {
         if (terminal.FK_PutEnrollData(handle, employee.enrollNumber, stored.backupNumber, stored.privilege,
@@ -84,8 +81,7 @@ bool writeEmployee(TerminalLibrary& terminal, std::int32_t handle, Employee& emp
 
 }  // namespace
 
-void btn_WriteEntryInfoClick(CommandContext& ctx)
-{
+void btn_WriteEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("写入指纹及姓名");
 
     ctx.view.setProgress(0, true);
@@ -114,9 +110,10 @@ void btn_WriteEntryInfoClick(CommandContext& ctx)
 
     run.enableDevice();
     ctx.view.setStatusText(QStringLiteral("写入注册信息到设备完成！"));
-    ctx.view.messageBox(QStringLiteral("共写入注册信息：") + QString::number(total) + QStringLiteral("条;其中成功：") +
-                            QString::number(succeeded) + QStringLiteral("条，失败：") +
-                            QString::number(total - succeeded) + QStringLiteral("条！"),
+    ctx.view.messageBox(QStringLiteral("共写入注册信息：") + QString::number(total) +
+                            QStringLiteral("条;其中成功：") + QString::number(succeeded) +
+                            QStringLiteral("条，失败：") + QString::number(total - succeeded) +
+                            QStringLiteral("条！"),
                         caption, BoxIcon::Information);
 }
 
