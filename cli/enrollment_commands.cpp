@@ -1,0 +1,55 @@
+// The enrollment commands of the page "人员注册" on the console. The employees are chosen as on
+// the page: --departed for the departed list, --keyword K for a search first, then --all (as
+// ticking chk_SelectAll) or --emplid ID,...; with neither no employee is selected.
+#include "cli/command_table.h"
+#include "cli/console_employee_selection.h"
+#include "enrollment/enrollment_commands.h"
+
+using namespace Qt::StringLiterals;
+
+namespace orvelo::cli {
+
+namespace {
+
+// Runs `command` on the employees the options choose.
+template <void (*command)(CommandContext&)>
+void onChosenEmployees(CommandInvocation& run)
+{
+    ConsoleEmployeeSelection selection(run);
+    run.context().selection = &selection;
+    command(run.context());
+}
+
+const CommandRegistration kDownload{{
+    .name = u"enroll-download"_s,
+    .summary = u"获取注册信息: copies the chosen employees' enrollments from the terminal into the database"_s,
+    .description = u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .options = ConsoleEmployeeSelection::options(),
+    .run = onChosenEmployees<&orvelo::btn_GetEntryInfoClick>,
+}};
+
+const CommandRegistration kDownloadAll{{
+    .name = u"enroll-download-all"_s,
+    .summary = u"获取所有注册信息: brings every user of the terminal with its enrollments into the database"_s,
+    .run = [](CommandInvocation& run) { orvelo::btn_GetAllEntryInfoClick(run.context()); },
+}};
+
+const CommandRegistration kUpload{{
+    .name = u"enroll-upload"_s,
+    .summary = u"写入指纹及姓名: writes the chosen employees' stored enrollments and names into the terminal"_s,
+    .description = u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .options = ConsoleEmployeeSelection::options(),
+    .run = onChosenEmployees<&orvelo::btn_WriteEntryInfoClick>,
+}};
+
+const CommandRegistration kDelete{{
+    .name = u"enroll-delete"_s,
+    .summary = u"删除注册信息: deletes the chosen employees' enrollments from the terminal (the database keeps them)"_s,
+    .description = u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .options = ConsoleEmployeeSelection::options(),
+    .run = onChosenEmployees<&orvelo::btn_DelEntryInfoClick>,
+}};
+
+}  // namespace
+
+}  // namespace orvelo::cli
