@@ -348,7 +348,10 @@ void Server::readUdp()
             if (!peer.dropped) send(wireBytes(peer.session, peer.lastReply));
             continue;
         }
-        if (peer.hasLast && static_cast<std::int32_t>(request.seq - peer.lastSeq) < 0 && !connect) continue;
+        // Older than the last request: a late duplicate. Only a Connect after the session ended
+        // may start over with any number.
+        const bool older = peer.hasLast && static_cast<std::int32_t>(request.seq - peer.lastSeq) < 0;
+        if (older && (!connect || (peer.session.authenticated && !peer.dropped))) continue;
         if (connect && (peer.hasLast || peer.dropped)) {
             m_service.endSession(peer.session);
             startSession(peer.session, LinkKind::Udp);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace orvelo::test {
@@ -26,6 +27,8 @@ inline const char* linkName(Link link)
     }
     return "?";
 }
+
+inline void PrintTo(Link link, std::ostream* os) { *os << linkName(link); }
 
 // The COM port number the tests map to the emulator's pseudo-terminal through FK_COM<n>.
 constexpr int kTestComPort = 7;
