@@ -60,6 +60,9 @@ std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply, int 
             case DecodeEvent::NeedMore:
                 break;
         }
+        // Everything received so far is decoded: a peer that keeps sending something else must
+        // not hold the caller past the time-out.
+        if (SteadyClock::now() >= deadline) return FK_LINK_ERROR;
         const long n = m_link->receive(m_readBuffer.data(), m_readBuffer.size(), deadline);
         if (n == 0) return FK_LINK_ERROR;  // time-out; the link stays usable
         if (n < 0) {
@@ -87,6 +90,7 @@ std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply, in
             if (decodeDatagram(m_readBuffer.data(), static_cast<std::size_t>(n), reply) == DatagramResult::Frame &&
                 isOurReply(reply, request))
                 return FK_OK;
+            if (SteadyClock::now() >= deadline) return FK_LINK_ERROR;
             continue;  // damaged, foreign or late: wait on, the resend repairs a damaged one
         }
         const auto now = SteadyClock::now();
