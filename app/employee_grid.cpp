@@ -21,8 +21,7 @@ namespace {
 // Room kept beside a fitted title for its sort mark.
 constexpr int kSortMarkRoom = 14;
 
-void drawTriangle(QPainter* painter, const QPolygonF& triangle, const QColor& colour)
-{
+void drawTriangle(QPainter* painter, const QPolygonF& triangle, const QColor& colour) {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
@@ -35,30 +34,26 @@ void drawTriangle(QPainter* painter, const QPolygonF& triangle, const QColor& co
 
 // --- GridTitleBar ------------------------------------------------------------------------------
 
-GridTitleBar::GridTitleBar(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
-{
+GridTitleBar::GridTitleBar(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
     setSortIndicatorShown(false);
     setHighlightSections(false);
     setSectionsMovable(false);
 }
 
-void GridTitleBar::setSortMarks(const QList<SortMark>& marks)
-{
+void GridTitleBar::setSortMarks(const QList<SortMark>& marks) {
     if (marks == m_marks) return;
     m_marks = marks;
     viewport()->update();
 }
 
-void GridTitleBar::mouseReleaseEvent(QMouseEvent* event)
-{
+void GridTitleBar::mouseReleaseEvent(QMouseEvent* event) {
     // sectionClicked carries no modifiers, and the application's may not have been updated by a
     // synthesised click.
     m_clickModifiers = event->modifiers();
     QHeaderView::mouseReleaseEvent(event);
 }
 
-void GridTitleBar::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
-{
+void GridTitleBar::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
     painter->restore();
@@ -68,11 +63,13 @@ void GridTitleBar::paintSection(QPainter* painter, const QRect& rect, int logica
     if (rank < 0) return;
 
     const QRectF mark(rect.right() - 11.0, rect.center().y() - 3.0, 8.0, 6.0);
-    const QPolygonF triangle = m_marks[rank].order == Qt::AscendingOrder
-                                   ? QPolygonF{{mark.left(), mark.bottom()}, {mark.right(), mark.bottom()},
-                                               {mark.center().x(), mark.top()}}
-                                   : QPolygonF{{mark.left(), mark.top()}, {mark.right(), mark.top()},
-                                               {mark.center().x(), mark.bottom()}};
+    const QPolygonF triangle =
+        m_marks[rank].order == Qt::AscendingOrder
+            ? QPolygonF{{mark.left(), mark.bottom()},
+                        {mark.right(), mark.bottom()},
+                        {mark.center().x(), mark.top()}}
+            : QPolygonF{
+                  {mark.left(), mark.top()}, {mark.right(), mark.top()}, {mark.center().x(), mark.bottom()}};
     drawTriangle(painter, triangle, palette().color(QPalette::ButtonText));
     if (m_marks.size() > 1) {
         painter->save();
@@ -88,20 +85,17 @@ void GridTitleBar::paintSection(QPainter* painter, const QRect& rect, int logica
 
 // --- RowIndicator ------------------------------------------------------------------------------
 
-RowIndicator::RowIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent)
-{
+RowIndicator::RowIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
     setSectionResizeMode(QHeaderView::Fixed);
     setSectionsClickable(false);
     setHighlightSections(false);
 }
 
-QSize RowIndicator::sizeHint() const
-{
+QSize RowIndicator::sizeHint() const {
     return QSize(kWidth, defaultSectionSize());
 }
 
-void RowIndicator::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
-{
+void RowIndicator::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     QStyleOptionHeader option;
     initStyleOption(&option);
     option.rect = rect;
@@ -111,16 +105,17 @@ void RowIndicator::paintSection(QPainter* painter, const QRect& rect, int logica
     style()->drawControl(QStyle::CE_HeaderSection, &option, painter, this);
     if (logicalIndex != currentRow) return;
     const QRectF mark(rect.center().x() - 2.5, rect.center().y() - 4.0, 5.0, 8.0);
-    drawTriangle(painter,
-                 QPolygonF{mark.topLeft(), mark.bottomLeft(), {mark.right(), mark.center().y()}},
+    drawTriangle(painter, QPolygonF{mark.topLeft(), mark.bottomLeft(), {mark.right(), mark.center().y()}},
                  palette().color(QPalette::ButtonText));
 }
 
 // --- EmployeeGridView -------------------------------------------------------------------------
 
 EmployeeGridView::EmployeeGridView(EmployeeGrid role, QWidget* parent)
-    : QTableView(parent), m_role(role), m_titleBar(new GridTitleBar(this)), m_rowIndicator(new RowIndicator(this))
-{
+    : QTableView(parent),
+      m_role(role),
+      m_titleBar(new GridTitleBar(this)),
+      m_rowIndicator(new RowIndicator(this)) {
     setHorizontalHeader(m_titleBar);
     setVerticalHeader(m_rowIndicator);
     // QTableView fits a double-clicked column through sizeHintForColumn, which by default
@@ -142,11 +137,13 @@ EmployeeGridView::EmployeeGridView(EmployeeGrid role, QWidget* parent)
     // keeps showing it.
     QPalette colours = palette();
     if (role == EmployeeGrid::dbgrdh_3) {
-        colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Active, QPalette::Highlight));
+        colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                         colours.color(QPalette::Active, QPalette::Highlight));
         colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          colours.color(QPalette::Active, QPalette::HighlightedText));
     } else {
-        colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Inactive, QPalette::Base));
+        colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                         colours.color(QPalette::Inactive, QPalette::Base));
         colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          colours.color(QPalette::Inactive, QPalette::Text));
     }
@@ -163,21 +160,21 @@ EmployeeGridView::EmployeeGridView(EmployeeGrid role, QWidget* parent)
 
 EmployeeGridView::~EmployeeGridView() = default;
 
-void EmployeeGridView::setModel(QAbstractItemModel* model)
-{
+void EmployeeGridView::setModel(QAbstractItemModel* model) {
     disconnect(m_queryRow);
     disconnect(m_modelReset);
     QTableView::setModel(model);
     auto* source = qobject_cast<DataSource*>(model);
     m_query = source ? &source->query() : nullptr;
     // Connected after the view and its selection model, so these run once they have reset.
-    if (model) m_modelReset = connect(model, &QAbstractItemModel::modelReset, this, &EmployeeGridView::onModelReset);
-    if (m_query) m_queryRow = connect(m_query, &Query::currentRowChanged, this, &EmployeeGridView::onQueryRowChanged);
+    if (model)
+        m_modelReset = connect(model, &QAbstractItemModel::modelReset, this, &EmployeeGridView::onModelReset);
+    if (m_query)
+        m_queryRow = connect(m_query, &Query::currentRowChanged, this, &EmployeeGridView::onQueryRowChanged);
     onModelReset();
 }
 
-void EmployeeGridView::onModelReset()
-{
+void EmployeeGridView::onModelReset() {
     if (m_sorting) return;
     // The columns are built anew at every opening.
     m_titleBar->setSortMarks({});
@@ -190,12 +187,12 @@ void EmployeeGridView::onModelReset()
     showCurrentRow(m_query ? m_query->currentRow() : (rows > 0 ? 0 : -1));
 }
 
-void EmployeeGridView::showCurrentRow(int row)
-{
+void EmployeeGridView::showCurrentRow(int row) {
     QItemSelectionModel* selection = selectionModel();
     if (!selection || !model()) return;
     const QModelIndex current = selection->currentIndex();
-    const QModelIndex target = row < 0 ? QModelIndex() : model()->index(row, current.isValid() ? current.column() : 0);
+    const QModelIndex target =
+        row < 0 ? QModelIndex() : model()->index(row, current.isValid() ? current.column() : 0);
     // The cursor moves; the selection stays as it is.
     if (target != current) selection->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
     if (m_rowIndicator->currentRow != row) {
@@ -204,13 +201,11 @@ void EmployeeGridView::showCurrentRow(int row)
     }
 }
 
-void EmployeeGridView::onQueryRowChanged(int row)
-{
+void EmployeeGridView::onQueryRowChanged(int row) {
     if (currentIndex().row() != row || (row < 0 && currentIndex().isValid())) showCurrentRow(row);
 }
 
-void EmployeeGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
-{
+void EmployeeGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     const int row = current.isValid() ? current.row() : -1;
     if (m_rowIndicator->currentRow != row) {
@@ -223,16 +218,14 @@ void EmployeeGridView::currentChanged(const QModelIndex& current, const QModelIn
 
 // --- fitting -----------------------------------------------------------------------------------
 
-int EmployeeGridView::titleWidth(int column) const
-{
+int EmployeeGridView::titleWidth(int column) const {
     const QString title = model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_titleBar) + 2;
     const int markRoom = m_role == EmployeeGrid::dbgrdh_5 ? 0 : kSortMarkRoom;
     return QFontMetrics(m_titleBar->font()).horizontalAdvance(title) + margin + markRoom;
 }
 
-int EmployeeGridView::cellsWidth(int column) const
-{
+int EmployeeGridView::cellsWidth(int column) const {
     const QAbstractItemModel* source = model();
     if (!source || column < 0 || column >= source->columnCount()) return 0;
     const QFontMetrics metrics(font());
@@ -244,13 +237,15 @@ int EmployeeGridView::cellsWidth(int column) const
     const auto measure = [&](const QString& text) {
         if (text.isEmpty()) return;
         const auto known = measured.constFind(text);
-        const int width = known != measured.cend() ? *known : *measured.insert(text, metrics.horizontalAdvance(text));
+        const int width =
+            known != measured.cend() ? *known : *measured.insert(text, metrics.horizontalAdvance(text));
         widest = std::max(widest, width);
     };
     if (m_query) {
         for (int row = 0; row < rows; ++row) measure(DataSource::displayText(m_query->value(row, column)));
     } else {
-        for (int row = 0; row < rows; ++row) measure(source->index(row, column).data(Qt::DisplayRole).toString());
+        for (int row = 0; row < rows; ++row)
+            measure(source->index(row, column).data(Qt::DisplayRole).toString());
     }
     if (widest == 0) return 0;
     // The delegate's text margins on both sides and the grid line.
@@ -258,39 +253,33 @@ int EmployeeGridView::cellsWidth(int column) const
     return widest + margin;
 }
 
-int EmployeeGridView::sizeHintForColumn(int column) const
-{
+int EmployeeGridView::sizeHintForColumn(int column) const {
     return cellsWidth(column);
 }
 
-int EmployeeGridView::fittedWidth(int column) const
-{
+int EmployeeGridView::fittedWidth(int column) const {
     if (!model() || column < 0 || column >= model()->columnCount()) return 0;
     return std::max(titleWidth(column), cellsWidth(column));
 }
 
-void EmployeeGridView::fitColumn(int column)
-{
+void EmployeeGridView::fitColumn(int column) {
     if (!model() || column < 0 || column >= model()->columnCount()) return;
     m_titleBar->resizeSection(column, fittedWidth(column));
 }
 
-void EmployeeGridView::fitColumns()
-{
+void EmployeeGridView::fitColumns() {
     if (!model()) return;
     for (int column = 0; column < model()->columnCount(); ++column) fitColumn(column);
     m_titleBar->setSectionsClickable(true);
 }
 
-bool EmployeeGridView::titlesAreButtons() const
-{
+bool EmployeeGridView::titlesAreButtons() const {
     return m_titleBar->sectionsClickable();
 }
 
 // --- sorting -----------------------------------------------------------------------------------
 
-void EmployeeGridView::onTitleClicked(int column)
-{
+void EmployeeGridView::onTitleClicked(int column) {
     if (m_role == EmployeeGrid::dbgrdh_5) return;
     QList<GridTitleBar::SortMark> marks = m_titleBar->sortMarks();
     qsizetype marked = -1;
@@ -314,8 +303,7 @@ void EmployeeGridView::onTitleClicked(int column)
     if (m_role == EmployeeGrid::dbgrdh_3) sortByMarks();
 }
 
-void EmployeeGridView::sortByMarks()
-{
+void EmployeeGridView::sortByMarks() {
     if (!m_query || !selectionModel()) return;
     std::vector<std::pair<int, Qt::SortOrder>> keys;
     for (const auto& mark : m_titleBar->sortMarks()) keys.emplace_back(mark.column, mark.order);
@@ -363,13 +351,13 @@ void EmployeeGridView::sortByMarks()
 
 // --- keyboard, menu and find ----------------------------------------------------------------------
 
-void EmployeeGridView::selectAll()
-{
+void EmployeeGridView::selectAll() {
     if (m_role == EmployeeGrid::dbgrdh_3 && selectionModel()) selectEveryRow(*selectionModel());
 }
 
-void EmployeeGridView::keyPressEvent(QKeyEvent* event)
-{
+void EmployeeGridView::keyboardSearch(const QString& /*search*/) {}
+
+void EmployeeGridView::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Find) && m_role != EmployeeGrid::dbgrdh_3) {
         openFindDialog();
         event->accept();
@@ -378,13 +366,13 @@ void EmployeeGridView::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
-void EmployeeGridView::buildTitleMenu()
-{
+void EmployeeGridView::buildTitleMenu() {
     m_titleMenu = new QMenu(this);
     QMenu* columns = m_titleMenu->addMenu(u"Visible columns"_s);
     columns->setObjectName(u"visibleColumns"_s);
     connect(columns, &QMenu::aboutToShow, this, [this, columns] { fillVisibleColumnsMenu(columns); });
-    for (const QString& text : {u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Delete"_s}) m_titleMenu->addAction(text)->setEnabled(false);
+    for (const QString& text : {u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Delete"_s})
+        m_titleMenu->addAction(text)->setEnabled(false);
     connect(m_titleMenu->addAction(u"Select All"_s), &QAction::triggered, this, &EmployeeGridView::selectAll);
 
     // The top-left cell opens the menu instead of selecting the whole grid.
@@ -394,27 +382,25 @@ void EmployeeGridView::buildTitleMenu()
     }
 }
 
-void EmployeeGridView::fillVisibleColumnsMenu(QMenu* menu)
-{
+void EmployeeGridView::fillVisibleColumnsMenu(QMenu* menu) {
     menu->clear();
     if (!model()) return;
     for (int column = 0; column < model()->columnCount(); ++column) {
         QAction* entry = menu->addAction(model()->headerData(column, Qt::Horizontal).toString());
         entry->setCheckable(true);
         entry->setChecked(!isColumnHidden(column));
-        connect(entry, &QAction::toggled, this, [this, column](bool shown) { setColumnHidden(column, !shown); });
+        connect(entry, &QAction::toggled, this,
+                [this, column](bool shown) { setColumnHidden(column, !shown); });
     }
 }
 
-void EmployeeGridView::showTitleMenu()
-{
+void EmployeeGridView::showTitleMenu() {
     if (!m_titleMenu) return;
     if (QMenu* columns = m_titleMenu->findChild<QMenu*>(u"visibleColumns"_s)) fillVisibleColumnsMenu(columns);
     m_titleMenu->popup(mapToGlobal(QPoint(frameWidth(), frameWidth() + m_titleBar->height())));
 }
 
-void EmployeeGridView::openFindDialog()
-{
+void EmployeeGridView::openFindDialog() {
     if (m_role == EmployeeGrid::dbgrdh_3) return;
     if (!m_findDialog) m_findDialog = new FindDialog(*this);
     m_findDialog->show();

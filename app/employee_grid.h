@@ -93,6 +93,9 @@ public:
     // Ctrl+A and "Select All": dbgrdh_3 selects every row, so a command acts on all of them;
     // the other grids select nothing this way.
     void selectAll() override;
+    // Typing letters does not jump to a matching row: in a grid of selected rows the jump would
+    // replace the operator's selection.
+    void keyboardSearch(const QString& search) override;
 
     // The menu of dbgrdh_3's top-left cell (nullptr for the other grids).
     QMenu* titleMenu() const { return m_titleMenu; }

@@ -1,8 +1,6 @@
 #include "app/find_dialog.h"
 
 #include <QCheckBox>
-#include <algorithm>
-#include <array>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -13,13 +11,14 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
 namespace orvelo {
 
-FindDialog::FindDialog(QTableView& grid) : QDialog(&grid), m_grid(grid)
-{
+FindDialog::FindDialog(QTableView& grid) : QDialog(&grid), m_grid(grid) {
     setWindowTitle(u"查找"_s);
     setModal(false);
 
@@ -59,13 +58,13 @@ FindDialog::FindDialog(QTableView& grid) : QDialog(&grid), m_grid(grid)
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-FindRequest FindDialog::request() const
-{
+FindRequest FindDialog::request() const {
     FindRequest request;
     request.text = textField->text();
     request.match = FindRequest::Match(matchChoice->currentIndex());
-    request.direction = std::array{FindRequest::Direction::All, FindRequest::Direction::Down,
-                                   FindRequest::Direction::Up}[std::clamp(directionChoice->currentIndex(), 0, 2)];
+    request.direction =
+        std::array{FindRequest::Direction::All, FindRequest::Direction::Down,
+                   FindRequest::Direction::Up}[std::clamp(directionChoice->currentIndex(), 0, 2)];
     request.caseSensitive = caseSensitive->isChecked();
     const QHeaderView* titles = m_grid.horizontalHeader();
     const int current = m_grid.currentIndex().isValid() ? m_grid.currentIndex().column() : -1;
@@ -80,8 +79,7 @@ FindRequest FindDialog::request() const
     return request;
 }
 
-bool FindDialog::findNext()
-{
+bool FindDialog::findNext() {
     const QAbstractItemModel* model = m_grid.model();
     const QModelIndex found = model ? findNextCell(*model, request(), m_grid.currentIndex()) : QModelIndex();
     if (!found.isValid()) {
@@ -91,8 +89,8 @@ bool FindDialog::findNext()
     resultNote->clear();
     // A grid of selected rows keeps them: only its cursor moves. A grid of cells selects the cell.
     const bool rows = m_grid.selectionMode() == QAbstractItemView::ExtendedSelection;
-    m_grid.selectionModel()->setCurrentIndex(found, rows ? QItemSelectionModel::NoUpdate
-                                                          : QItemSelectionModel::ClearAndSelect);
+    m_grid.selectionModel()->setCurrentIndex(
+        found, rows ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
     m_grid.scrollTo(found);
     return true;
 }

@@ -6,31 +6,26 @@
 
 namespace orvelo {
 
-PanelSizingBar::PanelSizingBar(QWidget* panel) : QFrame(panel), m_panel(panel)
-{
+PanelSizingBar::PanelSizingBar(QWidget* panel) : QFrame(panel), m_panel(panel) {
     setMouseTracking(true);
     setCursor(Qt::SplitVCursor);
 }
 
-QRect PanelSizingBar::hotSpot() const
-{
+QRect PanelSizingBar::hotSpot() const {
     return QRect((width() - kHotSpotWidth) / 2, 0, kHotSpotWidth, height());
 }
 
-int PanelSizingBar::largestHeight() const
-{
+int PanelSizingBar::largestHeight() const {
     const QWidget* area = m_panel->parentWidget();
     if (!area || area->height() <= 0) return QWIDGETSIZE_MAX;
     return std::max(height(), area->height() - kRoomAbove);
 }
 
-void PanelSizingBar::setPanelHeight(int panelHeight)
-{
+void PanelSizingBar::setPanelHeight(int panelHeight) {
     m_panel->setFixedHeight(std::clamp(panelHeight, height(), std::max(height(), largestHeight())));
 }
 
-void PanelSizingBar::setCollapsed(bool collapsed)
-{
+void PanelSizingBar::setCollapsed(bool collapsed) {
     if (collapsed == m_collapsed) return;
     m_collapsed = collapsed;
     if (collapsed) m_restoredHeight = m_panel->height();
@@ -41,8 +36,7 @@ void PanelSizingBar::setCollapsed(bool collapsed)
     update();
 }
 
-void PanelSizingBar::mousePressEvent(QMouseEvent* event)
-{
+void PanelSizingBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QFrame::mousePressEvent(event);
     m_pressedOnHotSpot = hotSpot().contains(event->position().toPoint());
     m_dragging = !m_pressedOnHotSpot;
@@ -50,10 +44,10 @@ void PanelSizingBar::mousePressEvent(QMouseEvent* event)
     m_dragStartHeight = m_panel->height();
 }
 
-void PanelSizingBar::mouseMoveEvent(QMouseEvent* event)
-{
+void PanelSizingBar::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) {
-        setCursor(hotSpot().contains(event->position().toPoint()) ? Qt::PointingHandCursor : Qt::SplitVCursor);
+        setCursor(hotSpot().contains(event->position().toPoint()) ? Qt::PointingHandCursor
+                                                                  : Qt::SplitVCursor);
         return;
     }
     const int wanted = m_dragStartHeight + (m_dragStartY - int(event->globalPosition().y()));
@@ -67,16 +61,14 @@ void PanelSizingBar::mouseMoveEvent(QMouseEvent* event)
     setPanelHeight(wanted);
 }
 
-void PanelSizingBar::mouseReleaseEvent(QMouseEvent* event)
-{
+void PanelSizingBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QFrame::mouseReleaseEvent(event);
     if (m_pressedOnHotSpot && hotSpot().contains(event->position().toPoint())) setCollapsed(!m_collapsed);
     m_dragging = false;
     m_pressedOnHotSpot = false;
 }
 
-void PanelSizingBar::paintEvent(QPaintEvent* event)
-{
+void PanelSizingBar::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     // The hot spot: a small triangle pointing where a click moves the panel's edge.
     QPainter painter(this);
@@ -87,9 +79,8 @@ void PanelSizingBar::paintEvent(QPaintEvent* event)
     const qreal cx = spot.center().x();
     const qreal top = 1.5;
     const qreal bottom = height() - 1.5;
-    const QPolygonF triangle = m_collapsed
-                                   ? QPolygonF{{cx - 4, bottom}, {cx + 4, bottom}, {cx, top}}
-                                   : QPolygonF{{cx - 4, top}, {cx + 4, top}, {cx, bottom}};
+    const QPolygonF triangle = m_collapsed ? QPolygonF{{cx - 4, bottom}, {cx + 4, bottom}, {cx, top}}
+                                           : QPolygonF{{cx - 4, top}, {cx + 4, top}, {cx, bottom}};
     painter.drawPolygon(triangle);
 }
 

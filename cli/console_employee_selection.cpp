@@ -1,5 +1,8 @@
 #include "cli/console_employee_selection.h"
 
+#include <QItemSelectionModel>
+#include <QSet>
+
 #include "cli/command_table.h"
 #include "cli/console_operator_view.h"
 #include "core/command_context.h"
@@ -8,9 +11,6 @@
 #include "db/data_module.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
-
-#include <QItemSelectionModel>
-#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -25,25 +25,25 @@ const QString kEmplid = u"emplid"_s;
 
 }  // namespace
 
-QList<QCommandLineOption> ConsoleEmployeeSelection::listOptions()
-{
+QList<QCommandLineOption> ConsoleEmployeeSelection::listOptions() {
     return {
         QCommandLineOption(kDeparted, u"the departed employees (离职人员) instead of the active ones"_s),
-        QCommandLineOption(kKeyword, u"search first (模糊查询): department name, 人员编号 or 登记号码 containing K"_s,
+        QCommandLineOption(kKeyword,
+                           u"search first (模糊查询): department name, 人员编号 or 登记号码 containing K"_s,
                            u"K"_s),
     };
 }
 
-QList<QCommandLineOption> ConsoleEmployeeSelection::options()
-{
-    return listOptions() + QList<QCommandLineOption>{
-        QCommandLineOption(kAll, u"every employee of the shown list (对所有人员进行操作)"_s),
-        QCommandLineOption(kEmplid, u"the employees whose 人员编号 is one of these, in list order"_s, u"ID,ID,..."_s),
-    };
+QList<QCommandLineOption> ConsoleEmployeeSelection::options() {
+    return listOptions() +
+           QList<QCommandLineOption>{
+               QCommandLineOption(kAll, u"every employee of the shown list (对所有人员进行操作)"_s),
+               QCommandLineOption(kEmplid, u"the employees whose 人员编号 is one of these, in list order"_s,
+                                  u"ID,ID,..."_s),
+           };
 }
 
-ConsoleEmployeeSelection::Choice ConsoleEmployeeSelection::choiceOf(const CommandInvocation& run)
-{
+ConsoleEmployeeSelection::Choice ConsoleEmployeeSelection::choiceOf(const CommandInvocation& run) {
     Choice choice;
     choice.departed = run.isSet(kDeparted);
     choice.searched = run.isSet(kKeyword);
@@ -54,25 +54,21 @@ ConsoleEmployeeSelection::Choice ConsoleEmployeeSelection::choiceOf(const Comman
 }
 
 ConsoleEmployeeSelection::ConsoleEmployeeSelection(CommandContext& context, const Choice& choice)
-    : m_context(context), m_grids(context.data), m_selected(context.data, m_grids)
-{
+    : m_context(context), m_grids(context.data), m_selected(context.data, m_grids) {
     choose(choice);
 }
 
 ConsoleEmployeeSelection::ConsoleEmployeeSelection(CommandInvocation& run)
-    : ConsoleEmployeeSelection(run.context(), choiceOf(run))
-{
+    : ConsoleEmployeeSelection(run.context(), choiceOf(run)) {
     for (const QString& id : m_unmatched)
         run.console().printError(u"orveloctl: no employee with 人员编号 '"_s + id + u"' in the list"_s);
 }
 
-Query& ConsoleEmployeeSelection::shownList()
-{
+Query& ConsoleEmployeeSelection::shownList() {
     return queryOf(m_context.data, shownEmployeeGrid(m_grids));
 }
 
-void ConsoleEmployeeSelection::choose(const Choice& choice)
-{
+void ConsoleEmployeeSelection::choose(const Choice& choice) {
     QStringList wanted;
     for (const QString& id : choice.emplids)
         if (!trimBlanks(id).isEmpty()) wanted.append(trimBlanks(id));

@@ -30,8 +30,7 @@ public:
 };
 
 // The employee grid pgc_employee shows.
-inline EmployeeGrid shownEmployeeGrid(const EmployeeGrids& grids)
-{
+inline EmployeeGrid shownEmployeeGrid(const EmployeeGrids& grids) {
     return grids.shownPage() == 1 ? EmployeeGrid::dbgrdh_4 : EmployeeGrid::dbgrdh_3;
 }
 

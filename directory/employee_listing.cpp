@@ -1,13 +1,12 @@
 #include "directory/employee_listing.h"
 
-#include "db/data_module.h"
-
 #include <QTextStream>
+
+#include "db/data_module.h"
 
 namespace orvelo {
 
-QString listingLine(const Query& query, int row)
-{
+QString listingLine(const Query& query, int row) {
     QStringList cells;
     const int columns = query.columnCount();
     cells.reserve(columns);
@@ -17,8 +16,7 @@ QString listingLine(const Query& query, int row)
     return cells.join(u'\t');
 }
 
-void writeEmployeeListing(QTextStream& out, Query& list, Query& details)
-{
+void writeEmployeeListing(QTextStream& out, Query& list, Query& details) {
     out << list.columnNames().join(u'\t') << '\n';
     const int current = list.currentRow();
     const int rows = list.rowCount();
@@ -26,7 +24,8 @@ void writeEmployeeListing(QTextStream& out, Query& list, Query& details)
         out << listingLine(list, row) << '\n';
         list.setCurrentRow(row);
         const int detailRows = details.isOpen() ? details.rowCount() : 0;
-        for (int detail = 0; detail < detailRows; ++detail) out << '\t' << listingLine(details, detail) << '\n';
+        for (int detail = 0; detail < detailRows; ++detail)
+            out << '\t' << listingLine(details, detail) << '\n';
     }
     if (rows > 0 && current >= 0) list.setCurrentRow(current);
 }

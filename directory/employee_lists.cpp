@@ -1,17 +1,16 @@
 #include "directory/employee_lists.h"
 
+#include <QItemSelectionModel>
+
 #include "core/command_context.h"
 #include "db/data_module.h"
 #include "directory/list_statements.h"
-
-#include <QItemSelectionModel>
 
 namespace orvelo {
 
 namespace {
 
-void reopen(Query& query, const QString& text)
-{
+void reopen(Query& query, const QString& text) {
     query.close();
     query.clearSql();
     query.addSql(text);
@@ -20,8 +19,7 @@ void reopen(Query& query, const QString& text)
 
 }  // namespace
 
-Query& queryOf(DataModule& data, EmployeeGrid grid)
-{
+Query& queryOf(DataModule& data, EmployeeGrid grid) {
     switch (grid) {
         case EmployeeGrid::dbgrdh_3:
             return data.qry_3;
@@ -33,39 +31,33 @@ Query& queryOf(DataModule& data, EmployeeGrid grid)
     return data.qry_5;
 }
 
-void OpenEmployeeLists(DataModule& data)
-{
+void OpenEmployeeLists(DataModule& data) {
     reopen(data.qry_3, activeListSql());
     reopen(data.qry_4, departedListSql());
     reopen(data.qry_5, enrollmentDetailSql());
 }
 
-void FitListColumns(EmployeeGrids& grids)
-{
+void FitListColumns(EmployeeGrids& grids) {
     grids.fitColumns(shownEmployeeGrid(grids));
     grids.fitColumns(EmployeeGrid::dbgrdh_5);
 }
 
-void RefreshEmployeeLists(DataModule& data, EmployeeGrids& grids)
-{
+void RefreshEmployeeLists(DataModule& data, EmployeeGrids& grids) {
     OpenEmployeeLists(data);
     FitListColumns(grids);
 }
 
-void ReopenActiveList(DataModule& data)
-{
+void ReopenActiveList(DataModule& data) {
     data.qry_3.close();
     data.qry_3.open();
 }
 
-void pgc_DeviceChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex)
-{
+void pgc_DeviceChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex) {
     constexpr int enrollmentPage = 2;
     if (newIndex == enrollmentPage) RefreshEmployeeLists(ctx.data, grids);
 }
 
-void pgc_employeeChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex)
-{
+void pgc_employeeChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex) {
     if (newIndex == 0) {
         ctx.data.qry_5.setMasterSource(&ctx.data.ds_3);
     } else if (newIndex == 1) {
@@ -74,8 +66,7 @@ void pgc_employeeChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex)
     RefreshEmployeeLists(ctx.data, grids);
 }
 
-void selectEveryRow(QItemSelectionModel& selection)
-{
+void selectEveryRow(QItemSelectionModel& selection) {
     const QAbstractItemModel* model = selection.model();
     if (!model) return;
     const int rows = model->rowCount();
@@ -86,8 +77,7 @@ void selectEveryRow(QItemSelectionModel& selection)
                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void chk_SelectAllClick(CommandContext& /*ctx*/, EmployeeGrids& grids, bool ticked)
-{
+void chk_SelectAllClick(CommandContext& /*ctx*/, EmployeeGrids& grids, bool ticked) {
     QItemSelectionModel& selection = grids.rowSelection(shownEmployeeGrid(grids));
     if (ticked) {
         selectEveryRow(selection);

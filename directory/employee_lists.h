@@ -1,8 +1,8 @@
 #pragma once
 
-#include "directory/employee_grids.h"
-
 #include <QString>
+
+#include "directory/employee_grids.h"
 
 class QItemSelectionModel;
 

@@ -8,8 +8,7 @@
 
 namespace orvelo {
 
-void btn_searchClick(CommandContext& ctx, EmployeeGrids& grids, const QString& keyword)
-{
+void btn_searchClick(CommandContext& ctx, EmployeeGrids& grids, const QString& keyword) {
     if (trimBlanks(keyword).isEmpty()) return;
 
     Query& active = ctx.data.qry_3;

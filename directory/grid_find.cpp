@@ -4,8 +4,7 @@
 
 namespace orvelo {
 
-bool cellMatches(const QString& cellText, const FindRequest& request)
-{
+bool cellMatches(const QString& cellText, const FindRequest& request) {
     const Qt::CaseSensitivity cs = request.caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     switch (request.match) {
         case FindRequest::Match::WholeField:
@@ -18,8 +17,8 @@ bool cellMatches(const QString& cellText, const FindRequest& request)
     return cellText.contains(request.text, cs);
 }
 
-QModelIndex findNextCell(const QAbstractItemModel& model, const FindRequest& request, const QModelIndex& from)
-{
+QModelIndex findNextCell(const QAbstractItemModel& model, const FindRequest& request,
+                         const QModelIndex& from) {
     const qsizetype width = request.columns.size();
     const qsizetype cells = qsizetype(model.rowCount()) * width;
     if (cells == 0 || request.text.isEmpty()) return {};

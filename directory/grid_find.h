@@ -30,6 +30,7 @@ bool cellMatches(const QString& cellText, const FindRequest& request);
 // All through every row, wrapping past the end (and finding `from` itself last). Rows are read
 // cell by cell in the order of `request.columns`. An invalid `from` starts before the first cell
 // (Up: after the last). An invalid index when nothing matches.
-QModelIndex findNextCell(const QAbstractItemModel& model, const FindRequest& request, const QModelIndex& from);
+QModelIndex findNextCell(const QAbstractItemModel& model, const FindRequest& request,
+                         const QModelIndex& from);
 
 }  // namespace orvelo

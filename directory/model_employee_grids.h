@@ -1,8 +1,8 @@
 #pragma once
 
-#include "directory/employee_grids.h"
-
 #include <QItemSelectionModel>
+
+#include "directory/employee_grids.h"
 
 namespace orvelo {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/ports.h"
-
 #include <QList>
+
+#include "core/ports.h"
 
 class QItemSelectionModel;
 

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QItemSelectionModel>
+#include <QList>
+#include <QStringList>
+#include <algorithm>
+
 #include "core/command_context.h"
 #include "db/data_module.h"
 #include "device/connection.h"
@@ -9,11 +14,6 @@
 #include "tests/support/recording_operator_view.h"
 #include "tests/support/scripted_terminal_library.h"
 #include "tests/support/test_database.h"
-
-#include <QItemSelectionModel>
-#include <QList>
-#include <QStringList>
-#include <algorithm>
 
 namespace orvelo::test {
 
@@ -29,8 +29,7 @@ public:
 // employees that the inner joins drop, and enrollments with and without code texts.
 class DirectoryFixture {
 public:
-    DirectoryFixture()
-    {
+    DirectoryFixture() {
         db.addDepartment(QStringLiteral("01"), QStringLiteral("总部"));
         db.addDepartment(QStringLiteral("02"), QStringLiteral("East Sales"));
         db.addDepartment(QStringLiteral("03"), QStringLiteral("O'Neil Works"));
@@ -65,27 +64,24 @@ public:
     }
 
     // The display texts of one column over all rows, in list order.
-    static QStringList column(const Query& query, const QString& name)
-    {
+    static QStringList column(const Query& query, const QString& name) {
         QStringList values;
         for (int row = 0; row < query.rowCount(); ++row)
             values.append(DataSource::displayText(query.value(row, name)));
         return values;
     }
-    static QStringList sorted(QStringList values)
-    {
+    static QStringList sorted(QStringList values) {
         std::sort(values.begin(), values.end());
         return values;
     }
     // The row of `query` whose 人员编号 is `emplid`, or -1.
-    static int rowOf(const Query& query, const QString& emplid)
-    {
+    static int rowOf(const Query& query, const QString& emplid) {
         return int(column(query, QStringLiteral("人员编号")).indexOf(emplid));
     }
     // A Ctrl+click on a row: the row joins the selection or leaves it.
-    static void ctrlClick(QItemSelectionModel& selection, int row)
-    {
-        selection.select(selection.model()->index(row, 0), QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    static void ctrlClick(QItemSelectionModel& selection, int row) {
+        selection.select(selection.model()->index(row, 0),
+                         QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
     }
     static int selectedCount(QItemSelectionModel& selection) { return int(selection.selectedRows().size()); }
 

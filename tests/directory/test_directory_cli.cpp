@@ -1,14 +1,14 @@
 // orveloctl's list and the console selection of the enrollment commands, in process.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
 #include "cli/command_table.h"
 #include "cli/console_employee_selection.h"
 #include "cli/console_operator_view.h"
 #include "cli/orveloctl.h"
 #include "core/errors.h"
 #include "tests/directory/directory_fixture.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -37,8 +37,7 @@ const CommandRegistration kVisit{{
         },
 }};
 
-QString readAll(std::FILE* file)
-{
+QString readAll(std::FILE* file) {
     std::fflush(file);
     std::rewind(file);
     QByteArray bytes;
@@ -56,12 +55,12 @@ struct Outcome {
 
 class DirectoryCliTest : public ::testing::Test, public DirectoryFixture {
 protected:
-    Outcome run(const QStringList& arguments)
-    {
+    Outcome run(const QStringList& arguments) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
         Outcome outcome;
-        outcome.status = runOrveloctl(QStringList{u"orveloctl"_s, u"--app-dir"_s, db.appDir()} + arguments, out, err);
+        outcome.status =
+            runOrveloctl(QStringList{u"orveloctl"_s, u"--app-dir"_s, db.appDir()} + arguments, out, err);
         QString text = readAll(out);
         if (text.endsWith(u'\n')) text.chop(1);
         outcome.out = text.isEmpty() ? QStringList() : text.split(u'\n');
@@ -71,8 +70,7 @@ protected:
         return outcome;
     }
     // The 人员编号 of the shown list in its order, as the database gives it.
-    QStringList listOrder(bool departed, const QString& keyword = {})
-    {
+    QStringList listOrder(bool departed, const QString& keyword = {}) {
         ConsoleEmployeeSelection::Choice choice;
         choice.departed = departed;
         choice.searched = !keyword.isEmpty();
@@ -82,8 +80,7 @@ protected:
     }
 };
 
-TEST_F(DirectoryCliTest, ListPrintsTitlesRowsAndDetailsTabSeparated)
-{
+TEST_F(DirectoryCliTest, ListPrintsTitlesRowsAndDetailsTabSeparated) {
     const Outcome listed = run({u"list"_s});
     ASSERT_EQ(listed.status, kExitDone) << listed.err.toStdString();
     ASSERT_FALSE(listed.out.isEmpty());
@@ -102,8 +99,7 @@ TEST_F(DirectoryCliTest, ListPrintsTitlesRowsAndDetailsTabSeparated)
     EXPECT_TRUE(e003 + 1 == listed.out.size() || !listed.out.at(e003 + 1).startsWith(u'\t'));
 }
 
-TEST_F(DirectoryCliTest, ListOfTheDepartedNarrowedByAKeyword)
-{
+TEST_F(DirectoryCliTest, ListOfTheDepartedNarrowedByAKeyword) {
     const Outcome listed = run({u"list"_s, u"--departed"_s, u"--keyword"_s, u"Sales"_s});
     ASSERT_EQ(listed.status, kExitDone) << listed.err.toStdString();
     EXPECT_EQ(listed.out, (QStringList{u"机构名称\t人员编号\t姓名\t登记号码\t性别\t入职日期\t离职日期"_s,
@@ -113,8 +109,7 @@ TEST_F(DirectoryCliTest, ListOfTheDepartedNarrowedByAKeyword)
     EXPECT_EQ(none.out, QStringList{u"机构名称\t人员编号\t姓名\t登记号码\t性别\t入职日期"_s});
 }
 
-TEST_F(DirectoryCliTest, EmplidSelectsInListOrderAndNamesTheUnmatched)
-{
+TEST_F(DirectoryCliTest, EmplidSelectsInListOrderAndNamesTheUnmatched) {
     const QStringList order = listOrder(false);
     // Given backwards, with blanks, one twice and one unknown.
     const QString ids = order.at(3) + u" , "_s + order.at(0) + u",X9,"_s + order.at(3);
@@ -125,8 +120,7 @@ TEST_F(DirectoryCliTest, EmplidSelectsInListOrderAndNamesTheUnmatched)
     EXPECT_FALSE(visited.err.contains(order.at(0)));
 }
 
-TEST_F(DirectoryCliTest, AllSelectsEveryRowOfTheShownListAndNeitherSelectsNone)
-{
+TEST_F(DirectoryCliTest, AllSelectsEveryRowOfTheShownListAndNeitherSelectsNone) {
     EXPECT_EQ(run({u"test-visit-selection"_s, u"--all"_s}).out, listOrder(false));
     EXPECT_EQ(run({u"test-visit-selection"_s, u"--departed"_s, u"--all"_s}).out, listOrder(true));
     EXPECT_EQ(run({u"test-visit-selection"_s, u"--keyword"_s, u"Sales"_s, u"--all"_s}).out,
@@ -141,8 +135,7 @@ TEST_F(DirectoryCliTest, AllSelectsEveryRowOfTheShownListAndNeitherSelectsNone)
     EXPECT_EQ(run({u"test-visit-selection"_s, u"--all"_s, u"--emplid"_s, u"E001"_s}).status, kExitError);
 }
 
-TEST_F(DirectoryCliTest, TheEmployeeIdIsMatchedTrimmed)
-{
+TEST_F(DirectoryCliTest, TheEmployeeIdIsMatchedTrimmed) {
     db.addActiveEmployee(u"E010  "_s, u"00010"_s, u"尾空格"_s);
     ConsoleEmployeeSelection::Choice choice;
     choice.emplids = {u"E010"_s};

@@ -1,11 +1,3 @@
-#include "app/employee_grid.h"
-#include "app/entry_page_grids.h"
-#include "app/find_dialog.h"
-#include "app/panel_sizing_bar.h"
-#include "directory/employee_lists.h"
-#include "directory/selected_employees.h"
-#include "tests/directory/directory_fixture.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -19,6 +11,14 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "app/employee_grid.h"
+#include "app/entry_page_grids.h"
+#include "app/find_dialog.h"
+#include "app/panel_sizing_bar.h"
+#include "directory/employee_lists.h"
+#include "directory/selected_employees.h"
+#include "tests/directory/directory_fixture.h"
+
 using namespace Qt::StringLiterals;
 
 namespace orvelo {
@@ -31,8 +31,7 @@ const QString kEmplid = u"人员编号"_s;
 // The three grids over the data module, on a page control as the enrollment page has them.
 class GridTest : public ::testing::Test, public DirectoryFixture {
 protected:
-    GridTest()
-    {
+    GridTest() {
         auto* activePage = new QWidget;
         auto* departedPage = new QWidget;
         (new QVBoxLayout(activePage))->addWidget(active = new EmployeeGridView(EmployeeGrid::dbgrdh_3));
@@ -56,19 +55,16 @@ protected:
         page = std::make_unique<EntryPageGrids>(pages, *active, *departed, *details);
     }
 
-    void click(EmployeeGridView* grid, int row, Qt::KeyboardModifiers modifiers = {})
-    {
+    void click(EmployeeGridView* grid, int row, Qt::KeyboardModifiers modifiers = {}) {
         const QRect cell = grid->visualRect(grid->model()->index(row, 1));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, cell.center());
     }
-    void clickTitle(EmployeeGridView* grid, int column, Qt::KeyboardModifiers modifiers = {})
-    {
+    void clickTitle(EmployeeGridView* grid, int column, Qt::KeyboardModifiers modifiers = {}) {
         QHeaderView* titles = grid->horizontalHeader();
         const int x = titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2;
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, modifiers, QPoint(x, titles->height() / 2));
     }
-    static QList<int> selectedRows(QAbstractItemView* grid)
-    {
+    static QList<int> selectedRows(QAbstractItemView* grid) {
         QList<int> rows;
         for (const QModelIndex& index : grid->selectionModel()->selectedRows()) rows.append(index.row());
         std::sort(rows.begin(), rows.end());
@@ -83,8 +79,7 @@ protected:
     std::unique_ptr<EntryPageGrids> page;
 };
 
-TEST_F(GridTest, EachGridHasTheBehaviourOfItsRole)
-{
+TEST_F(GridTest, EachGridHasTheBehaviourOfItsRole) {
     struct Expected {
         EmployeeGridView* grid;
         QAbstractItemView::SelectionBehavior behavior;
@@ -95,11 +90,12 @@ TEST_F(GridTest, EachGridHasTheBehaviourOfItsRole)
         bool selectionShownUnfocused;
     };
     const Expected table[] = {
-        {active, QAbstractItemView::SelectRows, QAbstractItemView::ExtendedSelection, Qt::ElideRight, true, true, true},
-        {departed, QAbstractItemView::SelectRows, QAbstractItemView::ExtendedSelection, Qt::ElideNone, false, false,
-         false},
-        {details, QAbstractItemView::SelectItems, QAbstractItemView::SingleSelection, Qt::ElideNone, false, false,
-         false},
+        {active, QAbstractItemView::SelectRows, QAbstractItemView::ExtendedSelection, Qt::ElideRight, true,
+         true, true},
+        {departed, QAbstractItemView::SelectRows, QAbstractItemView::ExtendedSelection, Qt::ElideNone, false,
+         false, false},
+        {details, QAbstractItemView::SelectItems, QAbstractItemView::SingleSelection, Qt::ElideNone, false,
+         false, false},
     };
     for (const Expected& e : table) {
         SCOPED_TRACE(e.grid == active ? "dbgrdh_3" : e.grid == departed ? "dbgrdh_4" : "dbgrdh_5");
@@ -121,8 +117,7 @@ TEST_F(GridTest, EachGridHasTheBehaviourOfItsRole)
     }
 }
 
-TEST_F(GridTest, ClicksSelectRowsAndMoveTheDetails)
-{
+TEST_F(GridTest, ClicksSelectRowsAndMoveTheDetails) {
     active->setFocus();
     click(active, 2);
     EXPECT_EQ(selectedRows(active), QList<int>{2});
@@ -135,13 +130,16 @@ TEST_F(GridTest, ClicksSelectRowsAndMoveTheDetails)
     EXPECT_EQ(selectedRows(active), QList<int>{0});
     click(active, 4);
     EXPECT_EQ(selectedRows(active), QList<int>{4});
+    // Typing a letter moves nothing and keeps the selection.
+    QTest::keyClicks(active, u"E"_s);
+    EXPECT_EQ(selectedRows(active), QList<int>{4});
+    EXPECT_EQ(active->currentIndex().row(), 4);
     // Shift+click: the rows from the current row to the clicked one.
     click(active, 1, Qt::ShiftModifier);
     EXPECT_EQ(selectedRows(active), (QList<int>{1, 2, 3, 4}));
 }
 
-TEST_F(GridTest, WalkingTheSelectionMovesOnlyTheCursor)
-{
+TEST_F(GridTest, WalkingTheSelectionMovesOnlyTheCursor) {
     click(active, 2);
     click(active, 0, Qt::ControlModifier);
     click(active, 1, Qt::ControlModifier);
@@ -156,8 +154,7 @@ TEST_F(GridTest, WalkingTheSelectionMovesOnlyTheCursor)
     }
 }
 
-TEST_F(GridTest, EveryOpeningMakesTheFirstRowCurrentWithNothingSelectedAndDefaultColumns)
-{
+TEST_F(GridTest, EveryOpeningMakesTheFirstRowCurrentWithNothingSelectedAndDefaultColumns) {
     page->fitColumns(EmployeeGrid::dbgrdh_4);
     ASSERT_TRUE(departed->titlesAreButtons());
     departed->setColumnHidden(1, true);
@@ -177,8 +174,7 @@ TEST_F(GridTest, EveryOpeningMakesTheFirstRowCurrentWithNothingSelectedAndDefaul
     EXPECT_TRUE(details->titlesAreButtons());
 }
 
-TEST_F(GridTest, CtrlAAndSelectAllFillTheRowSelectionOfTheActiveListOnly)
-{
+TEST_F(GridTest, CtrlAAndSelectAllFillTheRowSelectionOfTheActiveListOnly) {
     active->setFocus();
     QTest::keyClick(active, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(SelectedEmployees(data, *page).count(), data.qry_3.rowCount());
@@ -191,7 +187,8 @@ TEST_F(GridTest, CtrlAAndSelectAllFillTheRowSelectionOfTheActiveListOnly)
         texts.append(action->text());
         enabled.append(action->isEnabled());
     }
-    EXPECT_EQ(texts, (QStringList{u"Visible columns"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Delete"_s, u"Select All"_s}));
+    EXPECT_EQ(texts, (QStringList{u"Visible columns"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Delete"_s,
+                                  u"Select All"_s}));
     EXPECT_EQ(enabled, (QList<bool>{true, false, false, false, false, true}));
     active->titleMenu()->actions().last()->trigger();
     EXPECT_EQ(selectedRows(active).size(), data.qry_3.rowCount());
@@ -205,8 +202,7 @@ TEST_F(GridTest, CtrlAAndSelectAllFillTheRowSelectionOfTheActiveListOnly)
     EXPECT_EQ(departed->titleMenu(), nullptr);
 }
 
-TEST_F(GridTest, TheTopLeftCellOpensTheMenuAndVisibleColumnsHidesAColumn)
-{
+TEST_F(GridTest, TheTopLeftCellOpensTheMenuAndVisibleColumnsHidesAColumn) {
     auto* corner = active->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_NE(corner, nullptr);
     corner->click();
@@ -225,19 +221,20 @@ TEST_F(GridTest, TheTopLeftCellOpensTheMenuAndVisibleColumnsHidesAColumn)
     EXPECT_FALSE(active->titleMenu()->actions().first()->menu()->actions().at(2)->isChecked());
 }
 
-TEST_F(GridTest, TitleClicksMarkSortColumnsAndSortTheActiveListKeepingItsSelection)
-{
+TEST_F(GridTest, TitleClicksMarkSortColumnsAndSortTheActiveListKeepingItsSelection) {
     const int name = 2;
     const int dept = 0;
     click(active, 0);
     click(active, 1, Qt::ControlModifier);
-    const QStringList chosen = {data.qry_3.value(0, kEmplid).toString(), data.qry_3.value(1, kEmplid).toString()};
+    const QStringList chosen = {data.qry_3.value(0, kEmplid).toString(),
+                                data.qry_3.value(1, kEmplid).toString()};
 
     clickTitle(active, dept);
     using Mark = GridTitleBar::SortMark;
     EXPECT_EQ(active->titleBar().sortMarks(), (QList<Mark>{{dept, Qt::AscendingOrder}}));
     clickTitle(active, name, Qt::ControlModifier);
-    EXPECT_EQ(active->titleBar().sortMarks(), (QList<Mark>{{dept, Qt::AscendingOrder}, {name, Qt::AscendingOrder}}));
+    EXPECT_EQ(active->titleBar().sortMarks(),
+              (QList<Mark>{{dept, Qt::AscendingOrder}, {name, Qt::AscendingOrder}}));
     QStringList keys;
     for (int row = 0; row < data.qry_3.rowCount(); ++row)
         keys.append(data.qry_3.value(row, dept).toString() + u'|' + data.qry_3.value(row, name).toString());
@@ -260,8 +257,7 @@ TEST_F(GridTest, TitleClicksMarkSortColumnsAndSortTheActiveListKeepingItsSelecti
     EXPECT_TRUE(active->titleBar().sortMarks().isEmpty());
 }
 
-TEST_F(GridTest, TitleClicksOnTheDepartedListOnlyMarkOnTheDetailsNothing)
-{
+TEST_F(GridTest, TitleClicksOnTheDepartedListOnlyMarkOnTheDetailsNothing) {
     pages.setCurrentIndex(1);
     page->fitColumns(EmployeeGrid::dbgrdh_4);
     page->fitColumns(EmployeeGrid::dbgrdh_5);
@@ -274,8 +270,7 @@ TEST_F(GridTest, TitleClicksOnTheDepartedListOnlyMarkOnTheDetailsNothing)
     EXPECT_TRUE(details->titleBar().sortMarks().isEmpty());
 }
 
-TEST_F(GridTest, CtrlFOpensTheFindDialogOfTheDepartedListAndTheDetails)
-{
+TEST_F(GridTest, CtrlFOpensTheFindDialogOfTheDepartedListAndTheDetails) {
     active->setFocus();
     QTest::keyClick(active, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(active->findDialog(), nullptr);
@@ -304,8 +299,7 @@ TEST_F(GridTest, CtrlFOpensTheFindDialogOfTheDepartedListAndTheDetails)
 }
 
 // A long text far down the list: Qt's own column fitting looks at a thousand rows at most.
-TEST(GridFitting, WalksEveryRowAndTheTitleEdgeDoubleClickDoesTheSame)
-{
+TEST(GridFitting, WalksEveryRowAndTheTitleEdgeDoubleClickDoesTheSame) {
     QStandardItemModel model(1600, 2);
     model.setHorizontalHeaderLabels({u"机构名称"_s, u"很长的标题文字在这里"_s});
     for (int row = 0; row < 1600; ++row) {
@@ -336,8 +330,7 @@ TEST(GridFitting, WalksEveryRowAndTheTitleEdgeDoubleClickDoesTheSame)
     EXPECT_GE(grid.columnWidth(0), grid.fontMetrics().horizontalAdvance(longText));
 }
 
-TEST(GridFitting, AnEmptyListLeavesColumnsAsWideAsTheirTitles)
-{
+TEST(GridFitting, AnEmptyListLeavesColumnsAsWideAsTheirTitles) {
     QStandardItemModel model(0, 1);
     model.setHorizontalHeaderLabels({u"一个相当长的列标题"_s});
     EmployeeGridView grid(EmployeeGrid::dbgrdh_3);
@@ -349,8 +342,7 @@ TEST(GridFitting, AnEmptyListLeavesColumnsAsWideAsTheirTitles)
     EXPECT_LT(grid.columnWidth(0), title + 40);
 }
 
-TEST(PanelSizingBar, HotSpotCollapsesAndRestoresDragResizes)
-{
+TEST(PanelSizingBar, HotSpotCollapsesAndRestoresDragResizes) {
     QWidget area;
     area.resize(400, 400);
     auto* layout = new QVBoxLayout(&area);
@@ -380,8 +372,9 @@ TEST(PanelSizingBar, HotSpotCollapsesAndRestoresDragResizes)
     // Dragging the bar up by 50 pixels, away from the hot spot.
     const QPoint start(5, 3);
     QTest::mousePress(bar, Qt::LeftButton, {}, start);
-    QMouseEvent move(QEvent::MouseMove, QPointF(start.x(), start.y() - 50), bar->mapToGlobal(QPointF(start.x(), start.y() - 50)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start.x(), start.y() - 50),
+                     bar->mapToGlobal(QPointF(start.x(), start.y() - 50)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(bar, &move);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(start.x(), start.y() - 50));
     EXPECT_EQ(panel->maximumHeight(), 174);

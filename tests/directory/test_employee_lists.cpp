@@ -1,3 +1,7 @@
+#include <gtest/gtest.h>
+
+#include <QTextStream>
+
 #include "core/errors.h"
 #include "directory/employee_listing.h"
 #include "directory/employee_lists.h"
@@ -5,10 +9,6 @@
 #include "directory/list_statements.h"
 #include "directory/selected_employees.h"
 #include "tests/directory/directory_fixture.h"
-
-#include <gtest/gtest.h>
-
-#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 
@@ -22,8 +22,7 @@ const QString kCardid = QStringLiteral("登记号码");
 
 class EmployeeListsTest : public ::testing::Test, public DirectoryFixture {
 protected:
-    void switchPage(int page)
-    {
+    void switchPage(int page) {
         grids.setShownPage(page);
         pgc_employeeChange(ctx, grids, page);
     }
@@ -31,12 +30,12 @@ protected:
     QItemSelectionModel& departed() { return grids.rowSelection(EmployeeGrid::dbgrdh_4); }
 };
 
-TEST_F(EmployeeListsTest, InnerJoinsDropEmployeesWithoutDepartmentOrSexText)
-{
+TEST_F(EmployeeListsTest, InnerJoinsDropEmployeesWithoutDepartmentOrSexText) {
     OpenEmployeeLists(data);
 
-    EXPECT_EQ(data.qry_3.columnNames(), (QStringList{QStringLiteral("机构名称"), kEmplid, QStringLiteral("姓名"),
-                                                     kCardid, QStringLiteral("性别"), QStringLiteral("入职日期")}));
+    EXPECT_EQ(data.qry_3.columnNames(),
+              (QStringList{QStringLiteral("机构名称"), kEmplid, QStringLiteral("姓名"), kCardid,
+                           QStringLiteral("性别"), QStringLiteral("入职日期")}));
     EXPECT_EQ(sorted(column(data.qry_3, kEmplid)),
               (QStringList{u"E001"_s, u"E002"_s, u"E003"_s, u"E004"_s, u"E007"_s}));
     // Departed employees only in the departed list, with the leaving date as seventh column.
@@ -47,13 +46,13 @@ TEST_F(EmployeeListsTest, InnerJoinsDropEmployeesWithoutDepartmentOrSexText)
     EXPECT_EQ(data.qry_3.value(0, QStringLiteral("性别")).toString(), u"男"_s);
 }
 
-TEST_F(EmployeeListsTest, DetailsFollowTheCurrentRowOfTheActiveList)
-{
+TEST_F(EmployeeListsTest, DetailsFollowTheCurrentRowOfTheActiveList) {
     OpenEmployeeLists(data);
     // After the opening the first row is current and the details are its enrollments.
     ASSERT_EQ(data.qry_3.currentRow(), 0);
     ASSERT_TRUE(data.qry_5.isOpen());
-    EXPECT_EQ(data.qry_5.columnNames(), (QStringList{kCardid, QStringLiteral("登记类型"), QStringLiteral("权限")}));
+    EXPECT_EQ(data.qry_5.columnNames(),
+              (QStringList{kCardid, QStringLiteral("登记类型"), QStringLiteral("权限")}));
     for (int row = 0; row < data.qry_5.rowCount(); ++row)
         EXPECT_EQ(data.qry_5.value(row, kCardid), data.qry_3.value(0, kCardid));
 
@@ -66,8 +65,7 @@ TEST_F(EmployeeListsTest, DetailsFollowTheCurrentRowOfTheActiveList)
     EXPECT_EQ(data.qry_5.rowCount(), 0);
 }
 
-TEST_F(EmployeeListsTest, PageSwitchRetargetsTheDetailsAndFitsTheShownGrid)
-{
+TEST_F(EmployeeListsTest, PageSwitchRetargetsTheDetailsAndFitsTheShownGrid) {
     OpenEmployeeLists(data);
     switchPage(1);
     EXPECT_EQ(grids.fitted, (QList<EmployeeGrid>{EmployeeGrid::dbgrdh_4, EmployeeGrid::dbgrdh_5}));
@@ -88,8 +86,7 @@ TEST_F(EmployeeListsTest, PageSwitchRetargetsTheDetailsAndFitsTheShownGrid)
     EXPECT_EQ(column(data.qry_5, QStringLiteral("权限")), QStringList{u"管理员"_s});
 }
 
-TEST_F(EmployeeListsTest, SelectedEmployeesAreVisitedInListOrderWhateverTheClickOrder)
-{
+TEST_F(EmployeeListsTest, SelectedEmployeesAreVisitedInListOrderWhateverTheClickOrder) {
     OpenEmployeeLists(data);
     ctrlClick(active(), 2);
     ctrlClick(active(), 0);
@@ -116,8 +113,7 @@ TEST_F(EmployeeListsTest, SelectedEmployeesAreVisitedInListOrderWhateverTheClick
     }
 }
 
-TEST_F(EmployeeListsTest, SelectionOfTheShownPageOnly)
-{
+TEST_F(EmployeeListsTest, SelectionOfTheShownPageOnly) {
     OpenEmployeeLists(data);
     ctrlClick(departed(), 1);
     grids.setShownPage(0);
@@ -136,8 +132,7 @@ TEST_F(EmployeeListsTest, SelectionOfTheShownPageOnly)
     EXPECT_EQ(selection.value(kEmplid), data.qry_4.value(1, kEmplid));
 }
 
-TEST_F(EmployeeListsTest, SelectAllTicksOnlyTheShownList)
-{
+TEST_F(EmployeeListsTest, SelectAllTicksOnlyTheShownList) {
     OpenEmployeeLists(data);
     data.qry_3.setCurrentRow(2);
     chk_SelectAllClick(ctx, grids, true);
@@ -157,8 +152,7 @@ TEST_F(EmployeeListsTest, SelectAllTicksOnlyTheShownList)
     EXPECT_EQ(selectedCount(active()), data.qry_3.rowCount());
 }
 
-TEST_F(EmployeeListsTest, EveryOpeningEmptiesBothSelections)
-{
+TEST_F(EmployeeListsTest, EveryOpeningEmptiesBothSelections) {
     OpenEmployeeLists(data);
     chk_SelectAllClick(ctx, grids, true);
     ctrlClick(departed(), 0);
@@ -173,15 +167,13 @@ TEST_F(EmployeeListsTest, EveryOpeningEmptiesBothSelections)
     EXPECT_EQ(selectedCount(active()), 0);
 }
 
-TEST_F(EmployeeListsTest, SelectingEveryRowOfAClosedListDoesNothing)
-{
+TEST_F(EmployeeListsTest, SelectingEveryRowOfAClosedListDoesNothing) {
     chk_SelectAllClick(ctx, grids, true);
     EXPECT_EQ(selectedCount(active()), 0);
     EXPECT_EQ(SelectedEmployees(data, grids).count(), 0);
 }
 
-TEST_F(EmployeeListsTest, OnlyTheEnrollmentPageReloadsTheLists)
-{
+TEST_F(EmployeeListsTest, OnlyTheEnrollmentPageReloadsTheLists) {
     OpenEmployeeLists(data);
     btn_searchClick(ctx, grids, u"Sales"_s);
     ctrlClick(active(), 0);
@@ -197,8 +189,7 @@ TEST_F(EmployeeListsTest, OnlyTheEnrollmentPageReloadsTheLists)
     EXPECT_EQ(data.qry_3.rowCount(), 5);
 }
 
-TEST_F(EmployeeListsTest, ARefreshThatFailsLeavesTheFailingListClosedAndFitsNothing)
-{
+TEST_F(EmployeeListsTest, ARefreshThatFailsLeavesTheFailingListClosedAndFitsNothing) {
     OpenEmployeeLists(data);
     db.exec(u"alter table hrdept rename to hrdept_away"_s);
     EXPECT_THROW(RefreshEmployeeLists(data, grids), DatabaseError);
@@ -222,8 +213,7 @@ struct KeywordCase {
 
 class EmployeeSearchTest : public ::testing::TestWithParam<KeywordCase>, public DirectoryFixture {};
 
-TEST_P(EmployeeSearchTest, NarrowsBothListsByDepartmentIdOrRegistrationNumber)
-{
+TEST_P(EmployeeSearchTest, NarrowsBothListsByDepartmentIdOrRegistrationNumber) {
     OpenEmployeeLists(data);
     btn_searchClick(ctx, grids, QString::fromUtf16(GetParam().keyword));
     EXPECT_EQ(sorted(column(data.qry_3, kEmplid)), GetParam().active);
@@ -234,25 +224,24 @@ TEST_P(EmployeeSearchTest, NarrowsBothListsByDepartmentIdOrRegistrationNumber)
         EXPECT_EQ(data.qry_5.value(row, kCardid), data.qry_3.value(0, kCardid));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keywords, EmployeeSearchTest,
-    ::testing::Values(
-        // Part of two department names, and of an employee name that is not searched.
-        KeywordCase{u"Sales", {u"E002"_s, u"E007"_s}, {u"D001"_s}},
-        // A leading blank stays part of the keyword.
-        KeywordCase{u" Sales", {u"E002"_s}, {u"D001"_s}},
-        // A name only: nothing.
-        KeywordCase{u"Bob", {}, {}}, KeywordCase{u"张", {}, {}},
-        // Employee ID and registration number.
-        KeywordCase{u"E00", {u"E001"_s, u"E002"_s, u"E003"_s, u"E004"_s, u"E007"_s}, {}},
-        KeywordCase{u"0010", {}, {u"D001"_s, u"D002"_s}},
-        // A quote is part of the keyword, not the end of the literal.
-        KeywordCase{u"O'Neil", {u"E003"_s}, {}}, KeywordCase{u"x' or '1'='1", {}, {}},
-        // '_' and '%' keep acting as wildcards.
-        KeywordCase{u"0_12", {u"E003"_s}, {}}, KeywordCase{u"总%", {u"E001"_s, u"E004"_s}, {u"D002"_s}}));
+INSTANTIATE_TEST_SUITE_P(Keywords, EmployeeSearchTest,
+                         ::testing::Values(
+                             // Part of two department names, and of an employee name that is not searched.
+                             KeywordCase{u"Sales", {u"E002"_s, u"E007"_s}, {u"D001"_s}},
+                             // A leading blank stays part of the keyword.
+                             KeywordCase{u" Sales", {u"E002"_s}, {u"D001"_s}},
+                             // A name only: nothing.
+                             KeywordCase{u"Bob", {}, {}}, KeywordCase{u"张", {}, {}},
+                             // Employee ID and registration number.
+                             KeywordCase{u"E00", {u"E001"_s, u"E002"_s, u"E003"_s, u"E004"_s, u"E007"_s}, {}},
+                             KeywordCase{u"0010", {}, {u"D001"_s, u"D002"_s}},
+                             // A quote is part of the keyword, not the end of the literal.
+                             KeywordCase{u"O'Neil", {u"E003"_s}, {}}, KeywordCase{u"x' or '1'='1", {}, {}},
+                             // '_' and '%' keep acting as wildcards.
+                             KeywordCase{u"0_12", {u"E003"_s}, {}},
+                             KeywordCase{u"总%", {u"E001"_s, u"E004"_s}, {u"D002"_s}}));
 
-TEST_F(EmployeeListsTest, AKeywordOfBlanksChangesNothing)
-{
+TEST_F(EmployeeListsTest, AKeywordOfBlanksChangesNothing) {
     OpenEmployeeLists(data);
     btn_searchClick(ctx, grids, u"Sales"_s);
     grids.fitted.clear();
@@ -269,8 +258,7 @@ TEST_F(EmployeeListsTest, AKeywordOfBlanksChangesNothing)
     EXPECT_TRUE(grids.fitted.isEmpty());
 }
 
-TEST_F(EmployeeListsTest, TheSearchSendsItsTextsAndAPageChangeEndsIt)
-{
+TEST_F(EmployeeListsTest, TheSearchSendsItsTextsAndAPageChangeEndsIt) {
     OpenEmployeeLists(data);
     btn_searchClick(ctx, grids, u"Sales"_s);
     EXPECT_EQ(data.qry_3.sql(), activeSearchSql(u"Sales"_s) + u"\r\n");
@@ -283,8 +271,7 @@ TEST_F(EmployeeListsTest, TheSearchSendsItsTextsAndAPageChangeEndsIt)
     EXPECT_EQ(data.qry_3.rowCount(), 5);
 }
 
-TEST_F(EmployeeListsTest, ReopeningTheActiveListKeepsItsSearchAndFitsNothing)
-{
+TEST_F(EmployeeListsTest, ReopeningTheActiveListKeepsItsSearchAndFitsNothing) {
     OpenEmployeeLists(data);
     btn_searchClick(ctx, grids, u"Sales"_s);
     grids.fitted.clear();
@@ -297,8 +284,7 @@ TEST_F(EmployeeListsTest, ReopeningTheActiveListKeepsItsSearchAndFitsNothing)
 
 // --- the listing of orveloctl --------------------------------------------------------------------
 
-TEST_F(EmployeeListsTest, ListingPrintsTitlesRowsAndTheirDetails)
-{
+TEST_F(EmployeeListsTest, ListingPrintsTitlesRowsAndTheirDetails) {
     db.exec(u"delete from hremployee where emplid <> 'E001'"_s);
     db.exec(u"update hremployee set emplname = NULL"_s);
     OpenEmployeeLists(data);
@@ -310,12 +296,12 @@ TEST_F(EmployeeListsTest, ListingPrintsTitlesRowsAndTheirDetails)
     ASSERT_EQ(lines.size(), 5) << text.toStdString();
     EXPECT_EQ(lines[0], u"机构名称\t人员编号\t姓名\t登记号码\t性别\t入职日期"_s);
     EXPECT_EQ(lines[1], u"总部\tE001\t\t00001\t男\t2020-01-01"_s);
-    EXPECT_EQ(sorted(lines.mid(2, 2)), (QStringList{u"\t00001\t卡号\t普通用户"_s, u"\t00001\t指纹0\t普通用户"_s}));
+    EXPECT_EQ(sorted(lines.mid(2, 2)),
+              (QStringList{u"\t00001\t卡号\t普通用户"_s, u"\t00001\t指纹0\t普通用户"_s}));
     EXPECT_EQ(lines[4], QString());
 }
 
-TEST_F(EmployeeListsTest, ListingOfTheDepartedShowsEachRowsOwnDetails)
-{
+TEST_F(EmployeeListsTest, ListingOfTheDepartedShowsEachRowsOwnDetails) {
     grids.setShownPage(1);
     OpenEmployeeLists(data);
     pgc_employeeChange(ctx, grids, 1);

@@ -1,11 +1,3 @@
-#include "app/employee_grid.h"
-#include "app/entry_page.h"
-#include "app/hv_client.h"
-#include "app/panel_sizing_bar.h"
-#include "app/widget_operator_view.h"
-#include "core/command_context.h"
-#include "tests/directory/directory_fixture.h"
-
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -15,6 +7,14 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+
+#include "app/employee_grid.h"
+#include "app/entry_page.h"
+#include "app/hv_client.h"
+#include "app/panel_sizing_bar.h"
+#include "app/widget_operator_view.h"
+#include "core/command_context.h"
+#include "tests/directory/directory_fixture.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,8 +28,7 @@ const QString kEmplid = u"人员编号"_s;
 // The window over the small personnel database, started as the program starts it.
 class EntryPageWindowTest : public ::testing::Test, public DirectoryFixture {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         window = std::make_unique<Tfrm_hv_client>(data, db.appDir(), terminal, clock);
         ASSERT_TRUE(window->FormCreate());
         window->show();
@@ -39,21 +38,18 @@ protected:
         pgc_Device = window->findChild<QTabWidget*>(u"pgc_Device"_s);
         ASSERT_NE(pgc_Device, nullptr);
     }
-    static void clickTab(QTabWidget* tabs, int index)
-    {
+    static void clickTab(QTabWidget* tabs, int index) {
         QTabBar* bar = tabs->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
     }
-    static bool fitted(EmployeeGridView* grid)
-    {
+    static bool fitted(EmployeeGridView* grid) {
         for (int column = 0; column < grid->model()->columnCount(); ++column)
             if (grid->columnWidth(column) != grid->fittedWidth(column)) return false;
         return grid->titlesAreButtons();
     }
     static int selected(EmployeeGridView* grid) { return int(grid->selectionModel()->selectedRows().size()); }
     // What an enrollment command gets as its selection: the ids it visits, in order.
-    QStringList visitedByACommand()
-    {
+    QStringList visitedByACommand() {
         QStringList visited;
         window->runCommand([&](CommandContext& ctx) {
             ASSERT_NE(ctx.selection, nullptr);
@@ -71,8 +67,7 @@ protected:
     QTabWidget* pgc_Device = nullptr;
 };
 
-TEST_F(EntryPageWindowTest, StartUpOpensTheListsAndTheEnrollmentPageFitsThem)
-{
+TEST_F(EntryPageWindowTest, StartUpOpensTheListsAndTheEnrollmentPageFitsThem) {
     EXPECT_TRUE(data.qry_3.isOpen());
     EXPECT_TRUE(data.qry_4.isOpen());
     EXPECT_TRUE(data.qry_5.isOpen());
@@ -92,10 +87,10 @@ TEST_F(EntryPageWindowTest, StartUpOpensTheListsAndTheEnrollmentPageFitsThem)
     EXPECT_TRUE(dynamic_cast<PanelSizingBar*>(entry->sizeBar) != nullptr);
 }
 
-TEST_F(EntryPageWindowTest, SelectAllBoxSearchAndPageSwitchReachTheCommandsSelection)
-{
+TEST_F(EntryPageWindowTest, SelectAllBoxSearchAndPageSwitchReachTheCommandsSelection) {
     clickTab(pgc_Device, Tfrm_hv_client::kEntryPageIndex);
-    QTest::mouseClick(entry->chk_SelectAll, Qt::LeftButton, {}, QPoint(5, entry->chk_SelectAll->height() / 2));
+    QTest::mouseClick(entry->chk_SelectAll, Qt::LeftButton, {},
+                      QPoint(5, entry->chk_SelectAll->height() / 2));
     ASSERT_TRUE(entry->chk_SelectAll->isChecked());
     EXPECT_EQ(selected(entry->dbgrdh_3), data.qry_3.rowCount());
     EXPECT_EQ(selected(entry->dbgrdh_4), 0);
@@ -113,8 +108,10 @@ TEST_F(EntryPageWindowTest, SelectAllBoxSearchAndPageSwitchReachTheCommandsSelec
     EXPECT_TRUE(fitted(entry->dbgrdh_3));
 
     // Unticking and ticking again selects the found rows only.
-    QTest::mouseClick(entry->chk_SelectAll, Qt::LeftButton, {}, QPoint(5, entry->chk_SelectAll->height() / 2));
-    QTest::mouseClick(entry->chk_SelectAll, Qt::LeftButton, {}, QPoint(5, entry->chk_SelectAll->height() / 2));
+    QTest::mouseClick(entry->chk_SelectAll, Qt::LeftButton, {},
+                      QPoint(5, entry->chk_SelectAll->height() / 2));
+    QTest::mouseClick(entry->chk_SelectAll, Qt::LeftButton, {},
+                      QPoint(5, entry->chk_SelectAll->height() / 2));
     EXPECT_EQ(sorted(visitedByACommand()), (QStringList{u"E002"_s, u"E007"_s}));
 
     // The departed page: full list again, nothing selected, the command reads the departed grid.
@@ -128,8 +125,7 @@ TEST_F(EntryPageWindowTest, SelectAllBoxSearchAndPageSwitchReachTheCommandsSelec
     EXPECT_EQ(data.qry_3.rowCount(), 5);
 }
 
-TEST_F(EntryPageWindowTest, AListThatCannotBeOpenedShowsTheDefaultErrorBox)
-{
+TEST_F(EntryPageWindowTest, AListThatCannotBeOpenedShowsTheDefaultErrorBox) {
     QStringList errors;
     window->operatorView().setBoxHook([&](QMessageBox& box) { errors.append(box.text()); });
     db.exec(u"alter table hrdept rename to hrdept_away"_s);
