@@ -304,8 +304,9 @@ std::optional<ModifyPrivilegeRequest> decodeModifyPrivilege(const Bytes& p)
 Bytes encodeName(std::string_view name)
 {
     Bytes out;
-    ByteWriter w(out);
     name = name.substr(0, kMaxNameBytes);
+    out.reserve(2 + name.size());
+    ByteWriter w(out);
     w.u16(static_cast<std::uint16_t>(name.size()));
     w.bytes(name);
     return out;
@@ -319,9 +320,10 @@ std::optional<std::string> decodeName(const Bytes& p)
 Bytes encodeSetName(const SetNameRequest& v)
 {
     Bytes out;
+    const std::string_view name = std::string_view(v.name).substr(0, kMaxNameBytes);
+    out.reserve(6 + name.size());
     ByteWriter w(out);
     w.i32(v.enroll);
-    const std::string_view name = std::string_view(v.name).substr(0, kMaxNameBytes);
     w.u16(static_cast<std::uint16_t>(name.size()));
     w.bytes(name);
     return out;
