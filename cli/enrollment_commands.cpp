@@ -1,9 +1,10 @@
 // The enrollment commands of the page "人员注册" on the console. The employees are chosen as on
 // the page: --departed for the departed list, --keyword K for a search first, then --all (as
 // ticking chk_SelectAll) or --emplid ID,...; with neither no employee is selected.
+#include "enrollment/enrollment_commands.h"
+
 #include "cli/command_table.h"
 #include "cli/console_employee_selection.h"
-#include "enrollment/enrollment_commands.h"
 
 using namespace Qt::StringLiterals;
 
@@ -13,8 +14,7 @@ namespace {
 
 // Runs `command` on the employees the options choose.
 template <void (*command)(CommandContext&)>
-void onChosenEmployees(CommandInvocation& run)
-{
+void onChosenEmployees(CommandInvocation& run) {
     ConsoleEmployeeSelection selection(run);
     run.context().selection = &selection;
     command(run.context());
@@ -22,30 +22,37 @@ void onChosenEmployees(CommandInvocation& run)
 
 const CommandRegistration kDownload{{
     .name = u"enroll-download"_s,
-    .summary = u"获取注册信息: copies the chosen employees' enrollments from the terminal into the database"_s,
-    .description = u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .summary =
+        u"获取注册信息: copies the chosen employees' enrollments from the terminal into the database"_s,
+    .description =
+        u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_GetEntryInfoClick>,
 }};
 
 const CommandRegistration kDownloadAll{{
     .name = u"enroll-download-all"_s,
-    .summary = u"获取所有注册信息: brings every user of the terminal with its enrollments into the database"_s,
+    .summary =
+        u"获取所有注册信息: brings every user of the terminal with its enrollments into the database"_s,
     .run = [](CommandInvocation& run) { orvelo::btn_GetAllEntryInfoClick(run.context()); },
 }};
 
 const CommandRegistration kUpload{{
     .name = u"enroll-upload"_s,
-    .summary = u"写入指纹及姓名: writes the chosen employees' stored enrollments and names into the terminal"_s,
-    .description = u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .summary =
+        u"写入指纹及姓名: writes the chosen employees' stored enrollments and names into the terminal"_s,
+    .description =
+        u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_WriteEntryInfoClick>,
 }};
 
 const CommandRegistration kDelete{{
     .name = u"enroll-delete"_s,
-    .summary = u"删除注册信息: deletes the chosen employees' enrollments from the terminal (the database keeps them)"_s,
-    .description = u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .summary =
+        u"删除注册信息: deletes the chosen employees' enrollments from the terminal (the database keeps them)"_s,
+    .description =
+        u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_DelEntryInfoClick>,
 }};
