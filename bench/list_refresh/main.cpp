@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -151,6 +152,10 @@ int main(int argc, char** argv) {
            }));
     std::printf("  active rows %d, departed rows %d, detail rows %d\n", data.qry_3.rowCount(),
                 data.qry_4.rowCount(), data.qry_5.rowCount());
+    // bench_list_refresh --screenshot FILE: a picture of the window as the refresh left it.
+    const QStringList arguments = app.arguments();
+    if (const qsizetype at = arguments.indexOf(u"--screenshot"_s); at >= 0 && at + 1 < arguments.size())
+        window.grab().save(arguments.at(at + 1));
     report("list refresh with fitting, again", seconds([&] {
                pages->setCurrentIndex(0);
                pages->setCurrentIndex(orvelo::Tfrm_hv_client::kEntryPageIndex);
