@@ -4,7 +4,7 @@
 // database) and of "写入指纹及姓名" for one department of 3,000 employees (found with the keyword
 // search and ticked whole, as the operator does).
 //
-//   bench_enrollment [--users N] [--enrollments M] [--employees K] [--keep DIR]
+//   bench_enrollment [--users N] [--enrollments M] [--employees K] [--no-upload]
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -69,6 +69,96 @@ class FixedPanel : public ConnectionPanel {
 public:
     ConnectionPanelState panel;
     ConnectionPanelState state() const override { return panel; }
+};
+
+// Forwards to the loaded library and adds up the time spent inside it, so the figures can be
+// split between the terminal and the database.
+class TimedTerminalLibrary : public TerminalLibrary {
+public:
+    explicit TimedTerminalLibrary(TerminalLibrary& inner) : m_inner(inner) {}
+
+    double seconds() const { return double(m_nanoseconds) / 1e9; }
+    qint64 calls() const { return m_calls; }
+    void reset() { m_nanoseconds = 0, m_calls = 0; }
+
+    std::int32_t FK_ConnectComm(std::int32_t a, std::int32_t b, std::int32_t c, const char* d,
+                                std::int32_t e) override {
+        return timed([&] { return m_inner.FK_ConnectComm(a, b, c, d, e); });
+    }
+    std::int32_t FK_ConnectNet(std::int32_t a, const char* b, std::int32_t c, std::int32_t d, std::int32_t e,
+                               std::int32_t f) override {
+        return timed([&] { return m_inner.FK_ConnectNet(a, b, c, d, e, f); });
+    }
+    std::int32_t FK_ConnectUSB(std::int32_t a) override {
+        return timed([&] { return m_inner.FK_ConnectUSB(a); });
+    }
+    std::int32_t FK_DisConnect(std::int32_t a) override {
+        return timed([&] { return m_inner.FK_DisConnect(a); });
+    }
+    std::int32_t FK_EnableDevice(std::int32_t a, std::int32_t b) override {
+        return timed([&] { return m_inner.FK_EnableDevice(a, b); });
+    }
+    std::int32_t FK_GetDeviceStatus(std::int32_t a, std::int32_t b, std::int32_t* c) override {
+        return timed([&] { return m_inner.FK_GetDeviceStatus(a, b, c); });
+    }
+    std::int32_t FK_SetDeviceTime(std::int32_t a, double b) override {
+        return timed([&] { return m_inner.FK_SetDeviceTime(a, b); });
+    }
+    std::int32_t FK_ReadAllUserID(std::int32_t a) override {
+        return timed([&] { return m_inner.FK_ReadAllUserID(a); });
+    }
+    std::int32_t FK_GetAllUserID(std::int32_t a, std::int32_t* b, std::int32_t* c, std::int32_t* d,
+                                 std::int32_t* e) override {
+        return timed([&] { return m_inner.FK_GetAllUserID(a, b, c, d, e); });
+    }
+    std::int32_t FK_ModifyPrivilege(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) override {
+        return timed([&] { return m_inner.FK_ModifyPrivilege(a, b, c, d); });
+    }
+    std::int32_t FK_ClearKeeperData(std::int32_t a) override {
+        return timed([&] { return m_inner.FK_ClearKeeperData(a); });
+    }
+    std::int32_t FK_LoadGeneralLogData(std::int32_t a, std::int32_t b) override {
+        return timed([&] { return m_inner.FK_LoadGeneralLogData(a, b); });
+    }
+    std::int32_t FK_USBLoadGeneralLogDataFromFile(std::int32_t a, const char* b) override {
+        return timed([&] { return m_inner.FK_USBLoadGeneralLogDataFromFile(a, b); });
+    }
+    std::int32_t FK_GetGeneralLogData(std::int32_t a, std::int32_t* b, std::int32_t* c, std::int32_t* d,
+                                      double* e) override {
+        return timed([&] { return m_inner.FK_GetGeneralLogData(a, b, c, d, e); });
+    }
+    std::int32_t FK_GetEnrollData(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t* d,
+                                  std::int32_t* e, std::int32_t* f) override {
+        return timed([&] { return m_inner.FK_GetEnrollData(a, b, c, d, e, f); });
+    }
+    std::int32_t FK_PutEnrollData(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d,
+                                  std::int32_t* e, std::int32_t f) override {
+        return timed([&] { return m_inner.FK_PutEnrollData(a, b, c, d, e, f); });
+    }
+    std::int32_t FK_DeleteEnrollData(std::int32_t a, std::int32_t b, std::int32_t c) override {
+        return timed([&] { return m_inner.FK_DeleteEnrollData(a, b, c); });
+    }
+    std::int32_t FK_GetUserName(std::int32_t a, std::int32_t b, char* c) override {
+        return timed([&] { return m_inner.FK_GetUserName(a, b, c); });
+    }
+    std::int32_t FK_SetUserName(std::int32_t a, std::int32_t b, const char* c) override {
+        return timed([&] { return m_inner.FK_SetUserName(a, b, c); });
+    }
+
+private:
+    template <typename Call>
+    std::int32_t timed(Call call) {
+        QElapsedTimer timer;
+        timer.start();
+        const std::int32_t result = call();
+        m_nanoseconds += timer.nsecsElapsed();
+        ++m_calls;
+        return result;
+    }
+
+    TerminalLibrary& m_inner;
+    qint64 m_nanoseconds = 0;
+    qint64 m_calls = 0;
 };
 
 void check(bool ok, const QString& what) {
@@ -145,6 +235,7 @@ int main(int argc, char** argv) {
                       QStringLiteral("M"), QStringLiteral("4")});
     parser.addOption({QStringLiteral("employees"), QStringLiteral("employees in the database"),
                       QStringLiteral("K"), QStringLiteral("50000")});
+    parser.addOption({QStringLiteral("no-upload"), QStringLiteral("measure the download only")});
     parser.process(app);
     const int users = parser.value(QStringLiteral("users")).toInt();
     const int enrollments = parser.value(QStringLiteral("enrollments")).toInt();
@@ -191,11 +282,12 @@ int main(int argc, char** argv) {
         panel.panel.netPort = port.captured(1);
         PrintingView view;
         ConnectionSettings settings;
-        const std::unique_ptr<TerminalLibrary> terminal = loadTerminalLibrary(binDir);
+        const std::unique_ptr<TerminalLibrary> library = loadTerminalLibrary(binDir);
+        TimedTerminalLibrary terminal(*library);
         SystemClock clock;
         ModelEmployeeGrids grids(data);
         SelectedEmployees selection(data, grids);
-        CommandContext ctx{view, panel, settings, *terminal, data, clock, appDir, &selection};
+        CommandContext ctx{view, panel, settings, terminal, data, clock, appDir, &selection};
 
         std::printf(
             "%d employees in the database, %d users x %d fingerprints on the terminal (TCP port %s)\n",
@@ -205,16 +297,25 @@ int main(int argc, char** argv) {
         timer.start();
         btn_GetAllEntryInfoClick(ctx);
         const double downloadSeconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("download all enrollments: %.2f s (%d equfinger rows)\n", downloadSeconds,
-                    countRows(data, QStringLiteral("equfinger")));
+        std::printf("download all enrollments: %.2f s (%d equfinger rows; %lld terminal calls took %.2f s)\n",
+                    downloadSeconds, countRows(data, QStringLiteral("equfinger")), terminal.calls(),
+                    terminal.seconds());
+
+        if (parser.isSet(QStringLiteral("no-upload"))) {
+            terminalProcess.terminate();
+            terminalProcess.waitForFinished(30000);
+            return view.errors == 0 ? 0 : 1;
+        }
 
         btn_searchClick(ctx, grids, kBenchDepartment);
         chk_SelectAllClick(ctx, grids, true);
         const int selected = selection.count();
+        terminal.reset();
         timer.restart();
         btn_WriteEntryInfoClick(ctx);
         const double uploadSeconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("upload one department: %.2f s (%d employees)\n", uploadSeconds, selected);
+        std::printf("upload one department: %.2f s (%d employees; %lld terminal calls took %.2f s)\n",
+                    uploadSeconds, selected, terminal.calls(), terminal.seconds());
 
         terminalProcess.terminate();
         terminalProcess.waitForFinished(30000);
