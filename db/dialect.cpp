@@ -1,9 +1,13 @@
 #include "db/dialect.h"
 
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
 
 #include "core/errors.h"
 
@@ -277,6 +281,107 @@ ResultSet runOnSqlServer(QSqlDatabase& db, const QString& text, const ParameterL
     return result;
 }
 
+// Prepared statements of the SQLite path, per connection. The system's statements carry their
+// values as literals, so two records never send the same text; with the value literals taken out
+// as bound values they share one prepared statement, which saves SQLite parsing every statement
+// of every record. Only a text literal that stands where a value goes (after =, <, >, "(", ","
+// or LIKE) is taken out, and only in SELECT, INSERT, UPDATE and DELETE: a literal that is a
+// column alias or part of a definition stays as it is.
+struct BindSource {
+    bool isParameter = false;
+    QString parameter;  // the parameter's name
+    QString literal;    // the literal's value, quotes removed
+};
+
+struct CacheableText {
+    QString text;
+    std::vector<BindSource> binds;
+};
+
+bool takesValue(const QString& text, const Token& previous) {
+    if (previous.kind == TokenKind::Symbol)
+        return isSymbol(text, previous, u'=') || isSymbol(text, previous, u'<') ||
+               isSymbol(text, previous, u'>') || isSymbol(text, previous, u'(') ||
+               isSymbol(text, previous, u',');
+    return isWord(text, previous, u"like");
+}
+
+std::optional<CacheableText> toCacheable(const QString& text) {
+    const auto tokens = tokenize(text);
+    static const QStringView dml[] = {u"select", u"insert", u"update", u"delete"};
+    const auto firstWord = std::find_if(tokens.begin(), tokens.end(), isSignificant);
+    if (firstWord == tokens.end() || std::none_of(std::begin(dml), std::end(dml),
+                                                  [&](QStringView w) { return isWord(text, *firstWord, w); }))
+        return std::nullopt;
+    CacheableText out;
+    out.text.reserve(text.size());
+    const Token* previous = nullptr;
+    for (const Token& t : tokens) {
+        const QStringView piece = tokenText(text, t);
+        if (t.kind == TokenKind::Parameter) {
+            out.text += u'?';
+            out.binds.push_back({true, piece.mid(1).toString(), {}});
+        } else if (t.kind == TokenKind::Literal && previous && takesValue(text, *previous) &&
+                   piece.size() >= 2 && piece.endsWith(u'\'')) {
+            out.text += u'?';
+            out.binds.push_back({false,
+                                 {},
+                                 piece.mid(1, piece.size() - 2)
+                                     .toString()
+                                     .replace(QStringLiteral("''"), QStringLiteral("'"))});
+        } else {
+            out.text += piece;
+        }
+        if (isSignificant(t)) previous = &t;
+    }
+    return out;
+}
+
+struct CachedStatement {
+    QSqlQuery* query = nullptr;  // null: run the text uncached
+    std::vector<BindSource> binds;
+};
+
+class StatementCache {
+public:
+    static constexpr qsizetype kMaxStatements = 64;
+    std::map<QString, std::unique_ptr<QSqlQuery>> statements;
+};
+
+std::map<QString, StatementCache>& statementCaches() {
+    static std::map<QString, StatementCache> caches;  // by connection name; the UI thread only
+    return caches;
+}
+
+CachedStatement cachedStatement(QSqlDatabase& db, const QString& statement) {
+    auto cacheable = toCacheable(statement);
+    if (!cacheable) return {};
+    StatementCache& cache = statementCaches()[db.connectionName()];
+    auto it = cache.statements.find(cacheable->text);
+    if (it == cache.statements.end()) {
+        auto query = std::make_unique<QSqlQuery>(db);
+        query->setForwardOnly(true);
+        // A text SQLite cannot prepare goes the uncached way, which reports its error.
+        if (!query->prepare(cacheable->text)) return {};
+        if (qsizetype(cache.statements.size()) >= StatementCache::kMaxStatements) cache.statements.clear();
+        it = cache.statements.emplace(cacheable->text, std::move(query)).first;
+    }
+    return {it->second.get(), std::move(cacheable->binds)};
+}
+
+void bindCached(QSqlQuery& query, const std::vector<BindSource>& binds, const ParameterLookup& parameters) {
+    for (std::size_t i = 0; i < binds.size(); ++i) {
+        QVariant value;
+        if (binds[i].isParameter) {
+            value = parameters ? parameters(binds[i].parameter) : QVariant();
+            if (!value.isValid()) value = QVariant(QMetaType::fromType<QString>());
+        } else {
+            value = binds[i].literal;
+        }
+        query.bindValue(int(i), value);
+    }
+}
+
 ResultSet runOnSqlite(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters,
                       bool keepRows) {
     ResultSet result;
@@ -288,15 +393,30 @@ ResultSet runOnSqlite(QSqlDatabase& db, const QString& text, const ParameterLook
                 throw DatabaseError(sqliteError(test.lastError()));
             if (test.value(0).toInt() != 1) continue;
         }
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!execute(query, toPositional(step.statement), parameters))
-            throw DatabaseError(sqliteError(query.lastError()));
-        if (query.isSelect()) {
+        CachedStatement cached = cachedStatement(db, step.statement);
+        std::optional<QSqlQuery> own;
+        QSqlQuery* query = cached.query;
+        bool ok;
+        if (query) {
+            bindCached(*query, cached.binds, parameters);
+            ok = query->exec();
+        } else {
+            own.emplace(db);
+            own->setForwardOnly(true);
+            query = &*own;
+            ok = execute(*query, toPositional(step.statement), parameters);
+        }
+        // A cached statement is reset whatever happens, so that it holds no read snapshot
+        // between uses.
+        const auto reset = qScopeGuard([&] {
+            if (cached.query) cached.query->finish();
+        });
+        if (!ok) throw DatabaseError(sqliteError(query->lastError()));
+        if (query->isSelect()) {
             const bool first = !result.hasColumns;
-            if (first) takeColumns(query, result);
-            if (!fetchRows(query, first && keepRows ? &result : nullptr))
-                throw DatabaseError(sqliteError(query.lastError()));
+            if (first) takeColumns(*query, result);
+            if (!fetchRows(*query, first && keepRows ? &result : nullptr))
+                throw DatabaseError(sqliteError(query->lastError()));
         }
     }
     return result;
@@ -388,6 +508,10 @@ ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const
     if (!db.isOpen()) throw DatabaseError(QStringLiteral("Connection not open"));
     return dialect == Dialect::SqlServer ? runOnSqlServer(db, text, parameters, keepRows)
                                          : runOnSqlite(db, text, parameters, keepRows);
+}
+
+void releaseCachedStatements(const QString& connectionName) {
+    statementCaches().erase(connectionName);
 }
 
 void runScript(QSqlDatabase& db, const QString& script) {

@@ -62,6 +62,10 @@ using ParameterLookup = std::function<QVariant(const QString& name)>;
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
                    bool keepRows);
 
+// Drops the prepared statements that runBatch keeps for the connection's SQLite statements;
+// called before the connection closes.
+void releaseCachedStatements(const QString& connectionName);
+
 // Runs a script of statements separated by ';' (the schema), one by one.
 void runScript(QSqlDatabase& db, const QString& script);
 
