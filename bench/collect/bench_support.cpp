@@ -1,0 +1,148 @@
+#include "bench/collect/bench_support.h"
+
+#include "core/errors.h"
+#include "core/text.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <stdexcept>
+
+namespace orvelo::bench {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void check(bool ok, const QSqlQuery& query)
+{
+    if (!ok) throw std::runtime_error(query.lastError().text().toStdString());
+}
+
+}  // namespace
+
+QString benchFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void seedEmployees(DataModule& data, int count)
+{
+    QSqlDatabase db = data.connection();
+    db.transaction();
+    QSqlQuery q(db);
+    check(q.prepare(u"INSERT INTO hremployee (EmplID, Cardid, emplname, deptid, sex, entrydate) "
+                    u"VALUES (?, ?, ?, '01', 0, '2020-01-01')"_s),
+          q);
+    for (int i = 1; i <= count; ++i) {
+        q.addBindValue(zeroPad(i, 6));
+        q.addBindValue(zeroPad(i, 5));
+        q.addBindValue(QString(u"员工"_s + QString::number(i)));
+        check(q.exec(), q);
+    }
+    db.commit();
+}
+
+void seedAttendance(DataModule& data, int rows, int employees)
+{
+    QSqlDatabase db = data.connection();
+    db.transaction();
+    QSqlQuery q(db);
+    check(q.prepare(
+              u"INSERT INTO AtdRecord(EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, "
+              u"OperDate) VALUES (?, ?, ?, ?, 2, '001', 2, 'sa', '2025-06-30 18:00:00')"_s),
+          q);
+    const QDate first(2025, 1, 1);
+    for (int j = 0; j < rows; ++j) {
+        const int enroll = 1 + j % employees;
+        const int minute = 8 * 60 + (j / employees) % 600;
+        const QDate day = first.addDays(j / employees / 600);
+        q.addBindValue(zeroPad(enroll, 6));
+        q.addBindValue(zeroPad(enroll, 6));
+        q.addBindValue(day.toString(u"yyyy-MM-dd "_s));
+        q.addBindValue(QString(zeroPad(minute / 60, 2) + u':' + zeroPad(minute % 60, 2)));
+        check(q.exec(), q);
+    }
+    db.commit();
+}
+
+double insertFloor(DataModule& data, const std::vector<std::vector<QVariant>>& rows)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QSqlDatabase db = data.connection();
+    db.transaction();
+    QSqlQuery q(db);
+    check(q.prepare(
+              u"INSERT INTO AtdRecord(EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, "
+              u"OperDate) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"_s),
+          q);
+    for (const auto& row : rows) {
+        for (const QVariant& v : row) q.addBindValue(v);
+        check(q.exec(), q);
+    }
+    db.commit();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+std::vector<std::vector<QVariant>> atdRowsAfter(DataModule& data, qint64 rowid)
+{
+    QSqlQuery q(data.connection());
+    q.setForwardOnly(true);
+    check(q.exec(u"SELECT EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, OperDate "
+                 u"FROM AtdRecord WHERE rowid > %1 ORDER BY rowid"_s.arg(rowid)),
+          q);
+    std::vector<std::vector<QVariant>> rows;
+    while (q.next()) {
+        std::vector<QVariant> row;
+        for (int i = 0; i < 9; ++i) row.push_back(q.value(i));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+qint64 maxAtdRowid(DataModule& data)
+{
+    QSqlQuery q(data.connection());
+    check(q.exec(u"SELECT coalesce(max(rowid), 0) FROM AtdRecord"_s), q);
+    q.next();
+    return q.value(0).toLongLong();
+}
+
+void Emulator::seed(const QString& stateFile, int users, int logs)
+{
+    QProcess p;
+    p.start(benchFolder() + u"/orvelo-terminal"_s,
+            {u"seed"_s, u"--users"_s, QString::number(users), u"--enrollments"_s, u"0"_s, u"--logs"_s,
+             QString::number(logs), u"--out"_s, stateFile});
+    if (!p.waitForFinished(300'000) || p.exitCode() != 0)
+        throw std::runtime_error("orvelo-terminal seed failed: " + p.readAllStandardError().toStdString());
+}
+
+Emulator::Emulator(const QString& stateFile)
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(benchFolder() + u"/orvelo-terminal"_s,
+                    {u"--state"_s, stateFile, u"--tcp"_s, u"127.0.0.1:0"_s});
+    if (!m_process.waitForStarted(30'000)) throw std::runtime_error("orvelo-terminal did not start");
+    while (!m_process.canReadLine()) {
+        if (!m_process.waitForReadyRead(60'000)) throw std::runtime_error("orvelo-terminal did not listen");
+    }
+    // "listening tcp=127.0.0.1:PORT udp=- pty=- usb=-"
+    const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+    const QString tcp = line.section(u' ', 1, 1);
+    m_port = tcp.section(u':', -1).toInt();
+    if (!line.startsWith(u"listening"_s) || m_port <= 0)
+        throw std::runtime_error("unexpected line: " + line.toStdString());
+}
+
+Emulator::~Emulator()
+{
+    m_process.terminate();
+    if (!m_process.waitForFinished(10'000)) m_process.kill();
+    m_process.waitForFinished(5'000);
+}
+
+}  // namespace orvelo::bench

@@ -1,0 +1,62 @@
+#pragma once
+
+// What the collection benchmarks share: an embedded database seeded in bulk, a silent operator
+// view, and the terminal emulator on loopback.
+
+#include "core/ports.h"
+#include "db/data_module.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QString>
+#include <memory>
+
+namespace orvelo::bench {
+
+// Counts what a command reports and prints nothing, so the figures measure the command.
+class SilentOperatorView final : public OperatorView {
+public:
+    void appendLog(LogPane, const QString& line) override { lastLine = line.isEmpty() ? lastLine : line; }
+    void setStatusText(const QString&) override {}
+    void setProgress(int, bool) override { ++progressCalls; }
+    void messageBox(const QString& text, const QString&, BoxIcon) override { lastBox = text; }
+    void errorBox(const QString& text) override { lastError = text; }
+    void setFileDialogFilter(const QString&) override {}
+    void setFileDialogFolder(const QString&) override {}
+    std::optional<QString> chooseFile() override { return nextFile; }
+
+    QString lastLine;
+    QString lastBox;
+    QString lastError;
+    long progressCalls = 0;
+    std::optional<QString> nextFile;
+};
+
+// The employees 1..count with cardid "%.5d" and emplid "%.6d" of the enroll number.
+void seedEmployees(DataModule& data, int count);
+// `rows` attendance rows of those employees on earlier days, so the duplicate test has an index
+// of realistic depth to search.
+void seedAttendance(DataModule& data, int rows, int employees);
+// Inserts the given AtdRecord rows (9 columns each) in one transaction with one prepared
+// statement: the floor for any store of these rows. Returns the seconds taken.
+double insertFloor(DataModule& data, const std::vector<std::vector<QVariant>>& rows);
+// The AtdRecord rows after `rowid`, 9 columns each.
+std::vector<std::vector<QVariant>> atdRowsAfter(DataModule& data, qint64 rowid);
+qint64 maxAtdRowid(DataModule& data);
+
+// orvelo-terminal from the benchmark's own folder, on 127.0.0.1 with a free port.
+class Emulator {
+public:
+    explicit Emulator(const QString& stateFile);
+    ~Emulator();
+    int tcpPort() const { return m_port; }
+    static void seed(const QString& stateFile, int users, int logs);
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+};
+
+QString benchFolder();
+
+}  // namespace orvelo::bench

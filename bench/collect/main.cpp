@@ -1,0 +1,175 @@
+// bench/collect: the device log download end to end. A seeded emulator holds N log records of
+// 10,000 employees and serves them over loopback TCP; btn_GetDataClick downloads them into an
+// embedded database that already holds 1,000,000 attendance rows. Then, on the same database,
+// the same rows are inserted once more in one transaction with one prepared statement: the floor
+// that no per-record store can beat.
+//
+//   collect [--records N]... [--keep DIR]     (default: --records 100000 --records 200000)
+//
+// --keep DIR works in DIR and leaves everything there; a base.db found there is used again.
+
+#include "bench/collect/bench_support.h"
+#include "collection/collection_commands.h"
+#include "core/command_context.h"
+#include "core/datetime.h"
+#include "core/errors.h"
+#include "device/connection.h"
+#include "device/terminal_library.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace orvelo;
+
+namespace {
+
+constexpr int kEmployees = 10'000;
+constexpr int kExistingRows = 1'000'000;
+
+class LoopbackPanel final : public ConnectionPanel {
+public:
+    explicit LoopbackPanel(int port)
+    {
+        m_state.usbChecked = false;
+        m_state.tcpIpChecked = true;
+        m_state.ipAddress = u"127.0.0.1"_s;
+        m_state.netPort = QString::number(port);
+        m_state.timeOut = u"10000"_s;
+    }
+    ConnectionPanelState state() const override { return m_state; }
+
+private:
+    ConnectionPanelState m_state;
+};
+
+void line(const char* format, auto... values)
+{
+    std::printf(format, values...);
+    std::fflush(stdout);
+}
+
+// The embedded database with the employees and the existing attendance rows, built once and
+// copied for every run.
+QString buildBaseDatabase(const QString& folder)
+{
+    const QString file = folder + u"/base.db"_s;
+    if (QFile::exists(file)) {  // kept from an earlier run (--keep)
+        line("base database: %s, kept from an earlier run\n", qPrintable(file));
+        return file;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    {
+        DataModule data;
+        data.openConnection({Dialect::Sqlite, {}, file});
+        bench::seedEmployees(data, kEmployees);
+        bench::seedAttendance(data, kExistingRows, kEmployees);
+    }
+    line("base database: %d employees, %d attendance rows, built in %.1f s\n", kEmployees, kExistingRows,
+         timer.nsecsElapsed() / 1e9);
+    return file;
+}
+
+// User and system time of this process: the client's share, whatever else the machine runs.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct RunResult {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    double floorSeconds = 0;
+};
+
+RunResult runOnce(const QString& work, const QString& baseDb, int records,
+                  std::unique_ptr<TerminalLibrary>& terminal)
+{
+    const QString appDir = work + u"/app-"_s + QString::number(records) + u'/';
+    QDir().mkpath(appDir);
+    const QString dbFile = appDir + u"orvelo.db"_s;
+    QFile::remove(dbFile);
+    if (!QFile::copy(baseDb, dbFile)) throw std::runtime_error("cannot copy the base database");
+
+    const QString state = appDir + u"terminal.json"_s;
+    bench::Emulator::seed(state, kEmployees, records);
+    bench::Emulator emulator(state);
+
+    DataModule data;
+    data.openConnection({Dialect::Sqlite, {}, dbFile});
+    const qint64 before = bench::maxAtdRowid(data);
+
+    bench::SilentOperatorView view;
+    LoopbackPanel panel(emulator.tcpPort());
+    ConnectionSettings settings;
+    SystemClock clock;
+    CommandContext ctx{view, panel, settings, *terminal, data, clock, appDir};
+
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuBefore = cpuSeconds();
+    btn_GetDataClick(ctx, true);
+    RunResult result;
+    result.seconds = timer.nsecsElapsed() / 1e9;
+    result.cpuSeconds = cpuSeconds() - cpuBefore;
+    if (!view.lastError.isEmpty()) throw std::runtime_error(view.lastError.toStdString());
+
+    const auto rows = bench::atdRowsAfter(data, before);
+    line("download of %d records: %.2f s, %.0f records/s (client CPU %.2f s); %s\n", records, result.seconds,
+         records / result.seconds, result.cpuSeconds, view.lastBox.toUtf8().constData());
+    result.floorSeconds = bench::insertFloor(data, rows);
+    line("  floor, the same %zu rows in one transaction with one prepared statement: %.2f s, %.0f rows/s\n",
+         rows.size(), result.floorSeconds, rows.size() / result.floorSeconds);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::vector<int> counts;
+    QString keep;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--records"_s && i + 1 < args.size())
+            counts.push_back(args[++i].toInt());
+        else if (args[i] == u"--keep"_s && i + 1 < args.size())
+            keep = args[++i];
+        else {
+            std::fprintf(stderr, "usage: collect [--records N]... [--keep DIR]\n");
+            return 64;
+        }
+    }
+    if (counts.empty()) counts = {100'000, 200'000};
+
+    try {
+        QTemporaryDir temporary;
+        const QString work = keep.isEmpty() ? temporary.path() : keep;
+        QDir().mkpath(work);
+        auto terminal = loadTerminalLibrary(bench::benchFolder());
+        const QString base = buildBaseDatabase(work);
+        std::vector<RunResult> results;
+        for (const int n : counts) results.push_back(runOnce(work, base, n, terminal));
+        if (results.size() >= 2)
+            line("growth: %d records took %.2f times as long as %d\n", counts[1],
+                 results[1].seconds / results[0].seconds, counts[0]);
+    } catch (const orvelo::Error& e) {
+        std::fprintf(stderr, "collect: %s\n", e.text().toUtf8().constData());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "collect: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

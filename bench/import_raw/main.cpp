@@ -1,0 +1,140 @@
+// bench/import_raw: btn_ImportFromHVClick on a raw record file of N lines (default 100,000) of
+// 10,000 employees, into an embedded database that already holds 1,000,000 attendance rows; then
+// the same file a second time, when every line is a duplicate.
+//
+//   import_raw [--lines N]
+
+#include "bench/collect/bench_support.h"
+#include "collection/collection_commands.h"
+#include "collection/raw_record_file.h"
+#include "core/errors.h"
+#include "core/command_context.h"
+#include "core/datetime.h"
+#include "device/connection.h"
+#include "device/terminal_library.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace orvelo;
+
+namespace {
+
+class NoPanel final : public ConnectionPanel {
+public:
+    ConnectionPanelState state() const override { return {}; }
+};
+
+// No terminal: the raw record import never calls the library.
+class NoTerminal final : public TerminalLibrary {
+public:
+    std::int32_t FK_ConnectComm(std::int32_t, std::int32_t, std::int32_t, const char*, std::int32_t) override
+    {
+        return 0;
+    }
+    std::int32_t FK_ConnectNet(std::int32_t, const char*, std::int32_t, std::int32_t, std::int32_t,
+                               std::int32_t) override
+    {
+        return 0;
+    }
+    std::int32_t FK_ConnectUSB(std::int32_t) override { return 0; }
+    std::int32_t FK_DisConnect(std::int32_t) override { return 0; }
+    std::int32_t FK_EnableDevice(std::int32_t, std::int32_t) override { return 0; }
+    std::int32_t FK_GetDeviceStatus(std::int32_t, std::int32_t, std::int32_t*) override { return 0; }
+    std::int32_t FK_SetDeviceTime(std::int32_t, double) override { return 0; }
+    std::int32_t FK_ReadAllUserID(std::int32_t) override { return 0; }
+    std::int32_t FK_GetAllUserID(std::int32_t, std::int32_t*, std::int32_t*, std::int32_t*,
+                                 std::int32_t*) override
+    {
+        return 0;
+    }
+    std::int32_t FK_ModifyPrivilege(std::int32_t, std::int32_t, std::int32_t, std::int32_t) override
+    {
+        return 0;
+    }
+    std::int32_t FK_ClearKeeperData(std::int32_t) override { return 0; }
+    std::int32_t FK_LoadGeneralLogData(std::int32_t, std::int32_t) override { return 0; }
+    std::int32_t FK_USBLoadGeneralLogDataFromFile(std::int32_t, const char*) override { return 0; }
+    std::int32_t FK_GetGeneralLogData(std::int32_t, std::int32_t*, std::int32_t*, std::int32_t*,
+                                      double*) override
+    {
+        return 0;
+    }
+    std::int32_t FK_GetEnrollData(std::int32_t, std::int32_t, std::int32_t, std::int32_t*, std::int32_t*,
+                                  std::int32_t*) override
+    {
+        return 0;
+    }
+    std::int32_t FK_PutEnrollData(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t*,
+                                  std::int32_t) override
+    {
+        return 0;
+    }
+    std::int32_t FK_DeleteEnrollData(std::int32_t, std::int32_t, std::int32_t) override { return 0; }
+    std::int32_t FK_GetUserName(std::int32_t, std::int32_t, char*) override { return 0; }
+    std::int32_t FK_SetUserName(std::int32_t, std::int32_t, const char*) override { return 0; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int lines = 100'000;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--lines"_s && i + 1 < args.size())
+            lines = args[++i].toInt();
+        else {
+            std::fprintf(stderr, "usage: import_raw [--lines N]\n");
+            return 64;
+        }
+    }
+    constexpr int kEmployees = 10'000;
+    try {
+        QTemporaryDir work;
+        const QString appDir = work.path() + u'/';
+        DataModule data;
+        data.openConnection({Dialect::Sqlite, {}, appDir + u"orvelo.db"_s});
+        QElapsedTimer timer;
+        timer.start();
+        bench::seedEmployees(data, kEmployees);
+        bench::seedAttendance(data, 1'000'000, kEmployees);
+        std::printf("database: %d employees, 1000000 attendance rows, built in %.1f s\n", kEmployees,
+                    timer.nsecsElapsed() / 1e9);
+
+        // Record i lies in minute i, as the emulator's seed lays them out.
+        QStringList rawLines;
+        const DateTimeValue start = *parseDateTimeText(u"2026-01-01 08:00:00"_s);
+        for (int i = 0; i < lines; ++i)
+            rawLines.append(FormatRawLine({1 + i % kEmployees, start + i / 1440.0, 2, 1}));
+        const QString file = writeRawRecordFile(appDir, rawLines, start);
+
+        bench::SilentOperatorView view;
+        NoPanel panel;
+        ConnectionSettings settings;
+        NoTerminal terminal;
+        SystemClock clock;
+        CommandContext ctx{view, panel, settings, terminal, data, clock, appDir};
+        for (const char* pass : {"first import", "second import (all duplicates)"}) {
+            view.nextFile = file;
+            timer.restart();
+            btn_ImportFromHVClick(ctx);
+            const double seconds = timer.nsecsElapsed() / 1e9;
+            std::printf("%s of %d lines: %.2f s, %.0f lines/s; %s\n", pass, lines, seconds, lines / seconds,
+                        view.lastBox.toUtf8().constData());
+        }
+    } catch (const orvelo::Error& e) {
+        std::fprintf(stderr, "import_raw: %s\n", e.text().toUtf8().constData());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "import_raw: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
