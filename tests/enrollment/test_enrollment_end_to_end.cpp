@@ -193,6 +193,15 @@ TEST_F(EnrollmentEndToEndTest, OrveloctlDownloadOfChosenEmployees) {
     EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), 3);
     // Reading is all it did: the terminal is as it was, enabled.
     EXPECT_TRUE(m_terminal->dump().value(QStringLiteral("enabled")).toBool());
+
+    // The departed list works the same way; an ID that is not in the shown list is named.
+    db.addDepartedEmployee(QStringLiteral("D002"), QStringLiteral("00002"), QStringLiteral("李四"));
+    const Outcome departed = orveloctl({QStringLiteral("enroll-download"), QStringLiteral("--departed"),
+                                        QStringLiteral("--emplid"), QStringLiteral("D002,E001")});
+    EXPECT_EQ(departed.status, 0) << departed.err.toStdString();
+    EXPECT_EQ(departed.out, QStringLiteral("获取注册信息: 共获取注册信息1条；其中成功1条；失败0条！\n"));
+    EXPECT_TRUE(departed.err.contains(QStringLiteral("'E001'"))) << departed.err.toStdString();
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from equfinger where emplid='D002'")).toInt(), 3);
 }
 
 TEST_F(EnrollmentEndToEndTest, OrveloctlDownloadAllTwiceGivesTheRowsOfOnce) {
