@@ -245,6 +245,24 @@ TEST_F(EnrollmentEndToEndTest, OrveloctlUploadAfterDeleteRestoresTheTerminal) {
     EXPECT_TRUE(m_terminal->dump().value(QStringLiteral("enabled")).toBool());
 }
 
+TEST_F(EnrollmentEndToEndTest, OrveloctlUploadShowsAnUnreadableEmployeeAndGoesOn) {
+    addPersonnel();
+    db.addEnrollment(QStringLiteral("E001"), QStringLiteral("00001"), 3, 0, QStringLiteral("0"),
+                     QStringLiteral("1\r\n").repeated(458));
+
+    const Outcome run =
+        orveloctl({QStringLiteral("enroll-upload"), QStringLiteral("--emplid"), QStringLiteral("E009,E001")});
+
+    // The error box makes the exit status 2; the other employee was written all the same.
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, QStringLiteral("Orvelo系统: List index out of bounds (1)\n"));
+    EXPECT_EQ(run.out, QStringLiteral("写入指纹及姓名: 共写入注册信息：2条;其中成功：1条，失败：1条！\n"));
+    const auto users = terminalUsers();
+    ASSERT_EQ(users.count(1), 1u);
+    EXPECT_EQ(users.at(1).enrollments.at(3).value(QStringLiteral("template")).toArray().size(), 458);
+    EXPECT_EQ(users.count(9), 0u);
+}
+
 TEST_F(EnrollmentEndToEndTest, OrveloctlWithoutTerminal) {
     m_terminal->stop();
     const struct {
