@@ -4,6 +4,7 @@
 #include "core/command_context.h"
 #include "core/datetime.h"
 #include "device/connection.h"
+#include "tests/collection/qstring_printer.h"
 #include "tests/support/fake_connection_panel.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/recording_operator_view.h"
@@ -13,14 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace orvelo::test {
 

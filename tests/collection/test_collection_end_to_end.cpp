@@ -1,0 +1,444 @@
+// Attendance record collection end to end: orveloctl and the window (offscreen), through
+// libfkattend.so over loopback TCP, against the emulated terminal and an embedded database.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <csignal>
+
+#include "app/hv_client.h"
+#include "app/widget_operator_view.h"
+#include "collection/raw_record_file.h"
+#include "core/datetime.h"
+#include "db/data_module.h"
+#include "device/terminal_library.h"
+#include "tests/collection/qstring_printer.h"
+#include "tests/support/emulator_process.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/test_database.h"
+
+namespace orvelo::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+QJsonObject logRecord(int enroll, int mode, const QString& time)
+{
+    return {{u"enroll"_s, enroll}, {u"mode"_s, mode}, {u"time"_s, time}};
+}
+
+QJsonObject terminalState(const QJsonArray& logs)
+{
+    return {{u"machine"_s, 1}, {u"password"_s, 0}, {u"users"_s, QJsonArray{}}, {u"logs"_s, logs}};
+}
+
+// Enroll numbers 1, 2 and 3; only 1 is an employee of the database to begin with.
+QJsonArray threeRecords()
+{
+    return {logRecord(1, 1, u"2024-05-06 08:01:10"_s), logRecord(2, 2, u"2024-05-06 08:02:20"_s),
+            logRecord(3, 3, u"2024-05-06 08:03:30"_s)};
+}
+
+const QString kThreeLines =
+    u"000012024-05-06 08:012001\r\n000022024-05-06 08:023001\r\n"
+    u"000032024-05-06 08:031001\r\n"_s;
+
+QString collectOut(int read, int stored)
+{
+    const QString summary =
+        u"共采集数据记录%1条；其中有效数据记录%2条，重复或无效数据记录%3条。"_s.arg(read).arg(stored).arg(
+            read - stored);
+    return u"\n数据采集成功！\n"_s + summary + u"\n数据采集: "_s + summary + u"\n\n\n"_s;
+}
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class CollectionEndToEnd : public testing::Test {
+protected:
+    void startTerminal(const QJsonArray& logs, const QStringList& faults = {})
+    {
+        ASSERT_TRUE(m_stateDir.isValid());
+        m_statePath = m_stateDir.filePath(u"terminal.json"_s);
+        EmulatorProcess::writeState(m_statePath, terminalState(logs));
+        m_terminal = std::make_unique<EmulatorProcess>(m_statePath);
+        EmulatorProcess::Options options;
+        options.faults = faults;
+        m_terminal->start(options);
+    }
+
+    QStringList connectionArguments() const
+    {
+        return {u"--app-dir"_s, db.appDir(),
+                u"--link"_s,    u"tcp"_s,
+                u"--ip"_s,      u"127.0.0.1"_s,
+                u"--port"_s,    QString::number(m_terminal ? m_terminal->tcpPort() : 1)};
+    }
+
+    Outcome orveloctl(const QStringList& arguments)
+    {
+        QProcess process;
+        process.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
+        process.setArguments(connectionArguments() + arguments);
+        process.start();
+        EXPECT_TRUE(process.waitForFinished(300000));
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QStringList dataFiles(const QStringList& filters = {u"*"_s}) const
+    {
+        return QDir(db.appDir() + u"data"_s).entryList(filters, QDir::Files, QDir::Name);
+    }
+
+    QByteArray contents(const QString& path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // The one raw record file in data/.
+    QByteArray onlyRawFile() const
+    {
+        const QStringList files = dataFiles({u"*.hv"_s});
+        EXPECT_EQ(files.size(), 1) << files.join(u' ').toStdString();
+        return files.isEmpty() ? QByteArray() : contents(db.appDir() + u"data/"_s + files.first());
+    }
+
+    int collectedOnTerminal()
+    {
+        int n = 0;
+        for (const QJsonValue& v : m_terminal->dump().value(u"logs"_s).toArray())
+            if (v.toObject().value(u"collected"_s).toBool()) ++n;
+        return n;
+    }
+
+    TestDatabase db;
+    QTemporaryDir m_stateDir;
+    QString m_statePath;
+    std::unique_ptr<EmulatorProcess> m_terminal;
+};
+
+TEST_F(CollectionEndToEnd, OrveloctlThreeRecordsOneStoredThenReimport)
+{
+    startTerminal(threeRecords());
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+
+    const Outcome run = orveloctl({u"collect"_s});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, collectOut(3, 1));
+    EXPECT_EQ(onlyRawFile(), kThreeLines.toLatin1());
+    EXPECT_EQ(dataFiles(), dataFiles({u"*.hv"_s}));  // no journal left
+    EXPECT_EQ(
+        db.scalar(
+              u"SELECT group_concat(EmplID || ' ' || CardNo || ' ' || RecDate || '|' || RecTime || ' ' || "
+              u"IsAuto || ' ' || EquNo) FROM AtdRecord"_s)
+            .toString(),
+        u"E001 000001 2024-05-06 |08:01 2 001"_s);
+    EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
+    EXPECT_EQ(collectedOnTerminal(), 3);
+
+    // The persons entered later: the raw record file brings their records in.
+    db.addActiveEmployee(u"E002"_s, u"00002"_s, u"李四"_s);
+    db.addActiveEmployee(u"E003"_s, u"00003"_s, u"王五"_s);
+    const QString file = db.appDir() + u"data/"_s + dataFiles({u"*.hv"_s}).value(0);
+    const Outcome import = orveloctl({u"import-raw"_s, file});
+    EXPECT_EQ(import.status, 0) << import.err.toStdString();
+    EXPECT_EQ(import.out,
+              u"正在从原始记录文件"_s + file +
+                  u"中导入记录数据.....\n\n原始记录数据导入成功！\n"
+                  u"共导入原始记录数据3条；其中有效数据2条，重复或无效数据1条。\n"
+                  u"原始数据导入: 共导入原始数据记录3条；其中有效数据2条，重复或无效数据1条。\n\n\n"_s);
+    EXPECT_EQ(db.scalar(u"SELECT group_concat(EmplID || ':' || IsAuto) FROM AtdRecord"_s).toString(),
+              u"E001:2,E002:3,E003:1"_s);
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlNewVersusAll)
+{
+    startTerminal(threeRecords());
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    ASSERT_EQ(orveloctl({u"collect"_s}).out, collectOut(3, 1));
+    // Nothing new the second time; all three again with --all, now duplicates or unknown.
+    EXPECT_EQ(orveloctl({u"collect"_s}).out, collectOut(0, 0));
+    EXPECT_EQ(orveloctl({u"collect"_s, u"--all"_s}).out, collectOut(3, 0));
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+    // Three downloads, three raw record files (the second one empty), however fast they ran.
+    const QStringList files = dataFiles({u"*.hv"_s});
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[0]), kThreeLines.toLatin1());
+    EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[1]), QByteArray());
+    EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[2]), kThreeLines.toLatin1());
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlLoadStepRefused)
+{
+    startTerminal(threeRecords(), {u"refuse=LoadGeneralLogData"_s});
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    const Outcome run = orveloctl({u"collect"_s});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, collectOut(0, 0));
+    EXPECT_TRUE(dataFiles().isEmpty());  // no raw record file, no journal
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+    EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlWithoutTerminal)
+{
+    startTerminal(threeRecords());
+    m_terminal->stop();
+    const Outcome run = orveloctl({u"collect"_s});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, u"数据采集: 数据采集失败，可能是设备没有连接好，请连接好设备后重试！\n\n\n"_s);
+    EXPECT_TRUE(dataFiles().isEmpty());
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload)
+{
+    // 4,000 records come in pages of 3,072: the connection drops after the first page.
+    QJsonArray logs;
+    for (int i = 0; i < 4000; ++i) {
+        const int minute = i % 600;
+        logs.append(logRecord(1 + i / 600, 1,
+                              u"2024-05-06 %1:%2:00"_s.arg(8 + minute / 60, 2, 10, QChar(u'0'))
+                                  .arg(minute % 60, 2, 10, QChar(u'0'))));
+    }
+    startTerminal(logs, {u"drop-after=5"_s});
+    for (int e = 1; e <= 7; ++e) db.addActiveEmployee(u"E%1"_s.arg(e), u"0000%1"_s.arg(e), u"员工"_s);
+
+    const Outcome run = orveloctl({u"collect"_s});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    const int read = db.rowCount(u"AtdRecord"_s);
+    EXPECT_GT(read, 0);
+    EXPECT_LT(read, 4000);
+    EXPECT_EQ(run.out, collectOut(read, read));
+    EXPECT_EQ(onlyRawFile().count('\n'), read);
+    EXPECT_EQ(collectedOnTerminal(), 0);  // handed out again next time
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal)
+{
+    QJsonArray logs = threeRecords();
+    logs.append(logRecord(1, 4, u"2024-05-06 12:00:00"_s));
+    logs.append(logRecord(2, 10, u"2024-05-06 12:30:00"_s));
+    startTerminal(logs);
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    db.addActiveEmployee(u"E002"_s, u"00002"_s, u"李四"_s);
+    const QString usbFile = m_stateDir.filePath(u"GLog_001.txt"_s);
+    EmulatorProcess::exportUsb(m_statePath, usbFile);
+
+    const Outcome run = orveloctl({u"--machine"_s, u"7"_s, u"import-usb"_s, usbFile});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, u"正在从U盘数据文件："_s + usbFile + u" 中采集数据...\n"_s + collectOut(5, 4));
+    EXPECT_EQ(onlyRawFile(), QByteArray("000012024-05-06 08:012007\r\n000022024-05-06 08:023007\r\n"
+                                        "000032024-05-06 08:031007\r\n000012024-05-06 12:0035007\r\n"
+                                        "000022024-05-06 12:3011007\r\n"));
+    EXPECT_EQ(db.scalar(u"SELECT group_concat(DISTINCT EquNo) FROM AtdRecord"_s).toString(), u"007"_s);
+
+    // A machine number the lines cannot hold is refused before the file is read.
+    const Outcome refused = orveloctl({u"--machine"_s, u"1000"_s, u"import-usb"_s, usbFile});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err,
+              u"Orvelo系统: Machine number 1000 is out of range: it must lie between 0 and 999.\n"_s);
+    EXPECT_EQ(refused.out, QString());
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlNameClashWithinOneSecond)
+{
+    startTerminal(threeRecords());
+    // Every name of the next half minute is taken already: the download takes the first free
+    // second after them and leaves the others as they are.
+    const DateTimeValue now = SystemClock().now();
+    for (int s = 0; s < 30; ++s) {
+        QFile f(RawFileName(db.appDir(), dateTimeText(now + s / 86400.0)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier\r\n");
+    }
+    const Outcome run = orveloctl({u"collect"_s});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList files = dataFiles({u"*.hv"_s});
+    ASSERT_EQ(files.size(), 31);
+    for (int i = 0; i < 30; ++i) EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[i]), "earlier\r\n");
+    EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[30]), kThreeLines.toLatin1());
+}
+
+TEST_F(CollectionEndToEnd, OrveloctlMissingDataFolder)
+{
+    startTerminal(threeRecords());
+    ASSERT_TRUE(QDir(db.appDir() + u"data"_s).removeRecursively());
+    EXPECT_EQ(orveloctl({u"collect"_s}).status, 0);
+    EXPECT_EQ(onlyRawFile(), kThreeLines.toLatin1());
+}
+
+TEST_F(CollectionEndToEnd, ClientKilledMidDownloadLosesNoRecord)
+{
+    constexpr int kRecords = 30000;
+    constexpr int kEmployees = 50;
+    QJsonArray logs;
+    const DateTimeValue start = *parseDateTimeText(u"2024-01-01 08:00:00"_s);
+    for (int i = 0; i < kRecords; ++i)
+        logs.append(logRecord(1 + i % kEmployees, 1, dateTimeText(start + i / 1440.0)));
+    startTerminal(logs);
+    for (int e = 1; e <= kEmployees; ++e)
+        db.addActiveEmployee(u"E%1"_s.arg(e, 3, 10, QChar(u'0')), u"%1"_s.arg(e, 5, 10, QChar(u'0')),
+                             u"员工"_s);
+
+    QProcess client;
+    client.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
+    client.setArguments(connectionArguments() + QStringList{u"collect"_s});
+    client.start();
+    ASSERT_TRUE(client.waitForStarted());
+    // Killed once it has read a good part, but not all.
+    QString journal;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 120000) {
+        const QStringList parts = dataFiles({u"*.part"_s});
+        if (!parts.isEmpty()) {
+            journal = db.appDir() + u"data/"_s + parts.first();
+            if (QFileInfo(journal).size() > 2000 * 27) break;
+        }
+        if (client.state() == QProcess::NotRunning) break;
+        QThread::msleep(5);
+    }
+    ASSERT_EQ(client.state(), QProcess::Running) << "the download ended before it could be stopped";
+    ::kill(pid_t(client.processId()), SIGKILL);
+    client.waitForFinished();
+
+    // Every row written is in the left-behind file, which the raw record import reads.
+    const QStringList lines = readRawRecordLines(journal);
+    const int rows = db.rowCount(u"AtdRecord"_s);
+    EXPECT_GT(lines.size(), 0);
+    EXPECT_LT(lines.size(), kRecords);
+    EXPECT_LE(rows, lines.size());
+    EXPECT_GE(rows, lines.size() - 1);  // at most the record in hand when it was killed
+    EXPECT_TRUE(dataFiles({u"*.hv"_s}).isEmpty());
+    const Outcome import = orveloctl({u"import-raw"_s, journal});
+    EXPECT_EQ(import.status, 0) << import.err.toStdString();
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), lines.size());
+    // The terminal hands the records out again, so the next download brings the rest.
+    EXPECT_EQ(collectedOnTerminal(), 0);
+    const Outcome again = orveloctl({u"collect"_s});
+    EXPECT_EQ(again.out, collectOut(kRecords, kRecords - int(lines.size())));
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), kRecords);
+}
+
+// The window over the same database and terminal, its boxes and dialogs answered by hooks.
+class CollectionWindow : public CollectionEndToEnd {
+protected:
+    void openWindow()
+    {
+        m_library = loadTerminalLibrary(EmulatorProcess::binFolder());
+        m_window = std::make_unique<Tfrm_hv_client>(db.data(), db.appDir(), *m_library, m_clock);
+        ASSERT_TRUE(m_window->FormCreate());
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->operatorView().setBoxHook(
+            [this](QMessageBox& box) { m_boxes.append(box.windowTitle() + u": "_s + box.text()); });
+        m_window->operatorView().setFileDialogHook([this](QFileDialog& dialog) -> std::optional<QString> {
+            m_filters = dialog.nameFilters();
+            m_folder = dialog.directory().absolutePath();
+            return m_answer;
+        });
+        auto* tcp = m_window->findChild<QRadioButton*>(u"rb_tcp_ip"_s);
+        ASSERT_NE(tcp, nullptr);
+        QTest::mouseClick(tcp, Qt::LeftButton, {}, QPoint(5, tcp->height() / 2));
+        ASSERT_TRUE(tcp->isChecked());
+        m_window->findChild<QLineEdit*>(u"edt_ip_address"_s)->setText(u"127.0.0.1"_s);
+        m_window->findChild<QLineEdit*>(u"edt_NetPort"_s)->setText(QString::number(m_terminal->tcpPort()));
+    }
+
+    void click(const QString& name)
+    {
+        auto* button = m_window->findChild<QPushButton*>(name);
+        ASSERT_NE(button, nullptr) << name.toStdString();
+        m_boxes.clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    void choose(const QString& radio)
+    {
+        auto* button = m_window->findChild<QRadioButton*>(radio);
+        ASSERT_NE(button, nullptr);
+        button->setChecked(true);
+    }
+
+    FixedClock m_clock = FixedClock::at(u"2024-05-06 09:00:12"_s);
+    std::unique_ptr<TerminalLibrary> m_library;
+    std::unique_ptr<Tfrm_hv_client> m_window;
+    QStringList m_boxes;
+    QStringList m_filters;
+    QString m_folder;
+    std::optional<QString> m_answer;
+};
+
+TEST_F(CollectionWindow, DownloadNewThenAll)
+{
+    startTerminal(threeRecords());
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    openWindow();
+
+    click(u"btn_GetData"_s);
+    EXPECT_EQ(m_boxes,
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s});
+    EXPECT_EQ(contents(db.appDir() + u"data/FDataQ5240506090012.hv"_s), kThreeLines.toLatin1());
+
+    click(u"btn_GetData"_s);
+    EXPECT_EQ(m_boxes,
+              QStringList{u"数据采集: 共采集数据记录0条；其中有效数据记录0条，重复或无效数据记录0条。"_s});
+    choose(u"rb_GetAllData"_s);
+    click(u"btn_GetData"_s);
+    EXPECT_EQ(m_boxes,
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录0条，重复或无效数据记录3条。"_s});
+    // The window's clock stands still: the second and third files took the next free seconds.
+    EXPECT_EQ(dataFiles(), (QStringList{u"FDataQ5240506090012.hv"_s, u"FDataQ5240506090013.hv"_s,
+                                        u"FDataQ5240506090014.hv"_s}));
+}
+
+TEST_F(CollectionWindow, UsbDiskAndRawFileImports)
+{
+    startTerminal(threeRecords());
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    const QString usbFile = m_stateDir.filePath(u"GLog_001.txt"_s);
+    EmulatorProcess::exportUsb(m_statePath, usbFile);
+    openWindow();
+
+    m_answer = usbFile;
+    click(u"btn_ImportDataFromU"_s);
+    EXPECT_EQ(m_filters, qtNameFilters(u"U盘记录文件(*.txt)|*.txt|所有文件(*.*)|*.*"_s));
+    EXPECT_EQ(m_boxes,
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s});
+    const QString raw = db.appDir() + u"data/FDataQ5240506090012.hv"_s;
+    EXPECT_EQ(contents(raw), kThreeLines.toLatin1());
+
+    db.addActiveEmployee(u"E002"_s, u"00002"_s, u"李四"_s);
+    m_answer = raw;
+    click(u"btn_ImportFromHV"_s);
+    EXPECT_EQ(m_filters, qtNameFilters(u"原始记录文件(*.hv)|*.hv|所有文件(*.*)|*.*"_s));
+    EXPECT_EQ(m_folder, db.appDir() + u"data"_s);
+    EXPECT_EQ(m_boxes,
+              QStringList{u"原始数据导入: 共导入原始数据记录3条；其中有效数据1条，重复或无效数据2条。"_s});
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 2);
+
+    // Cancelled: nothing happens.
+    m_answer.reset();
+    click(u"btn_ImportFromHV"_s);
+    EXPECT_TRUE(m_boxes.isEmpty());
+}
+
+}  // namespace
+}  // namespace orvelo::test
