@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace orvelo {
@@ -104,6 +105,46 @@ TEST(RawLine, LinesThatDoNotParse)
             ADD_FAILURE() << "parsed";
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.text(), c.error);
+        }
+    }
+}
+
+TEST(RawLine, AnyRecordReadsBackFromItsLine)
+{
+    // Enroll numbers of every width and sign, every record code, every machine number the line
+    // can hold, times across the years: the line gives back the record (seconds dropped).
+    std::mt19937 random(20240506);
+    const std::int32_t codes[] = {0, 1, 2, 3, 4, 11, 33, 35};
+    for (int i = 0; i < 20000; ++i) {
+        const int width = int(random() % 10);
+        std::int32_t enroll = std::int32_t(random() % 2147483648u);
+        for (int d = 0; d < width; ++d) enroll /= 10;
+        if (random() % 8 == 0) enroll = -enroll;
+        const DateTimeValue time = double(random() % 73000) + double(random() % 86400) / 86400.0;
+        const LogRecord record{enroll, time, codes[random() % 8], std::int32_t(random() % 1000)};
+        const QString line = FormatRawLine(record);
+        SCOPED_TRACE(line.toStdString());
+        const LogRecord back = ParseRawLine(line);
+        ASSERT_EQ(back.EnrollNumber, record.EnrollNumber);
+        ASSERT_EQ(dateTimeText(back.RecordTime), dateTimeText(record.RecordTime).left(16) + u":00"_s);
+        ASSERT_EQ(back.RecordCode, record.RecordCode);
+        ASSERT_EQ(back.MachineNo, record.MachineNo);
+    }
+}
+
+TEST(RawLine, ArbitraryTextFailsOnlyWithAConversionError)
+{
+    std::mt19937 random(7);
+    const QString alphabet = u"0123456789-: x$\t"_s;
+    for (int i = 0; i < 20000; ++i) {
+        QString line;
+        const int length = int(random() % 40);
+        for (int k = 0; k < length; ++k) line += alphabet.at(qsizetype(random() % alphabet.size()));
+        try {
+            ParseRawLine(line);
+        } catch (const ConversionError&) {
+        } catch (...) {
+            ADD_FAILURE() << "unexpected error for " << line.toStdString();
         }
     }
 }
