@@ -66,6 +66,9 @@ void WidgetOperatorView::setStatusText(const QString& text) {
 }
 
 void WidgetOperatorView::setProgress(int percent, bool showNumber) {
+    // A download sets the progress once per record: only a change is drawn, so 100,000 records
+    // cost a hundred repaints, not 100,000.
+    if (percent == m_progress.percent() && showNumber == m_progress.numberShown()) return;
     m_progress.setProgress(percent, showNumber);
     // A direct repaint: the bar must move while the command holds the thread, and processing
     // events here would let the operator start a second command.

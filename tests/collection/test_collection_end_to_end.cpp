@@ -19,6 +19,7 @@
 #include <csignal>
 
 #include "app/hv_client.h"
+#include "app/status_bar.h"
 #include "app/widget_operator_view.h"
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
@@ -407,6 +408,40 @@ TEST_F(CollectionWindow, DownloadNewThenAll)
     // The window's clock stands still: the second and third files took the next free seconds.
     EXPECT_EQ(dataFiles(), (QStringList{u"FDataQ5240506090012.hv"_s, u"FDataQ5240506090013.hv"_s,
                                         u"FDataQ5240506090014.hv"_s}));
+}
+
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+TEST_F(CollectionWindow, ProgressBarDrawsOnlyItsChanges)
+{
+    // 5,000 records set the progress 5,002 times; the pane draws each of its 101 values once
+    // (and the final reset), not once per record.
+    QJsonArray logs;
+    for (int i = 0; i < 5000; ++i) logs.append(logRecord(1 + i % 9, 1, u"2024-05-06 08:00:00"_s));
+    startTerminal(logs);
+    openWindow();
+    auto* pane = m_window->findChild<ProgressPane*>(u"rzprgrsts_1"_s);
+    ASSERT_NE(pane, nullptr);
+    PaintCounter paints;
+    pane->installEventFilter(&paints);
+    click(u"btn_GetData"_s);
+    EXPECT_EQ(
+        m_boxes,
+        QStringList{u"数据采集: 共采集数据记录5000条；其中有效数据记录0条，重复或无效数据记录5000条。"_s});
+    EXPECT_GE(paints.count, 100);
+    EXPECT_LE(paints.count, 110);
+    EXPECT_EQ(pane->percent(), 0);
+    EXPECT_FALSE(pane->numberShown());
 }
 
 TEST_F(CollectionWindow, UsbDiskAndRawFileImports)
