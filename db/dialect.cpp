@@ -342,10 +342,22 @@ struct CachedStatement {
     std::vector<BindSource> binds;
 };
 
+// A whole batch of statements without IF, translated once for its shape: the prepared statement
+// of each piece and how many of the batch's bound values it takes, in text order. A shape that
+// cannot be run this way keeps an empty plan and goes the statement-by-statement way.
+struct BatchPlan {
+    struct Step {
+        std::unique_ptr<QSqlQuery> query;
+        std::size_t binds = 0;
+    };
+    std::vector<Step> steps;
+};
+
 class StatementCache {
 public:
     static constexpr qsizetype kMaxStatements = 64;
     std::map<QString, std::unique_ptr<QSqlQuery>> statements;
+    std::map<QString, BatchPlan> plans;
 };
 
 std::map<QString, StatementCache>& statementCaches() {
@@ -382,9 +394,66 @@ void bindCached(QSqlQuery& query, const std::vector<BindSource>& binds, const Pa
     }
 }
 
+std::size_t markCount(const QString& text) {
+    std::size_t n = 0;
+    for (const Token& t : tokenize(text))
+        if (isSymbol(text, t, u'?')) ++n;
+    return n;
+}
+
+BatchPlan makePlan(QSqlDatabase& db, const QString& normalized, std::size_t binds) {
+    BatchPlan plan;
+    std::size_t taken = 0;
+    for (const SqliteStatement& step : translateForSqlite(normalized)) {
+        if (!step.condition.isEmpty()) return {};
+        auto query = std::make_unique<QSqlQuery>(db);
+        query->setForwardOnly(true);
+        if (!query->prepare(step.statement)) return {};
+        const std::size_t marks = markCount(step.statement);
+        taken += marks;
+        plan.steps.push_back({std::move(query), marks});
+    }
+    if (taken != binds) return {};
+    return plan;
+}
+
+// Runs `text` through the plan of its shape; false when the shape has no plan.
+bool runPlanned(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters, bool keepRows,
+                ResultSet& result) {
+    const auto cacheable = toCacheable(text);
+    if (!cacheable) return false;
+    StatementCache& cache = statementCaches()[db.connectionName()];
+    auto it = cache.plans.find(cacheable->text);
+    if (it == cache.plans.end()) {
+        if (qsizetype(cache.plans.size()) >= StatementCache::kMaxStatements) cache.plans.clear();
+        it = cache.plans.emplace(cacheable->text, makePlan(db, cacheable->text, cacheable->binds.size()))
+                 .first;
+    }
+    BatchPlan& plan = it->second;
+    if (plan.steps.empty()) return false;
+    std::size_t next = 0;
+    for (BatchPlan::Step& step : plan.steps) {
+        QSqlQuery& query = *step.query;
+        const std::vector<BindSource> binds(cacheable->binds.begin() + std::ptrdiff_t(next),
+                                            cacheable->binds.begin() + std::ptrdiff_t(next + step.binds));
+        next += step.binds;
+        bindCached(query, binds, parameters);
+        const auto reset = qScopeGuard([&] { query.finish(); });
+        if (!query.exec()) throw DatabaseError(sqliteError(query.lastError()));
+        if (query.isSelect()) {
+            const bool first = !result.hasColumns;
+            if (first) takeColumns(query, result);
+            if (!fetchRows(query, first && keepRows ? &result : nullptr))
+                throw DatabaseError(sqliteError(query.lastError()));
+        }
+    }
+    return true;
+}
+
 ResultSet runOnSqlite(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters,
                       bool keepRows) {
     ResultSet result;
+    if (runPlanned(db, text, parameters, keepRows, result)) return result;
     for (const SqliteStatement& step : translateForSqlite(text)) {
         if (!step.condition.isEmpty()) {
             QSqlQuery test(db);
