@@ -38,6 +38,8 @@ void ConsoleOperatorView::setStatusText(const QString& text) {
 }
 
 void ConsoleOperatorView::setProgress(int percent, bool showNumber) {
+    // A download sets the progress once per record: only a change is drawn.
+    if (percent == m_percent && showNumber == m_showNumber) return;
     m_percent = percent;
     m_showNumber = showNumber;
     drawStatus();
