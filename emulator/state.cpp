@@ -10,12 +10,14 @@
 #include <QString>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace orvelo::emulator {
@@ -237,49 +239,64 @@ void appendLogs(std::string& out, const std::vector<LogRecord>& logs)
 }
 
 // The file is the header, the users and the logs, pieced together so that the writer can keep
-// the text of pieces that did not change.
+// the text of pieces that did not change and hand them to the kernel as they are: no copy of the
+// whole file is made for a write. The pieces point into `head`, into the texts the callbacks
+// return (which must outlive the pieces) and into literals.
 template <typename UserText, typename LogsText>
-std::string compose(const TerminalState& state, UserText userText, LogsText logsText)
+std::vector<std::string_view> compose(const TerminalState& state, UserText userText, LogsText logsText,
+                                      std::string& head)
 {
-    std::string out;
-    out += "{\n  \"machine\": " + std::to_string(state.machine);
-    out += ",\n  \"password\": " + std::to_string(state.password);
-    out += ",\n  \"enabled\": ";
-    out += state.enabled ? "true" : "false";
-    out += ",\n  \"clock_offset_s\": ";
-    appendNumber(out, state.clockOffsetS);
-    out += ",\n  \"management_log\": {\"new\": " + std::to_string(state.managementNew) +
-           ", \"all\": " + std::to_string(state.managementAll) + "}";
-    out += ",\n  \"users\": [";
+    head.clear();
+    head += "{\n  \"machine\": " + std::to_string(state.machine);
+    head += ",\n  \"password\": " + std::to_string(state.password);
+    head += ",\n  \"enabled\": ";
+    head += state.enabled ? "true" : "false";
+    head += ",\n  \"clock_offset_s\": ";
+    appendNumber(head, state.clockOffsetS);
+    head += ",\n  \"management_log\": {\"new\": " + std::to_string(state.managementNew) +
+            ", \"all\": " + std::to_string(state.managementAll) + "}";
+    head += ",\n  \"users\": [";
+    std::vector<std::string_view> pieces;
+    pieces.reserve(2 * state.users.size() + 5);
+    pieces.emplace_back(head);
     bool firstUser = true;
     for (const auto& [enroll, user] : state.users) {
-        out += firstUser ? "\n" : ",\n";
+        pieces.emplace_back(firstUser ? "\n" : ",\n");
         firstUser = false;
-        out += userText(enroll, user);
+        pieces.emplace_back(userText(enroll, user));
     }
-    out += firstUser ? "]" : "\n  ]";
-    out += ",\n  \"logs\": [";
-    out += logsText();
-    out += "\n}\n";
-    return out;
+    pieces.emplace_back(firstUser ? "]" : "\n  ]");
+    pieces.emplace_back(",\n  \"logs\": [");
+    pieces.emplace_back(logsText());
+    pieces.emplace_back("\n}\n");
+    return pieces;
 }
 
 }  // namespace
 
 std::string formatState(const TerminalState& state)
 {
-    return compose(
+    std::vector<std::string> userTexts;
+    userTexts.reserve(state.users.size());  // the pieces point into them: no reallocation
+    std::string logs;
+    std::string head;
+    const auto pieces = compose(
         state,
-        [](std::int32_t enroll, const User& user) {
-            std::string text;
-            appendUser(text, enroll, user);
-            return text;
+        [&](std::int32_t enroll, const User& user) -> const std::string& {
+            appendUser(userTexts.emplace_back(), enroll, user);
+            return userTexts.back();
         },
-        [&] {
-            std::string text;
-            appendLogs(text, state.logs);
-            return text;
-        });
+        [&]() -> const std::string& {
+            appendLogs(logs, state.logs);
+            return logs;
+        },
+        head);
+    std::size_t size = 0;
+    for (const auto piece : pieces) size += piece.size();
+    std::string out;
+    out.reserve(size);
+    for (const auto piece : pieces) out += piece;
+    return out;
 }
 
 void StateFileWriter::everythingChanged()
@@ -295,7 +312,8 @@ void StateFileWriter::save(const TerminalState& state)
         if (state.users.count(it->first) == 0) it = m_users.erase(it);
         else ++it;
     }
-    const std::string text = compose(
+    std::string head;
+    const auto pieces = compose(
         state,
         [this](std::int32_t enroll, const User& user) -> const std::string& {
             auto it = m_users.find(enroll);
@@ -312,8 +330,9 @@ void StateFileWriter::save(const TerminalState& state)
                 m_logsValid = true;
             }
             return m_logs;
-        });
-    writeFileAtomically(m_path, text);
+        },
+        head);
+    writeFileAtomically(m_path, pieces);
 }
 
 TerminalState loadStateFile(const std::string& path)
@@ -329,28 +348,48 @@ TerminalState loadStateFile(const std::string& path)
     }
 }
 
-void writeFileAtomically(const std::string& path, const std::string& content)
+void writeFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces)
 {
     const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw StateError(temporary + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string reason = std::strerror(errno);
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            throw StateError(temporary + ": " + reason);
+    auto abandon = [&](const std::string& reason) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw StateError(temporary + ": " + reason);
+    };
+    // Gathered writes, IOV_MAX pieces at a time, resumed where a short write stopped.
+    std::size_t index = 0;
+    std::size_t offset = 0;  // into pieces[index]
+    std::vector<iovec> batch;
+    while (index < pieces.size()) {
+        batch.clear();
+        for (std::size_t i = index; i < pieces.size() && batch.size() < IOV_MAX; ++i) {
+            const std::string_view piece = i == index ? pieces[i].substr(offset) : pieces[i];
+            if (!piece.empty()) batch.push_back({const_cast<char*>(piece.data()), piece.size()});
         }
-        done += static_cast<std::size_t>(n);
+        if (batch.empty()) break;
+        const ssize_t n = ::writev(fd, batch.data(), static_cast<int>(batch.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) abandon(n < 0 ? std::strerror(errno) : "nothing written");
+        auto left = static_cast<std::size_t>(n);
+        while (index < pieces.size() && left >= pieces[index].size() - offset) {
+            left -= pieces[index].size() - offset;
+            offset = 0;
+            ++index;
+        }
+        offset += left;
     }
     if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
         const std::string reason = std::strerror(errno);
         ::unlink(temporary.c_str());
         throw StateError(path + ": " + reason);
     }
+}
+
+void writeFileAtomically(const std::string& path, const std::string& content)
+{
+    writeFileAtomically(path, std::vector<std::string_view>{content});
 }
 
 void saveStateFile(const std::string& path, const TerminalState& state)

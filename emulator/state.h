@@ -4,6 +4,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvelo::emulator {
@@ -58,9 +59,10 @@ std::string formatState(const TerminalState& state);
 
 TerminalState loadStateFile(const std::string& path);
 
-// Writes the state file after each change, keeping the text of what did not change: a terminal
-// with a large log rewrites its file after every enrollment written without formatting the log
-// again. The caller says what changed; the file is always the whole formatState().
+// Writes the state file, keeping the text of what did not change: a terminal with a large log or
+// many users rewrites its file after a batch of enrollments without formatting the rest again, and
+// without copying it into one text. The caller says what changed; the file is always the whole
+// formatState().
 class StateFileWriter {
 public:
     explicit StateFileWriter(std::string path) : m_path(std::move(path)) {}
@@ -79,7 +81,9 @@ private:
 // Writes a temporary file beside `path` and renames it over `path`: a reader, or a kill at any
 // moment, sees the old file or the new one, never a torn one. Throws StateError.
 void saveStateFile(const std::string& path, const TerminalState& state);
-// The same atomic write for any text file.
+// The same atomic write for any text file, and for a text given in pieces (written as they are,
+// one after the other).
 void writeFileAtomically(const std::string& path, const std::string& content);
+void writeFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces);
 
 }  // namespace orvelo::emulator
