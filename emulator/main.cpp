@@ -8,6 +8,7 @@
 #include "terminal/text_utils.h"
 #include "terminal/usb_log_file.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,7 +25,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: orvelo-terminal --state FILE [--machine N] [--password N] [--tcp [HOST:]PORT]\n"
     "                       [--udp [HOST:]PORT] [--serial-pty] [--usb] [--fault SPEC]...\n"
-    "                       [--idle-timeout-ms N]\n"
+    "                       [--idle-timeout-ms N] [--save-delay-ms N]\n"
     "       orvelo-terminal --state FILE --dump\n"
     "       orvelo-terminal --state FILE --export-usb FILE\n"
     "       orvelo-terminal seed --users N --enrollments M --logs K --out FILE [--seed S]\n"
@@ -130,6 +131,7 @@ int main(int argc, char** argv)
     bool dump = false;
     ServerConfig config;
     Faults faults;
+    std::chrono::milliseconds saveDelay = TerminalService::kDefaultSaveDelay;
     Arguments args(argc, argv, 1);
     while (!args.done()) {
         std::string inlineValue;
@@ -150,6 +152,8 @@ int main(int argc, char** argv)
             const std::string spec = args.value(option, inlineValue);
             if (!parseFault(spec, faults)) usageError("--fault: unknown fault " + spec);
         } else if (option == "--idle-timeout-ms") config.idleTimeoutMs = integerOption(option, args.value(option, inlineValue), 1);
+        else if (option == "--save-delay-ms")
+            saveDelay = std::chrono::milliseconds(integerOption(option, args.value(option, inlineValue), 0));
         else if (option == "--help" || option == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -195,7 +199,7 @@ int main(int argc, char** argv)
     ::sigaction(SIGINT, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    TerminalService service(std::move(state), statePath, faults);
+    TerminalService service(std::move(state), statePath, faults, saveDelay);
     Server server(service, config);
     std::string error;
     if (!server.open(error)) {
@@ -205,5 +209,6 @@ int main(int argc, char** argv)
     std::printf("%s\n", server.listeningLine().c_str());
     std::fflush(stdout);
     server.run(g_stopPipe[0]);
-    return 0;
+    // run() has written every change; a failed last write is a failure of the program.
+    return service.hasUnsavedChanges() ? 1 : 0;
 }

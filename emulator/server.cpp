@@ -4,6 +4,7 @@
 #include "terminal/messages.h"
 #include "terminal/text_utils.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
@@ -407,8 +408,14 @@ void Server::run(int stopFd)
             const short events = channel.out.empty() ? POLLIN : POLLOUT;
             fds.push_back({channel.fd, events, 0});
         }
-        const int ready = ::poll(fds.data(), fds.size(), 500);
-        if (ready < 0 && errno != EINTR) return;
+        // Wake up in time to write changes that have waited their longest.
+        int timeoutMs = 500;
+        if (const auto deadline = m_service.saveDeadline()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+            timeoutMs = static_cast<int>(std::clamp<std::int64_t>(left, 0, timeoutMs));
+        }
+        const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+        if (ready < 0 && errno != EINTR) break;
         if (fds[0].revents != 0) break;
         for (std::size_t i = 1; i < firstChannel; ++i) {
             if (fds[i].revents == 0) continue;
@@ -432,9 +439,11 @@ void Server::run(int stopFd)
             }
         }
         expireIdleSessions();
+        m_service.saveIfDue(Clock::now());
     }
     for (auto& channel : m_channels) m_service.endSession(channel.session);
     for (auto& [key, peer] : m_udpPeers) m_service.endSession(peer.session);
+    m_service.saveNow();
 }
 
 }  // namespace orvelo::emulator

@@ -30,6 +30,52 @@ bool acceptableName(const std::string& name)
 
 }  // namespace
 
+bool takesIntegerArgument(Op op)
+{
+    switch (op) {
+        case Op::Connect:
+        case Op::Enable:
+        case Op::GetStatus:
+        case Op::ModifyPrivilege:
+        case Op::LogBegin:
+        case Op::GetEnroll:
+        case Op::PutEnroll:
+        case Op::DeleteEnroll:
+        case Op::GetName:
+        case Op::SetName:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::optional<std::int32_t> firstIntegerArgument(Op op, const Bytes& payload)
+{
+    switch (op) {
+        case Op::Connect:
+        case Op::Enable:
+        case Op::GetStatus:
+        case Op::LogBegin:
+        case Op::GetName:
+            return decodeI32(payload);
+        case Op::ModifyPrivilege:
+            if (const auto r = decodeModifyPrivilege(payload)) return r->enroll;
+            return std::nullopt;
+        case Op::GetEnroll:
+        case Op::DeleteEnroll:
+            if (const auto r = decodeEnrollKey(payload)) return r->enroll;
+            return std::nullopt;
+        case Op::PutEnroll:
+            if (const auto r = decodePutEnroll(payload)) return r->enroll;
+            return std::nullopt;
+        case Op::SetName:
+            if (const auto r = decodeSetName(payload)) return r->enroll;
+            return std::nullopt;
+        default:
+            return std::nullopt;
+    }
+}
+
 bool parseFault(const std::string& spec, Faults& faults)
 {
     const auto eq = spec.find('=');
@@ -45,7 +91,7 @@ bool parseFault(const std::string& spec, Faults& faults)
             return true;
         }
         const auto arg = parseInt32(value.substr(colon + 1));
-        if (!arg) return false;
+        if (!arg || !takesIntegerArgument(*op)) return false;
         faults.refusedArgs.emplace(static_cast<std::uint16_t>(*op), *arg);
         return true;
     }
@@ -58,18 +104,44 @@ bool parseFault(const std::string& spec, Faults& faults)
     return true;
 }
 
-TerminalService::TerminalService(TerminalState state, std::string statePath, Faults faults)
-    : m_state(std::move(state)), m_writer(std::move(statePath)), m_faults(std::move(faults))
+TerminalService::TerminalService(TerminalState state, std::string statePath, Faults faults,
+                                 std::chrono::milliseconds saveDelay)
+    : m_state(std::move(state)),
+      m_writer(std::move(statePath)),
+      m_faults(std::move(faults)),
+      m_saveDelay(saveDelay)
 {
 }
 
-bool TerminalService::save()
+void TerminalService::changed()
 {
+    if (m_unsaved) return;
+    m_unsaved = true;
+    m_unsavedSince = SaveClock::now();
+}
+
+std::optional<TerminalService::SaveClock::time_point> TerminalService::saveDeadline() const
+{
+    if (!m_unsaved) return std::nullopt;
+    return m_unsavedSince + m_saveDelay;
+}
+
+void TerminalService::saveIfDue(SaveClock::time_point now)
+{
+    if (m_unsaved && now >= m_unsavedSince + m_saveDelay) saveNow();
+}
+
+bool TerminalService::saveNow()
+{
+    if (!m_unsaved) return true;
     try {
         m_writer.save(m_state);
+        m_unsaved = false;
         return true;
     } catch (const StateError& e) {
+        // A full disk or a removed folder: say so, and try again after the delay, not at once.
         std::fprintf(stderr, "orvelo-terminal: %s\n", e.what());
+        m_unsavedSince = SaveClock::now();
         return false;
     }
 }
@@ -126,11 +198,15 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
         status = Status::Refused;
     } else {
         const auto op = static_cast<Op>(request.op);
-        const auto arg = decodeI32(request.payload);
+        const auto arg =
+            m_faults.refusedArgs.empty() ? std::nullopt : firstIntegerArgument(op, request.payload);
         if (arg && m_faults.refusedArgs.count({request.op, *arg}) != 0) status = Status::Refused;
         else if (op != Op::Connect && !session.authenticated) status = Status::NoSession;
         else status = execute(session, op, request.payload, reply.payload);
     }
+    // Changes whose time is up are written before the reply goes out: with a save delay of 0,
+    // every change is on disk before it is confirmed.
+    saveIfDue(SaveClock::now());
     reply.status = static_cast<std::uint16_t>(status);
     if (status != Status::Ok) reply.payload.clear();
     return reply;
@@ -153,8 +229,7 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
         }
         case Op::Disconnect:
             if (!decodeEmpty(payload)) return Status::BadRequest;
-            endSession(session);
-            return Status::Ok;
+            return endSession(session) ? Status::Ok : Status::StorageError;
         case Op::Enable: {
             const auto flag = decodeI32(payload);
             if (!flag) return Status::BadRequest;
@@ -162,8 +237,10 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             m_disabledBy = enable ? 0 : session.id;
             if (m_state.enabled != enable) {
                 m_state.enabled = enable;
-                if (!save()) return Status::StorageError;
+                changed();
             }
+            // Enabling ends a client's batch of changes: they are on disk before it is confirmed.
+            if (enable && !saveNow()) return Status::StorageError;
             return Status::Ok;
         }
         case Op::GetStatus: {
@@ -179,7 +256,8 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             if (!days) return Status::BadRequest;
             if (!daysInRange(*days)) return Status::Failed;
             m_state.clockOffsetS = (*days - localNowDays()) * 86400.0;
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         }
         case Op::UserListBegin: {
             if (!decodeEmpty(payload)) return Status::BadRequest;
@@ -213,7 +291,8 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             if (e == user->second.enrollments.end()) return Status::Failed;
             e->second.privilege = request->privilege;
             m_writer.userChanged(request->enroll);
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         }
         case Op::ClearData:
             if (!decodeEmpty(payload)) return Status::BadRequest;
@@ -223,7 +302,8 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             m_state.managementAll = 0;
             ++m_generation;
             m_writer.everythingChanged();
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         case Op::LogBegin: {
             const auto newOnly = decodeI32(payload);
             if (!newOnly) return Status::BadRequest;
@@ -259,7 +339,8 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             session.logReady = false;
             session.logSnapshot.clear();
             m_writer.logsChanged();
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         }
         case Op::GetEnroll: {
             const auto key = decodeEnrollKey(payload);
@@ -282,7 +363,8 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             e.password = request->data.password;
             e.templateValues = request->data.templateValues;
             m_writer.userChanged(request->enroll);
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         }
         case Op::DeleteEnroll: {
             const auto key = decodeEnrollKey(payload);
@@ -291,7 +373,8 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             if (user == users.end() || user->second.enrollments.erase(key->backup) == 0) return Status::Failed;
             if (user->second.enrollments.empty()) users.erase(user);
             m_writer.userChanged(key->enroll);
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         }
         case Op::GetName: {
             const auto enroll = decodeI32(payload);
@@ -309,19 +392,20 @@ Status TerminalService::execute(Session& session, Op op, const Bytes& payload, B
             if (user == users.end() || !acceptableName(request->name)) return Status::Failed;
             user->second.name = request->name;
             m_writer.userChanged(request->enroll);
-            return save() ? Status::Ok : Status::StorageError;
+            changed();
+            return Status::Ok;
         }
     }
     return Status::UnknownOp;
 }
 
-void TerminalService::endSession(Session& session)
+bool TerminalService::endSession(Session& session)
 {
     if (session.id != 0 && m_disabledBy == session.id) {
         m_disabledBy = 0;
         if (!m_state.enabled) {
             m_state.enabled = true;
-            save();
+            changed();
         }
     }
     session.authenticated = false;
@@ -329,6 +413,7 @@ void TerminalService::endSession(Session& session)
     session.logReady = false;
     session.userList.clear();
     session.logSnapshot.clear();
+    return saveNow();
 }
 
 }  // namespace orvelo::emulator

@@ -4,6 +4,7 @@
 #include "terminal/frame.h"
 #include "terminal/messages.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -22,11 +23,18 @@ struct Faults {
     std::optional<int> corruptAfter;  // send reply number N+1 damaged (once per session)
     int delayMs = 0;                  // wait before every reply
     std::set<std::uint16_t> refusedOps;                          // refuse=OP
-    std::set<std::pair<std::uint16_t, std::int32_t>> refusedArgs;  // refuse=OP:VALUE (status code)
+    std::set<std::pair<std::uint16_t, std::int32_t>> refusedArgs;  // refuse=OP:VALUE (first integer)
 };
 
-// Parses one --fault SPEC into `faults`; false when SPEC is not one of the known forms.
+// Parses one --fault SPEC into `faults`; false when SPEC is not one of the known forms, or gives
+// a VALUE to an operation whose request carries no integer.
 bool parseFault(const std::string& spec, Faults& faults);
+
+// The integer that refuse=OP:VALUE compares with: the first integer the request carries (the
+// status code, the enable flag, the enroll number, ...); nullopt for an operation whose request
+// carries none, or a payload that does not decode.
+std::optional<std::int32_t> firstIntegerArgument(terminal::Op op, const terminal::Bytes& payload);
+bool takesIntegerArgument(terminal::Op op);
 
 struct Session {
     std::uint64_t id = 0;
@@ -43,18 +51,40 @@ struct Session {
     std::vector<std::uint32_t> logSnapshot;  // indices into TerminalState::logs
 };
 
-// The terminal's behaviour: one request in, one reply out. Every change is written to the state
-// file before the reply that confirms it is sent.
+// The terminal's behaviour: one request in, one reply out.
+//
+// Changes are held in memory and written to the state file together, since the file of a large
+// terminal is tens of megabytes and an upload changes it thousands of times. The file is written
+// (always whole, atomically) when the terminal is enabled again, when a session ends (goodbye,
+// closed or dropped link, idle session, SIGTERM), and at the latest `saveDelay` after the first
+// change not yet written: before the reply to a request that comes later, or by the server loop
+// when none comes (saveDeadline / saveIfDue). A kill therefore loses at most the changes of the
+// last `saveDelay`, and never leaves a torn file; with a delay of 0 every change is written before
+// the reply that confirms it.
 class TerminalService {
 public:
-    TerminalService(TerminalState state, std::string statePath, Faults faults);
+    using SaveClock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kDefaultSaveDelay{500};
+
+    TerminalService(TerminalState state, std::string statePath, Faults faults,
+                    std::chrono::milliseconds saveDelay = kDefaultSaveDelay);
 
     // nullopt when the terminal stays silent: on a serial bus a terminal answers only frames with
     // its own machine number.
     std::optional<terminal::Frame> handle(Session& session, const terminal::Frame& request);
 
-    // The session's link is gone: a terminal that this session disabled serves its users again.
-    void endSession(Session& session);
+    // The session's link is gone: a terminal that this session disabled serves its users again,
+    // and every change so far is written. False when the file could not be written.
+    bool endSession(Session& session);
+
+    bool hasUnsavedChanges() const { return m_unsaved; }
+    // When the changes not yet written must be written; nullopt when there are none.
+    std::optional<SaveClock::time_point> saveDeadline() const;
+    // Writes the changes when their deadline is not after `now`.
+    void saveIfDue(SaveClock::time_point now);
+    // Writes the changes not yet written, if any. False when the file could not be written: the
+    // changes stay unsaved and are tried again after the save delay.
+    bool saveNow();
 
     std::uint64_t newSessionId() { return ++m_lastSessionId; }
     const TerminalState& state() const { return m_state; }
@@ -66,11 +96,15 @@ public:
 private:
     terminal::Status execute(Session& session, terminal::Op op, const terminal::Bytes& payload,
                              terminal::Bytes& reply);
-    bool save();
+    // Something in m_state differs from the file now.
+    void changed();
 
     TerminalState m_state;
     StateFileWriter m_writer;
     Faults m_faults;
+    std::chrono::milliseconds m_saveDelay;
+    bool m_unsaved = false;
+    SaveClock::time_point m_unsavedSince;
     std::uint64_t m_lastSessionId = 0;
     std::uint64_t m_disabledBy = 0;
     std::uint64_t m_generation = 1;

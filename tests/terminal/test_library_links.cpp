@@ -58,7 +58,10 @@ protected:
 TEST_P(LinkTest, EveryOperationGivesItsResult)
 {
     terminal.write(smallTerminal());
-    terminal.start(GetParam());
+    // Every change written before it is confirmed, so that the file can be checked after each step.
+    EmulatorProcess::Options writeThrough;
+    writeThrough.extraArguments = {QStringLiteral("--save-delay-ms"), QStringLiteral("0")};
+    terminal.start(GetParam(), writeThrough);
     const std::int32_t h = terminal.connect();
     ASSERT_GT(h, 0);
 
