@@ -248,6 +248,7 @@ TEST_F(DownloadAllTest, FailedConnectKeepsTheStatusWhileTheBoxIsOpen) {
 class ActiveListRefreshTest : public DownloadAllTest {
 protected:
     int resets = 0;
+    QMetaObject::Connection m_counting;
 
     void SetUp() override {
         Query& list = db.data().qry_3;
@@ -255,8 +256,11 @@ protected:
         list.clearSql();
         list.addSql(QStringLiteral("select EmplID, emplname from hremployee"));
         list.open();
-        QObject::connect(&list, &Query::reset, [this] { ++resets; });
+        m_counting = QObject::connect(&list, &Query::reset, [this] { ++resets; });
     }
+
+    // The data module outlives this part of the fixture and resets qry_3 when it closes.
+    void TearDown() override { QObject::disconnect(m_counting); }
 
     int resetsOfOneRefresh() {
         const int before = resets;
