@@ -11,6 +11,12 @@ struct TextCase {
     const char* text;
 };
 
+// Test names show the text, not the bytes of the case.
+void PrintTo(const TextCase& c, std::ostream* os)
+{
+    *os << c.text;
+}
+
 class DateTimeTextRoundTrip : public testing::TestWithParam<TextCase> {};
 
 TEST_P(DateTimeTextRoundTrip, BothWays)

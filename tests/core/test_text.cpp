@@ -12,6 +12,11 @@ struct IntCase {
     qint32 value;
 };
 
+void PrintTo(const IntCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << '"';
+}
+
 class StrToIntAccepts : public testing::TestWithParam<IntCase> {};
 
 TEST_P(StrToIntAccepts, Value)
