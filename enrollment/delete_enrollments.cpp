@@ -25,7 +25,7 @@ void btn_DelEntryInfoClick(CommandContext& ctx) {
 
     EnrollmentRun run(ctx);
     if (!run.connect()) {
-        ctx.view.messageBox(QStringLiteral("设备连接失败，请连接好设备后重试！"), caption, BoxIcon::Warning);
+        showConnectionFailure(ctx, caption);
         return;
     }
     run.disableDevice();

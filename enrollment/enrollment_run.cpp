@@ -37,6 +37,10 @@ void EnrollmentRun::finish() {
     m_ctx.view.setStatusText(QString());
 }
 
+void showConnectionFailure(CommandContext& ctx, const QString& caption) {
+    ctx.view.messageBox(QStringLiteral("设备连接失败，请连接好设备后重试！"), caption, BoxIcon::Warning);
+}
+
 int selectedCount(const CommandContext& ctx) {
     return ctx.selection ? ctx.selection->count() : 0;
 }

@@ -40,6 +40,9 @@ private:
     bool m_finished = false;
 };
 
+// The warning box every enrollment command shows when the terminal cannot be reached.
+void showConnectionFailure(CommandContext& ctx, const QString& caption);
+
 // The selected employees of the shown grid; an absent selection has no rows.
 int selectedCount(const CommandContext& ctx);
 // The text of a column of the current selected row (NULL gives an empty text).
