@@ -99,7 +99,7 @@ RunResult runOnce(const QString& work, const QString& baseDb, int records,
     const QString appDir = work + u"/app-"_s + QString::number(records) + u'/';
     QDir().mkpath(appDir);
     const QString dbFile = appDir + u"orvelo.db"_s;
-    for (const QString& file : {dbFile, dbFile + u"-wal"_s, dbFile + u"-shm"_s}) QFile::remove(file);
+    for (const QString& file : QStringList{dbFile, dbFile + u"-wal"_s, dbFile + u"-shm"_s}) QFile::remove(file);
     if (!QFile::copy(baseDb, dbFile)) throw std::runtime_error("cannot copy the base database");
 
     const QString state = appDir + u"terminal.json"_s;
