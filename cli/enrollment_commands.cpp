@@ -20,12 +20,14 @@ void onChosenEmployees(CommandInvocation& run) {
     command(run.context());
 }
 
+const QString kChooseEmployees =
+    u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s;
+
 const CommandRegistration kDownload{{
     .name = u"enroll-download"_s,
     .summary =
         u"获取注册信息: copies the chosen employees' enrollments from the terminal into the database"_s,
-    .description =
-        u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .description = kChooseEmployees,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_GetEntryInfoClick>,
 }};
@@ -41,8 +43,7 @@ const CommandRegistration kUpload{{
     .name = u"enroll-upload"_s,
     .summary =
         u"写入指纹及姓名: writes the chosen employees' stored enrollments and names into the terminal"_s,
-    .description =
-        u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .description = kChooseEmployees,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_WriteEntryInfoClick>,
 }};
@@ -51,8 +52,7 @@ const CommandRegistration kDelete{{
     .name = u"enroll-delete"_s,
     .summary =
         u"删除注册信息: deletes the chosen employees' enrollments from the terminal (the database keeps them)"_s,
-    .description =
-        u"Choose the employees with --all or --emplid (after --departed or --keyword, if given)."_s,
+    .description = kChooseEmployees,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_DelEntryInfoClick>,
 }};

@@ -24,12 +24,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orvelo-terminal --state FILE [--machine N] [--password N] [--tcp [HOST:]PORT]\n"
-    "                       [--udp [HOST:]PORT] [--serial-pty] [--usb] [--fault SPEC]...\n"
+    "                       [--udp [HOST:]PORT] [--serial-pty] [--usb] [--fault FAULT]...\n"
     "                       [--idle-timeout-ms N] [--save-delay-ms N]\n"
     "       orvelo-terminal --state FILE --dump\n"
     "       orvelo-terminal --state FILE --export-usb FILE\n"
     "       orvelo-terminal seed --users N --enrollments M --logs K --out FILE [--seed S]\n"
-    "SPEC: drop-after=N, delay-ms=N, refuse=OP[:VALUE], corrupt-after=N\n";
+    "FAULT: drop-after=N, delay-ms=N, refuse=OP[:VALUE], corrupt-after=N\n";
 
 int g_stopPipe[2] = {-1, -1};
 
@@ -149,8 +149,8 @@ int main(int argc, char** argv)
         else if (option == "--export-usb") exportPath = args.value(option, inlineValue);
         else if (option == "--dump") dump = true;
         else if (option == "--fault") {
-            const std::string spec = args.value(option, inlineValue);
-            if (!parseFault(spec, faults)) usageError("--fault: unknown fault " + spec);
+            const std::string fault = args.value(option, inlineValue);
+            if (!parseFault(fault, faults)) usageError("--fault: unknown fault " + fault);
         } else if (option == "--idle-timeout-ms") config.idleTimeoutMs = integerOption(option, args.value(option, inlineValue), 1);
         else if (option == "--save-delay-ms")
             saveDelay = std::chrono::milliseconds(integerOption(option, args.value(option, inlineValue), 0));

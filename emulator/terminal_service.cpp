@@ -76,12 +76,12 @@ std::optional<std::int32_t> firstIntegerArgument(Op op, const Bytes& payload)
     }
 }
 
-bool parseFault(const std::string& spec, Faults& faults)
+bool parseFault(const std::string& fault, Faults& faults)
 {
-    const auto eq = spec.find('=');
+    const auto eq = fault.find('=');
     if (eq == std::string::npos) return false;
-    const std::string key = spec.substr(0, eq);
-    const std::string value = spec.substr(eq + 1);
+    const std::string key = fault.substr(0, eq);
+    const std::string value = fault.substr(eq + 1);
     if (key == "refuse") {
         const auto colon = value.find(':');
         const auto op = opFromName(value.substr(0, colon));

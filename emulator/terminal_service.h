@@ -26,9 +26,9 @@ struct Faults {
     std::set<std::pair<std::uint16_t, std::int32_t>> refusedArgs;  // refuse=OP:VALUE (first integer)
 };
 
-// Parses one --fault SPEC into `faults`; false when SPEC is not one of the known forms, or gives
+// Parses one --fault FAULT into `faults`; false when FAULT is not one of the known forms, or gives
 // a VALUE to an operation whose request carries no integer.
-bool parseFault(const std::string& spec, Faults& faults);
+bool parseFault(const std::string& fault, Faults& faults);
 
 // The integer that refuse=OP:VALUE compares with: the first integer the request carries (the
 // status code, the enable flag, the enroll number, ...); nullopt for an operation whose request

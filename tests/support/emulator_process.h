@@ -30,7 +30,7 @@ public:
         bool usb = false;         // --usb, with FK_USB_DIR a new temporary folder (see usbDir)
         std::optional<int> machine;   // --machine N
         std::optional<int> password;  // --password N
-        QStringList faults;           // each one --fault SPEC, e.g. "drop-after=3"
+        QStringList faults;           // each one --fault FAULT, e.g. "drop-after=3"
         QStringList extraArguments;   // appended as they are
     };
 
