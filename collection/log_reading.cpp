@@ -4,7 +4,7 @@
 #include "core/command_context.h"
 #include "core/errors.h"
 #include "core/text.h"
-#include "db/attendance_store.h"
+#include "collection/attendance_store.h"
 #include "device/terminal_library.h"
 
 namespace orvelo {

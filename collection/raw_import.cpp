@@ -2,7 +2,8 @@
 #include "collection/raw_record_file.h"
 #include "core/command_context.h"
 #include "core/ports.h"
-#include "db/attendance_store.h"
+#include "collection/attendance_store.h"
+#include "collection/collection_texts.h"
 
 namespace orvelo {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/datetime.h"
-#include "db/attendance_store.h"
+#include "collection/log_record.h"
 
 #include <QString>
 #include <QStringList>

@@ -4,7 +4,8 @@
 #include "collection/removable_drives.h"
 #include "core/command_context.h"
 #include "core/ports.h"
-#include "db/attendance_store.h"
+#include "collection/attendance_store.h"
+#include "collection/collection_texts.h"
 #include "device/connection.h"
 #include "device/terminal_library.h"
 

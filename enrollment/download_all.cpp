@@ -3,18 +3,20 @@
 #include <cstring>
 
 #include "core/command_context.h"
+#include "core/command_outcome.h"
 #include "core/datetime.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
 #include "db/data_module.h"
-#include "db/enrollment_store.h"
+#include "enrollment/enrollment_store.h"
 #include "device/connection.h"
 #include "device/terminal_library.h"
 #include "directory/employee_lists.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"
+#include "enrollment/link_failure.h"
 
 namespace orvelo {
 
@@ -42,16 +44,22 @@ class DownloadAll {
 public:
     explicit DownloadAll(CommandContext& ctx) : m_ctx(ctx) {}
 
-    void entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t& privilege) {
-        m_entriesStarted = true;
+    // The entry steps for one listed user; false when the link failed on the way. A name read that
+    // failed on the link writes nothing, so a stored name is never replaced by the enroll number;
+    // enrollments stored before a later failure stay stored, the next run replaces them.
+    bool entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t& privilege) {
         TerminalLibrary& terminal = m_ctx.terminal;
 
         m_name.fill(0);
-        const QString name =
-            terminal.FK_GetUserName(handle, enrollNumber, m_name.data()) == 1
-                ? QString::fromUtf8(m_name.data(), qsizetype(strnlen(m_name.data(), m_name.size())))
-                : zeroPad(enrollNumber, 8);
+        const std::int32_t nameResult = terminal.FK_GetUserName(handle, enrollNumber, m_name.data());
+        if (linkFailed(nameResult)) return false;
+        QString name;
+        if (nameResult == 1)
+            name = QString::fromUtf8(m_name.data(), qsizetype(strnlen(m_name.data(), m_name.size())));
+        // Only a terminal that really holds no name for the user gets the enroll number as name.
+        if (name.isEmpty()) name = zeroPad(enrollNumber, 8);
 
+        m_entriesStarted = true;
         execute(m_ctx.data.qry_1, {defaultDepartmentStatement()});
         if (employeeExists(m_ctx.data.qry_1, enrollNumber)) {
             execute(m_ctx.data.qry_2, {employeeNameUpdateStatement(name, enrollNumber)});
@@ -68,13 +76,18 @@ public:
         for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
             std::int32_t password = 0;
             m_template.fill(0);
-            if (terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber, &privilege, m_template.data(),
-                                          &password) != 1)
-                continue;
+            const std::int32_t result = terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber, &privilege,
+                                                                  m_template.data(), &password);
+            if (linkFailed(result)) return false;
+            if (result != 1) continue;
             StoreEnrollment(m_ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
                             m_template);
+            ++m_stored;
         }
+        return true;
     }
+
+    int stored() const { return m_stored; }
 
     // The list is read once, when the walk is over, instead of after every entry: the window does
     // not repaint while a command runs, and at thousands of entries the reads alone took minutes.
@@ -87,14 +100,16 @@ public:
 private:
     CommandContext& m_ctx;
     bool m_entriesStarted = false;
+    int m_stored = 0;
     std::array<char, TerminalLibrary::kNameBytes> m_name{};
     std::array<std::int32_t, TerminalLibrary::kTemplateValues> m_template{};
 };
 
 }  // namespace
 
-void btn_GetAllEntryInfoClick(CommandContext& ctx) {
+CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("获取全部注册信息");
+    CommandOutcome outcome;
 
     ctx.view.setStatusText(QStringLiteral("正在从设备中获取全部注册信息，请稍等..."));
     ctx.view.setProgress(0, true);
@@ -102,7 +117,8 @@ void btn_GetAllEntryInfoClick(CommandContext& ctx) {
     EnrollmentRun run(ctx);
     if (!run.connect()) {
         showConnectionFailure(ctx, caption);
-        return;
+        outcome.result = CommandOutcome::Result::NotReachable;
+        return outcome;
     }
     run.disableDevice();
 
@@ -112,8 +128,11 @@ void btn_GetAllEntryInfoClick(CommandContext& ctx) {
     terminal.FK_GetDeviceStatus(handle, kUserCountStatus, &userCount);
 
     DownloadAll download(ctx);
+    bool linkLost = false;
     try {
-        if (terminal.FK_ReadAllUserID(ctx.settings.MachineNo) == 1) {
+        const std::int32_t listResult = terminal.FK_ReadAllUserID(ctx.settings.MachineNo);
+        linkLost = linkFailed(listResult);
+        if (listResult == 1) {
             std::int32_t enrollNumber = 0;
             std::int32_t backupNumber = 0;
             std::int32_t privilege = 0;  // the list's and the reads' privilege are one variable
@@ -122,10 +141,19 @@ void btn_GetAllEntryInfoClick(CommandContext& ctx) {
             for (;;) {
                 const std::int32_t result =
                     terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
-                if (result == 1) download.entry(handle, enrollNumber, privilege);
+                if (result == 1) {
+                    if (!download.entry(handle, enrollNumber, privilege)) {
+                        linkLost = true;
+                        break;
+                    }
+                    ++outcome.read;
+                }
                 ++listed;
                 ctx.view.setProgress(percentOf(listed, qint64(userCount) + 1), true);
-                if (result != 1) break;
+                if (result != 1) {
+                    linkLost = linkFailed(result);
+                    break;
+                }
             }
         }
         download.refreshList();
@@ -138,11 +166,18 @@ void btn_GetAllEntryInfoClick(CommandContext& ctx) {
         }
         throw;
     }
+    outcome.stored = download.stored();
 
     run.enableDevice();
+    if (linkLost) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        showIncompleteDownload(ctx, caption, outcome.read);
+        return outcome;
+    }
     ctx.view.messageBox(
         QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！"), caption,
         BoxIcon::Information);
+    return outcome;
 }
 
 }  // namespace orvelo

@@ -3,7 +3,7 @@
 
 #include "core/command_context.h"
 #include "core/ports.h"
-#include "db/enrollment_store.h"
+#include "enrollment/enrollment_store.h"
 #include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"

@@ -124,4 +124,30 @@ void readTemplateText(const QString& text, std::span<std::int32_t> buffer) {
         throw ConversionError(QStringLiteral("List index out of bounds (%1)").arg(line));
 }
 
+QString templateText(std::span<const std::int32_t> values) {
+    QString text;
+    // Eleven characters and the line break are the most one value can take.
+    text.reserve(qsizetype(values.size()) * 13);
+    for (const std::int32_t value : values) {
+        text += QString::number(value);
+        text += QLatin1String("\r\n");
+    }
+    return text;
+}
+
+QString enrollmentDeleteLine(const QString& employeeNumber, std::int32_t enrollNumber,
+                             std::int32_t backupNumber) {
+    return QStringLiteral("delete  from  equfinger   where emplid=") % sqlQuoted(employeeNumber) %
+           QStringLiteral("and cardno=") % sqlQuoted(fiveDigits(enrollNumber)) %
+           QStringLiteral("and backupid=") % QString::number(backupNumber);
+}
+
+QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollNumber,
+                             std::int32_t backupNumber, std::int32_t privilege, std::int32_t password) {
+    return QStringLiteral("insert equfinger (emplid,cardno,backupid,privilege,pws,fingerdata)values(") %
+           sqlQuoted(employeeNumber) % u',' % sqlQuoted(fiveDigits(enrollNumber)) % u',' %
+           QString::number(backupNumber) % u',' % QString::number(privilege) % u',' %
+           sqlQuoted(QString::number(password)) % QStringLiteral(",:fpdata)");
+}
+
 }  // namespace orvelo

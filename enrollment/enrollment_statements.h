@@ -25,6 +25,18 @@ QString newCardLine(std::int32_t enrollNumber, const QString& operDateTime);
 // The stored enrollments of one employee under its present registration number.
 QString storedEnrollmentsStatement(const QString& employeeId, const QString& registration);
 
+// The stored form of a template: every value as signed decimal text, each followed by CR LF,
+// the last one included (12, -3, 0 give "12\r\n-3\r\n0\r\n"). The upload and the details list
+// read this text back, so its shape must not change.
+QString templateText(std::span<const std::int32_t> values);
+
+// The two statements that replace one enrollment in equfinger; `employeeNumber` is quoted, the
+// enroll number written as at least five digits. The insert line ends with the :fpdata parameter.
+QString enrollmentDeleteLine(const QString& employeeNumber, std::int32_t enrollNumber,
+                             std::int32_t backupNumber);
+QString enrollmentInsertLine(const QString& employeeNumber, std::int32_t enrollNumber,
+                             std::int32_t backupNumber, std::int32_t privilege, std::int32_t password);
+
 // Fills `buffer` from the first buffer.size() lines of a stored template text (lines end with
 // CR LF, LF or CR; later lines are ignored). Each line is converted as a typed number is; throws
 // ConversionError for a line that does not convert or when the text has fewer lines.

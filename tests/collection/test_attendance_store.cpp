@@ -1,5 +1,6 @@
 // StoreLogRecord against the embedded database: lookup, duplicate test, write, swallowed errors.
-#include "db/attendance_store.h"
+#include "collection/attendance_statements.h"
+#include "collection/attendance_store.h"
 #include "db/data_module.h"
 #include "tests/collection/collection_fixture.h"
 

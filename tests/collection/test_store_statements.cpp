@@ -1,6 +1,7 @@
 // The texts the attendance record store sends, built by its pure functions.
 #include "core/datetime.h"
-#include "db/attendance_store.h"
+#include "collection/attendance_statements.h"
+#include "collection/collection_texts.h"
 
 #include <gtest/gtest.h>
 

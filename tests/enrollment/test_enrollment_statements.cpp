@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "db/enrollment_store.h"
 #include "enrollment/enrollment_statements.h"
 
 namespace orvelo {

@@ -4,7 +4,7 @@
 
 #include "core/errors.h"
 #include "db/data_module.h"
-#include "db/enrollment_store.h"
+#include "enrollment/enrollment_store.h"
 #include "tests/support/test_database.h"
 
 namespace orvelo::test {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "db/enrollment_store.h"
+#include "enrollment/enrollment_statements.h"
 #include "enrollment/enrollment_commands.h"
 #include "tests/enrollment/enrollment_fixture.h"
 
