@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/panel_defaults.h"
+#include "shell/panel_defaults.h"
 
 using namespace Qt::StringLiterals;
 

@@ -18,9 +18,9 @@
 
 #include "app/device_pages.h"
 #include "app/entry_page.h"
-#include "app/handler_guard.h"
+#include "shell/handler_guard.h"
 #include "app/log_memo.h"
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
 #include "app/widget_connection_panel.h"

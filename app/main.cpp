@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/hv_client.h"
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "db/data_module.h"
 
 using namespace Qt::StringLiterals;

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 
 #include "app/log_memo.h"
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "app/status_bar.h"
 
 using namespace Qt::StringLiterals;

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "app/startup.h"
+#include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
 

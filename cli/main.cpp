@@ -2,7 +2,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "cli/orveloctl.h"
 
 int main(int argc, char* argv[]) {

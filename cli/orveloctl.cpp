@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/handler_guard.h"
-#include "app/panel_defaults.h"
-#include "app/startup.h"
+#include "shell/handler_guard.h"
+#include "shell/panel_defaults.h"
+#include "shell/startup.h"
 #include "cli/command_table.h"
 #include "cli/connect_watch.h"
 #include "cli/console_operator_view.h"
@@ -208,6 +208,12 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                                         [](const CommandArgument& argument) { return !argument.optional; });
     if (positional.size() < required || positional.size() > command->arguments.size())
         return usageError(err, u"usage: "_s + commandUsage(*command));
+    if (command->checkUsage) {
+        const QString problem = command->checkUsage(
+            {[&own](const QString& option) { return own.isSet(option); },
+             [&own](const QString& option) { return own.value(option); }, positional});
+        if (!problem.isEmpty()) return usageError(err, name + u": "_s + problem);
+    }
 
     QString panelError;
     const std::optional<ConnectionPanelState> panelState = panelFrom(global, panelError);

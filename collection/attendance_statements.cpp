@@ -30,12 +30,6 @@ QString testText(const QString& emplid, const RecordTimeTexts& t) {
            u"))"_s;
 }
 
-QString testText(const QString& emplid, const RecordTimeTexts& t) {
-    return u"SELECT * fROM atdrecord WHERE ((emplid = "_s + sqlQuoted(trimBlanks(emplid)) +
-           u" )AND (recdate = "_s + sqlQuoted(t.trimmedDate) + u" )ANd (rectime = "_s + sqlQuoted(t.time) +
-           u"))"_s;
-}
-
 }  // namespace
 
 QString employeeLookupSql(std::int32_t enrollNumber) {

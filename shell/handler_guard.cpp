@@ -1,4 +1,4 @@
-#include "app/handler_guard.h"
+#include "shell/handler_guard.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "app/panel_defaults.h"
+#include "shell/panel_defaults.h"
 
 using namespace Qt::StringLiterals;
 

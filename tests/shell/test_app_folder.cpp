@@ -3,7 +3,7 @@
 
 #include <QDir>
 
-#include "app/startup.h"
+#include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
 
