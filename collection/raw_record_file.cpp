@@ -1,14 +1,16 @@
 #include "collection/raw_record_file.h"
 
-#include "core/errors.h"
-#include "core/text.h"
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
+
+#include "core/errors.h"
+#include "core/text.h"
+#include "core/unique_fd.h"
 
 namespace orvelo {
 
@@ -20,24 +22,20 @@ constexpr double kSecond = 1.0 / 86400.0;
 // How many following seconds a clashing file name may move to before writing gives up.
 constexpr int kNameAttempts = 3600;
 
-QString cannotCreateText(const QString& path, int error)
-{
+QString cannotCreateText(const QString& path, int error) {
     return u"Cannot create file \"%1\". %2"_s.arg(QDir::toNativeSeparators(path), qt_error_string(error));
 }
 
-QString invalidDateTimeText(const QString& text)
-{
+QString invalidDateTimeText(const QString& text) {
     return u"'%1' is not a valid date and time"_s.arg(text);
 }
 
-bool isDigit(QChar c)
-{
+bool isDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
 // "yyyy-mm-dd hh:nn" starting at `from`.
-bool hasDateTimeShape(const QString& line, qsizetype from)
-{
+bool hasDateTimeShape(const QString& line, qsizetype from) {
     static constexpr char16_t shape[] = u"dddd-dd-dd dd:dd";
     if (from + 16 > line.size()) return false;
     for (qsizetype i = 0; i < 16; ++i) {
@@ -48,14 +46,12 @@ bool hasDateTimeShape(const QString& line, qsizetype from)
 }
 
 // The twelve digits yymmddhhnnss of a date-time text.
-QString nameDigits(const QString& dateTimeText)
-{
+QString nameDigits(const QString& dateTimeText) {
     return dateTimeText.mid(2, 2) + dateTimeText.mid(5, 2) + dateTimeText.mid(8, 2) +
            dateTimeText.mid(11, 2) + dateTimeText.mid(14, 2) + dateTimeText.mid(17, 2);
 }
 
-int openExclusive(const QString& path, int extraFlags = 0)
-{
+int openExclusive(const QString& path, int extraFlags = 0) {
     int fd;
     do {
         fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | extraFlags,
@@ -64,8 +60,7 @@ int openExclusive(const QString& path, int extraFlags = 0)
     return fd;
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
+bool writeAll(int fd, const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -80,15 +75,13 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
-QByteArray fileBytes(const QStringList& lines)
-{
+QByteArray fileBytes(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
     return bytes;
 }
 
-void ensureDataFolder(const QString& appDir)
-{
+void ensureDataFolder(const QString& appDir) {
     const QString folder = rawDataFolder(appDir);
     if (!QDir().mkpath(folder))
         throw FileError(u"Cannot create folder \"%1\""_s.arg(QDir::toNativeSeparators(folder)));
@@ -96,37 +89,28 @@ void ensureDataFolder(const QString& appDir)
 
 // Claims the raw record file name for `now` or the next free second: the create-or-fail step
 // makes sure an existing file is never written over, also by another client writing at once.
-std::pair<QString, int> claimRawFile(const QString& appDir, DateTimeValue now)
-{
+std::pair<QString, UniqueFd> claimRawFile(const QString& appDir, DateTimeValue now) {
     for (int k = 0; k < kNameAttempts; ++k) {
         const QString path = RawFileName(appDir, dateTimeText(now + k * kSecond));
-        const int fd = openExclusive(path);
-        if (fd >= 0) return {path, fd};
+        UniqueFd fd(openExclusive(path));
+        if (fd.isOpen()) return {path, std::move(fd)};
         if (errno != EEXIST) throw FileError(cannotCreateText(path, errno));
     }
     throw FileError(cannotCreateText(RawFileName(appDir, dateTimeText(now)), EEXIST));
 }
 
-void closeFd(int fd)
-{
-    ::close(fd);
-}
-
 }  // namespace
 
-bool fitsRawLine(std::int32_t machineNo)
-{
+bool fitsRawLine(std::int32_t machineNo) {
     return machineNo >= 0 && machineNo <= kMaxRawMachineNumber;
 }
 
-QString FormatRawLine(const LogRecord& record)
-{
+QString FormatRawLine(const LogRecord& record) {
     return zeroPad(record.EnrollNumber, 5) + dateTimeText(record.RecordTime).left(16) +
            QString::number(record.RecordCode) + zeroPad(record.MachineNo, 3);
 }
 
-LogRecord ParseRawLine(const QString& line)
-{
+LogRecord ParseRawLine(const QString& line) {
     // The layout puts the record time at position 6; a wider enroll number pushes it right.
     qsizetype timeAt = 5;
     for (qsizetype i = 5; i + 16 <= line.size(); ++i) {
@@ -151,77 +135,68 @@ LogRecord ParseRawLine(const QString& line)
     return record;
 }
 
-QString rawDataFolder(const QString& appDir)
-{
+QString rawDataFolder(const QString& appDir) {
     return appDir + u"data"_s;
 }
 
-QString RawFileName(const QString& appDir, const QString& dateTimeText)
-{
+QString RawFileName(const QString& appDir, const QString& dateTimeText) {
     return appDir + u"data/FDataQ5"_s + nameDigits(dateTimeText) + u".hv"_s;
 }
 
 RawRecordCollector::RawRecordCollector(QString appDir, DateTimeValue startTime)
-    : m_appDir(std::move(appDir)), m_startTime(startTime)
-{}
+    : m_appDir(std::move(appDir)), m_startTime(startTime) {}
 
-RawRecordCollector::~RawRecordCollector()
-{
+RawRecordCollector::~RawRecordCollector() {
     // A journal still open here belongs to a command that stopped before its raw record file was
     // written: it stays in `data` with every line read so far.
     closeJournal();
 }
 
-void RawRecordCollector::closeJournal()
-{
-    if (m_journalFd >= 0) closeFd(m_journalFd);
-    m_journalFd = -1;
+void RawRecordCollector::closeJournal() {
+    m_journal.reset();
 }
 
-void RawRecordCollector::begin()
-{
-    if (m_journalFd >= 0) return;
+void RawRecordCollector::begin() {
+    if (m_journal.isOpen()) return;
     m_journalComplete = false;
     if (!QDir().mkpath(rawDataFolder(m_appDir))) return;
     const QString stem = m_appDir + u"data/FDataQ5"_s + nameDigits(dateTimeText(m_startTime)) + u'-';
     for (int n = 1; n <= kNameAttempts; ++n) {
         const QString path = stem + QString::number(n) + u".part"_s;
-        const int fd = openExclusive(path, O_APPEND);
-        if (fd >= 0) {
-            m_journalFd = fd;
+        UniqueFd fd(openExclusive(path, O_APPEND));
+        if (fd.isOpen()) {
+            m_journal = std::move(fd);
             m_journalPath = path;
-            m_journalComplete = writeAll(fd, fileBytes(m_lines));
+            m_journalComplete = writeAll(m_journal.get(), fileBytes(m_lines));
             return;
         }
         if (errno != EEXIST) return;
     }
 }
 
-void RawRecordCollector::append(const QString& line)
-{
+void RawRecordCollector::append(const QString& line) {
     m_lines.append(line);
-    if (m_journalFd >= 0 && m_journalComplete)
-        m_journalComplete = writeAll(m_journalFd, line.toUtf8() + "\r\n");
+    if (m_journal.isOpen() && m_journalComplete)
+        m_journalComplete = writeAll(m_journal.get(), line.toUtf8() + "\r\n");
 }
 
-QString RawRecordCollector::finish(DateTimeValue now)
-{
+QString RawRecordCollector::finish(DateTimeValue now) {
     ensureDataFolder(m_appDir);
-    const auto [path, fd] = claimRawFile(m_appDir, now);
-    if (m_journalFd >= 0 && m_journalComplete && ::fsync(m_journalFd) == 0) {
+    auto [path, fd] = claimRawFile(m_appDir, now);
+    if (m_journal.isOpen() && m_journalComplete && ::fsync(m_journal.get()) == 0) {
         closeJournal();
         // The claimed (empty) file is ours alone, so replacing it by the journal is safe.
         if (::rename(QFile::encodeName(m_journalPath).constData(), QFile::encodeName(path).constData()) ==
             0) {
-            closeFd(fd);
+            fd.reset();
             m_journalPath.clear();
             return path;
         }
     }
     closeJournal();
-    const bool written = writeAll(fd, fileBytes(m_lines)) && ::fsync(fd) == 0;
+    const bool written = writeAll(fd.get(), fileBytes(m_lines)) && ::fsync(fd.get()) == 0;
     const int error = errno;
-    closeFd(fd);
+    fd.reset();
     if (!written) throw FileError(cannotCreateText(path, error));
     // The raw record file now holds every line: an incomplete journal has nothing more to offer.
     if (!m_journalPath.isEmpty()) QFile::remove(m_journalPath);
@@ -229,19 +204,17 @@ QString RawRecordCollector::finish(DateTimeValue now)
     return path;
 }
 
-QString writeRawRecordFile(const QString& appDir, const QStringList& lines, DateTimeValue now)
-{
+QString writeRawRecordFile(const QString& appDir, const QStringList& lines, DateTimeValue now) {
     ensureDataFolder(appDir);
-    const auto [path, fd] = claimRawFile(appDir, now);
-    const bool written = writeAll(fd, fileBytes(lines)) && ::fsync(fd) == 0;
+    auto [path, fd] = claimRawFile(appDir, now);
+    const bool written = writeAll(fd.get(), fileBytes(lines)) && ::fsync(fd.get()) == 0;
     const int error = errno;
-    closeFd(fd);
+    fd.reset();
     if (!written) throw FileError(cannotCreateText(path, error));
     return path;
 }
 
-QStringList readRawRecordLines(const QString& path)
-{
+QStringList readRawRecordLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw FileError(

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "core/datetime.h"
-#include "collection/log_record.h"
-
 #include <QString>
 #include <QStringList>
+
+#include "collection/log_record.h"
+#include "core/datetime.h"
+#include "core/unique_fd.h"
 
 namespace orvelo {
 
@@ -65,7 +66,7 @@ private:
     DateTimeValue m_startTime;
     QStringList m_lines;
     QString m_journalPath;
-    int m_journalFd = -1;
+    UniqueFd m_journal;
     bool m_journalComplete = false;  // every line so far reached the journal
 };
 
