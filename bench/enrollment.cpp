@@ -73,77 +73,18 @@ public:
 
 // Forwards to the loaded library and adds up the time spent inside it, so the figures can be
 // split between the terminal and the database.
-class TimedTerminalLibrary : public TerminalLibrary {
+class TimedTerminalLibrary : public ForwardingTerminalLibrary {
 public:
-    explicit TimedTerminalLibrary(TerminalLibrary& inner) : m_inner(inner) {}
+    explicit TimedTerminalLibrary(TerminalLibrary& inner) : ForwardingTerminalLibrary(inner) {}
 
     double seconds() const { return double(m_nanoseconds) / 1e9; }
     qint64 calls() const { return m_calls; }
     void reset() { m_nanoseconds = 0, m_calls = 0; }
 
-    std::int32_t FK_ConnectComm(std::int32_t a, std::int32_t b, std::int32_t c, const char* d,
-                                std::int32_t e) override {
-        return timed([&] { return m_inner.FK_ConnectComm(a, b, c, d, e); });
-    }
-    std::int32_t FK_ConnectNet(std::int32_t a, const char* b, std::int32_t c, std::int32_t d, std::int32_t e,
-                               std::int32_t f) override {
-        return timed([&] { return m_inner.FK_ConnectNet(a, b, c, d, e, f); });
-    }
-    std::int32_t FK_ConnectUSB(std::int32_t a) override {
-        return timed([&] { return m_inner.FK_ConnectUSB(a); });
-    }
-    std::int32_t FK_DisConnect(std::int32_t a) override {
-        return timed([&] { return m_inner.FK_DisConnect(a); });
-    }
-    std::int32_t FK_EnableDevice(std::int32_t a, std::int32_t b) override {
-        return timed([&] { return m_inner.FK_EnableDevice(a, b); });
-    }
-    std::int32_t FK_GetDeviceStatus(std::int32_t a, std::int32_t b, std::int32_t* c) override {
-        return timed([&] { return m_inner.FK_GetDeviceStatus(a, b, c); });
-    }
-    std::int32_t FK_SetDeviceTime(std::int32_t a, double b) override {
-        return timed([&] { return m_inner.FK_SetDeviceTime(a, b); });
-    }
-    std::int32_t FK_ReadAllUserID(std::int32_t a) override {
-        return timed([&] { return m_inner.FK_ReadAllUserID(a); });
-    }
-    std::int32_t FK_GetAllUserID(std::int32_t a, std::int32_t* b, std::int32_t* c, std::int32_t* d,
-                                 std::int32_t* e) override {
-        return timed([&] { return m_inner.FK_GetAllUserID(a, b, c, d, e); });
-    }
-    std::int32_t FK_ModifyPrivilege(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) override {
-        return timed([&] { return m_inner.FK_ModifyPrivilege(a, b, c, d); });
-    }
-    std::int32_t FK_ClearKeeperData(std::int32_t a) override {
-        return timed([&] { return m_inner.FK_ClearKeeperData(a); });
-    }
-    std::int32_t FK_LoadGeneralLogData(std::int32_t a, std::int32_t b) override {
-        return timed([&] { return m_inner.FK_LoadGeneralLogData(a, b); });
-    }
-    std::int32_t FK_USBLoadGeneralLogDataFromFile(std::int32_t a, const char* b) override {
-        return timed([&] { return m_inner.FK_USBLoadGeneralLogDataFromFile(a, b); });
-    }
-    std::int32_t FK_GetGeneralLogData(std::int32_t a, std::int32_t* b, std::int32_t* c, std::int32_t* d,
-                                      double* e) override {
-        return timed([&] { return m_inner.FK_GetGeneralLogData(a, b, c, d, e); });
-    }
-    std::int32_t FK_GetEnrollData(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t* d,
-                                  std::int32_t* e, std::int32_t* f) override {
-        return timed([&] { return m_inner.FK_GetEnrollData(a, b, c, d, e, f); });
-    }
-    std::int32_t FK_PutEnrollData(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d,
-                                  std::int32_t* e, std::int32_t f) override {
-        return timed([&] { return m_inner.FK_PutEnrollData(a, b, c, d, e, f); });
-    }
-    std::int32_t FK_DeleteEnrollData(std::int32_t a, std::int32_t b, std::int32_t c) override {
-        return timed([&] { return m_inner.FK_DeleteEnrollData(a, b, c); });
-    }
-    std::int32_t FK_GetUserName(std::int32_t a, std::int32_t b, char* c) override {
-        return timed([&] { return m_inner.FK_GetUserName(a, b, c); });
-    }
-    std::int32_t FK_SetUserName(std::int32_t a, std::int32_t b, const char* c) override {
-        return timed([&] { return m_inner.FK_SetUserName(a, b, c); });
-    }
+#define ORVELO_TIMED_OPERATION(name, result, parameters, arguments) \
+    result name parameters override { return timed([&] { return ForwardingTerminalLibrary::name arguments; }); }
+    ORVELO_TERMINAL_OPERATIONS(ORVELO_TIMED_OPERATION)
+#undef ORVELO_TIMED_OPERATION
 
 private:
     template <typename Call>
@@ -156,7 +97,6 @@ private:
         return result;
     }
 
-    TerminalLibrary& m_inner;
     qint64 m_nanoseconds = 0;
     qint64 m_calls = 0;
 };

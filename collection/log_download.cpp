@@ -19,8 +19,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The status codes of FK_GetDeviceStatus for the two choices.
-constexpr std::int32_t kNewRecordsStatus = 6;
-constexpr std::int32_t kAllRecordsStatus = 8;
+constexpr std::int32_t kNewRecordsStatus = FK_STATUS_NEW_LOGS;
+constexpr std::int32_t kAllRecordsStatus = FK_STATUS_ALL_LOGS;
 
 // calls / total x 100, truncated toward zero. A device that reports no total (or a nonsensical
 // one) leaves the bar at 0 rather than dividing by it; more records than the total go above 100.
@@ -56,7 +56,7 @@ void btn_GetDataClick(CommandContext& ctx, bool newRecordsOnly)
             DeviceSession session(ctx.terminal, handle, DeviceSession::Start::Disable);
             ctx.terminal.FK_GetDeviceStatus(handle, newRecordsOnly ? kNewRecordsStatus : kAllRecordsStatus,
                                             &total);
-            loaded = ctx.terminal.FK_LoadGeneralLogData(handle, newRecordsOnly ? 1 : 0) == 1;
+            loaded = ctx.terminal.FK_LoadGeneralLogData(handle, newRecordsOnly ? 1 : 0) == FK_OK;
             if (loaded) {
                 raw.begin();
                 counts = readPreparedLog(ctx, handle, machineNo, raw, [&ctx, total](int calls) {

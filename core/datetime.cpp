@@ -9,14 +9,6 @@ namespace orvelo {
 
 namespace {
 
-constexpr qint64 kMsecPerDay = 86'400'000;
-
-qint64 epochJulianDay()
-{
-    static const qint64 day = QDate(1899, 12, 30).toJulianDay();
-    return day;
-}
-
 QString twoDigits(int value)
 {
     return QString::number(value).rightJustified(2, u'0');
@@ -26,37 +18,15 @@ QString twoDigits(int value)
 
 std::optional<DateTimeValue> encodeDateTime(const DateTimeParts& p)
 {
-    const QDate date(p.year, p.month, p.day);
-    if (!date.isValid() || p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||
-        p.second > 59 || p.msec < 0 || p.msec > 999)
+    if (!QDate(p.year, p.month, p.day).isValid() || p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 ||
+        p.second < 0 || p.second > 59 || p.msec < 0 || p.msec > 999)
         return std::nullopt;
-    const qint64 days = date.toJulianDay() - epochJulianDay();
-    const double fraction =
-        double(((p.hour * 60 + p.minute) * 60 + p.second) * 1000 + p.msec) / double(kMsecPerDay);
-    // Before the epoch the day count is negative while the time of day still counts forward,
-    // so the fraction is subtracted from the (negative) day number.
-    return days >= 0 ? double(days) + fraction : double(days) - fraction;
+    return terminal::encodeDays(p);
 }
 
 DateTimeParts decodeDateTime(DateTimeValue value)
 {
-    double wholeDays = std::trunc(value);
-    qint64 msec = std::llround(std::fabs(value - wholeDays) * double(kMsecPerDay));
-    qint64 days = qint64(wholeDays);
-    if (msec >= kMsecPerDay) {
-        msec -= kMsecPerDay;
-        days += value >= 0 ? 1 : -1;
-    }
-    const QDate date = QDate::fromJulianDay(epochJulianDay() + days);
-    DateTimeParts parts;
-    parts.year = date.year();
-    parts.month = date.month();
-    parts.day = date.day();
-    parts.hour = int(msec / 3'600'000);
-    parts.minute = int(msec / 60'000 % 60);
-    parts.second = int(msec / 1000 % 60);
-    parts.msec = int(msec % 1000);
-    return parts;
+    return terminal::decodeDays(value);
 }
 
 QString dateTimeText(DateTimeValue value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "terminal/day_count.h"
+
 #include <QString>
 #include <optional>
 
@@ -9,19 +11,10 @@ namespace orvelo {
 // the time of day as the fraction.
 using DateTimeValue = double;
 
-struct DateTimeParts {
-    int year = 1899;
-    int month = 12;
-    int day = 30;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int msec = 0;
-    bool operator==(const DateTimeParts&) const = default;
-};
+using DateTimeParts = terminal::CivilDateTime;
 
-// Computed on dates and times of day, never through a local QDateTime, so daylight-saving
-// changes cannot shift a value. Returns nullopt for a date or time that does not exist.
+// The library's own day count (terminal/day_count.h), for any date QDate takes. Returns nullopt
+// for a date or time that does not exist.
 std::optional<DateTimeValue> encodeDateTime(const DateTimeParts& parts);
 
 // Rounds to the nearest millisecond, carrying into the next second, minute and day.

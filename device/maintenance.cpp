@@ -24,9 +24,15 @@ struct StatusQuestion {
 
 // The order in which the report asks, which is also the order of its lines.
 constexpr StatusQuestion kStatusQuestions[] = {
-    {1, u"  已登记管理员总数："}, {2, u"  已登记用户总数："}, {3, u"  已登记指纹总数："},
-    {9, u"  已登记卡片总数："},   {4, u"  已登记密码总数："}, {5, u"  新管理记录数："},
-    {7, u"  管理记录总数："},     {6, u"  新记录数："},       {8, u"  全部记录总数："},
+    {FK_STATUS_ADMINS, u"  已登记管理员总数："},
+    {FK_STATUS_USERS, u"  已登记用户总数："},
+    {FK_STATUS_FINGERPRINTS, u"  已登记指纹总数："},
+    {FK_STATUS_CARDS, u"  已登记卡片总数："},
+    {FK_STATUS_PASSWORDS, u"  已登记密码总数："},
+    {FK_STATUS_NEW_MANAGEMENT_LOGS, u"  新管理记录数："},
+    {FK_STATUS_ALL_MANAGEMENT_LOGS, u"  管理记录总数："},
+    {FK_STATUS_NEW_LOGS, u"  新记录数："},
+    {FK_STATUS_ALL_LOGS, u"  全部记录总数："},
 };
 constexpr std::size_t kStatusQuestionCount = std::size(kStatusQuestions);
 
@@ -88,7 +94,7 @@ void btn_GetDeviceParaClick(CommandContext& ctx)
     // when its call fails.
     std::int32_t value = 0;
     const StatusQuestion& first = kStatusQuestions[0];
-    if (terminal.FK_GetDeviceStatus(handle, first.code, &value) == 1) log(ctx, statusLine(first, value));
+    if (terminal.FK_GetDeviceStatus(handle, first.code, &value) == FK_OK) log(ctx, statusLine(first, value));
     for (std::size_t i = 1; i + 1 < kStatusQuestionCount; ++i) {
         terminal.FK_GetDeviceStatus(handle, kStatusQuestions[i].code, &value);
         log(ctx, statusLine(kStatusQuestions[i], value));
@@ -122,7 +128,7 @@ void btn_SetTimeClick(CommandContext& ctx)
 
     const QString caption = QStringLiteral("同步设备时间");
     const QString line = QStringLiteral("设置") + typedMachineNo + QStringLiteral("号设备时间为：") + dateTimeText(sent);
-    if (result == 1) {
+    if (result == FK_OK) {
         log(ctx, line + QStringLiteral(" ...成功！"));
         ctx.view.messageBox(QStringLiteral("时间同步成功！"), caption, BoxIcon::Information);
     } else {
@@ -149,14 +155,14 @@ void btn_DelDeviceAdminClick(CommandContext& ctx)
         DeviceSession session(terminal, ctx.settings.DeviceHandle, DeviceSession::Start::Disable);
         const std::int32_t handle = session.handle();
         // The user list is addressed by the machine number, its entries by the handle.
-        if (terminal.FK_ReadAllUserID(ctx.settings.MachineNo) == 1) {
+        if (terminal.FK_ReadAllUserID(ctx.settings.MachineNo) == FK_OK) {
             std::int32_t enrollNumber = 0;
             std::int32_t backupNumber = 0;
             std::int32_t privilege = 0;
             std::int32_t unused = 0;
-            while (terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &unused) == 1) {
+            while (terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &unused) == FK_OK) {
                 // A refused demotion is not counted and does not end the walk.
-                if (privilege != 0 && terminal.FK_ModifyPrivilege(handle, enrollNumber, backupNumber, 0) == 1)
+                if (privilege != 0 && terminal.FK_ModifyPrivilege(handle, enrollNumber, backupNumber, 0) == FK_OK)
                     ++demoted;
             }
         }

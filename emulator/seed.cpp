@@ -45,12 +45,12 @@ TerminalState seedState(const SeedOptions& options)
         user.name = kFamilyNames[random.below(kFamilyNames.size())];
         const int given = 1 + static_cast<int>(random.below(2));
         for (int i = 0; i < given; ++i) user.name += kGivenNames[random.below(kGivenNames.size())];
-        for (int backup = 0; backup < options.enrollments && backup <= kMaxBackup; ++backup) {
+        for (int backup = 0; backup < options.enrollments && backup <= FK_BACKUP_LAST; ++backup) {
             Enrollment e;
             e.privilege = enroll == 1 ? 1 : 0;
-            if (backup == kCardBackup) {
+            if (backup == FK_BACKUP_CARD) {
                 e.password = 1'000'000 + enroll;  // the card number
-            } else if (backup == kPasswordBackup) {
+            } else if (backup == FK_BACKUP_PASSWORD) {
                 e.password = static_cast<std::int32_t>(1000 + random.below(9000));
             } else {
                 e.templateValues.resize(458);

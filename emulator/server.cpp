@@ -116,76 +116,99 @@ bool Server::open(std::string& error)
 {
     if (m_config.tcp && !bindInet(SOCK_STREAM, *m_config.tcp, m_tcpListener, m_tcpText, error)) return false;
     if (m_config.udp && !bindInet(SOCK_DGRAM, *m_config.udp, m_udpSocket, m_udpText, error)) return false;
-    if (m_config.serialPty) {
-        m_ptyMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_ptyMaster < 0 || ::grantpt(m_ptyMaster) != 0 || ::unlockpt(m_ptyMaster) != 0) {
-            error = errnoText("pseudo-terminal");
-            return false;
-        }
-        const char* name = ::ptsname(m_ptyMaster);
-        if (name == nullptr) {
-            error = errnoText("ptsname");
-            return false;
-        }
-        m_ptyPath = name;
-        // Keeping the other end open means a client closing the line is no hang-up for us, and
-        // setting it raw here means bytes pass unchanged even before a client sets the line up.
-        m_ptySlave = ::open(m_ptyPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_ptySlave < 0) {
-            error = errnoText(m_ptyPath);
-            return false;
-        }
-        termios tio{};
-        ::tcgetattr(m_ptySlave, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(m_ptySlave, TCSANOW, &tio);
-        ::fcntl(m_ptyMaster, F_SETFL, ::fcntl(m_ptyMaster, F_GETFL) | O_NONBLOCK);
-        Channel& channel = m_channels.emplace_back();
-        channel.fd = m_ptyMaster;
-        channel.session.link = LinkKind::Serial;
-        channel.lastActivity = Clock::now();
+    if (m_config.serialPty && !openSerialPty(error)) return false;
+    if (m_config.usb && !openUsbSocket(error)) return false;
+    return true;
+}
+
+bool Server::openSerialPty(std::string& error)
+{
+    m_ptyMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_ptyMaster < 0 || ::grantpt(m_ptyMaster) != 0 || ::unlockpt(m_ptyMaster) != 0) {
+        error = errnoText("pseudo-terminal");
+        return false;
     }
-    if (m_config.usb) {
-        const char* dir = std::getenv("FK_USB_DIR");
-        std::string folder = (dir != nullptr && *dir != '\0') ? dir : kDefaultUsbDir;
-        if (!makeDirectories(folder)) {
-            error = errnoText(folder);
-            return false;
-        }
-        m_usbPath = folder + (folder.back() == '/' ? "" : "/") + "terminal-" +
-                    std::to_string(m_service.state().machine) + ".sock";
-        sockaddr_un addr{};
-        if (m_usbPath.size() > kMaxUnixSocketPath) {
-            error = "socket path longer than 107 bytes: " + m_usbPath;
-            m_usbPath.clear();
-            return false;
-        }
-        addr.sun_family = AF_UNIX;
-        std::memcpy(addr.sun_path, m_usbPath.data(), m_usbPath.size());
-        m_usbListener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (m_usbListener < 0) {
-            error = errnoText("socket");
-            return false;
-        }
-        // A socket file left by a killed emulator is removed; one that still answers is not ours.
-        struct stat info {};
-        if (::lstat(m_usbPath.c_str(), &info) == 0) {
-            const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            const bool alive = ::connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-            ::close(probe);
-            if (alive || !S_ISSOCK(info.st_mode)) {
-                error = m_usbPath + ": in use";
-                m_usbPath.clear();
-                return false;
-            }
-            ::unlink(m_usbPath.c_str());
-        }
-        if (::bind(m_usbListener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            ::listen(m_usbListener, 16) != 0) {
-            error = errnoText(m_usbPath);
-            m_usbPath.clear();
-            return false;
-        }
+    const char* name = ::ptsname(m_ptyMaster);
+    if (name == nullptr) {
+        error = errnoText("ptsname");
+        return false;
+    }
+    m_ptyPath = name;
+    // Keeping the other end open means a client closing the line is no hang-up for us, and
+    // setting it raw here means bytes pass unchanged even before a client sets the line up.
+    m_ptySlave = ::open(m_ptyPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_ptySlave < 0) {
+        error = errnoText(m_ptyPath);
+        return false;
+    }
+    termios tio{};
+    ::tcgetattr(m_ptySlave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(m_ptySlave, TCSANOW, &tio);
+    ::fcntl(m_ptyMaster, F_SETFL, ::fcntl(m_ptyMaster, F_GETFL) | O_NONBLOCK);
+    Channel& channel = m_channels.emplace_back();
+    channel.fd = m_ptyMaster;
+    channel.session.link = LinkKind::Serial;
+    channel.lastActivity = Clock::now();
+    return true;
+}
+
+std::optional<std::string> Server::usbSocketPath(std::string& error) const
+{
+    const char* dir = std::getenv("FK_USB_DIR");
+    const std::string folder = (dir != nullptr && *dir != '\0') ? dir : kDefaultUsbDir;
+    if (!makeDirectories(folder)) {
+        error = errnoText(folder);
+        return std::nullopt;
+    }
+    return folder + (folder.back() == '/' ? "" : "/") + "terminal-" + std::to_string(m_service.state().machine) +
+           ".sock";
+}
+
+// A socket file left by a killed emulator is removed; one that still answers, or a file that is
+// no socket, is not ours to remove.
+bool Server::removeStaleSocket(const sockaddr_un& addr, std::string& error)
+{
+    struct stat info {};
+    if (::lstat(m_usbPath.c_str(), &info) != 0) return true;
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool alive = ::connect(probe, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(probe);
+    if (alive || !S_ISSOCK(info.st_mode)) {
+        error = m_usbPath + ": in use";
+        return false;
+    }
+    ::unlink(m_usbPath.c_str());
+    return true;
+}
+
+bool Server::openUsbSocket(std::string& error)
+{
+    const auto path = usbSocketPath(error);
+    if (!path) return false;
+    m_usbPath = *path;
+    if (m_usbPath.size() > kMaxUnixSocketPath) {
+        error = "socket path longer than 107 bytes: " + m_usbPath;
+        m_usbPath.clear();
+        return false;
+    }
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, m_usbPath.data(), m_usbPath.size());
+    m_usbListener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_usbListener < 0) {
+        error = errnoText("socket");
+        return false;
+    }
+    if (!removeStaleSocket(addr, error)) {
+        m_usbPath.clear();
+        return false;
+    }
+    if (::bind(m_usbListener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(m_usbListener, 16) != 0) {
+        error = errnoText(m_usbPath);
+        m_usbPath.clear();
+        return false;
     }
     return true;
 }

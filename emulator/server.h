@@ -1,15 +1,17 @@
 #pragma once
 
-#include "emulator/terminal_service.h"
-#include "terminal/frame.h"
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <list>
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/socket.h>
 #include <vector>
+
+#include "emulator/terminal_service.h"
+#include "terminal/frame.h"
 
 namespace orvelo::emulator {
 
@@ -49,6 +51,12 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // The pieces of open(), one link each.
+    bool openSerialPty(std::string& error);
+    bool openUsbSocket(std::string& error);
+    std::optional<std::string> usbSocketPath(std::string& error) const;
+    bool removeStaleSocket(const sockaddr_un& addr, std::string& error);
 
     struct Channel {
         int fd = -1;

@@ -77,7 +77,7 @@ Enrollment parseEnrollment(const QJsonObject& object, const std::string& where, 
     const QJsonValue backupValue = member(object, "backup");
     if (backupValue.isUndefined()) fail(where + ".backup", "missing");
     backup = toInt32(backupValue, where + ".backup");
-    if (backup < kMinBackup || backup > kMaxBackup) fail(where + ".backup", "expected 0 to 10");
+    if (backup < FK_BACKUP_FIRST || backup > FK_BACKUP_LAST) fail(where + ".backup", "expected 0 to 10");
     Enrollment e;
     e.privilege = optionalInt32(object, "privilege", 0, where);
     e.password = optionalInt32(object, "password", 0, where);

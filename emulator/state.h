@@ -1,5 +1,7 @@
 #pragma once
 
+#include "terminal/fkattend.h"
+
 #include <cstdint>
 #include <map>
 #include <stdexcept>
@@ -42,11 +44,6 @@ struct TerminalState {
     std::vector<LogRecord> logs;         // in the order they were recorded
     bool operator==(const TerminalState&) const = default;
 };
-
-constexpr int kMinBackup = 0;
-constexpr int kMaxBackup = 10;
-constexpr int kCardBackup = 9;
-constexpr int kPasswordBackup = 10;
 
 class StateError : public std::runtime_error {
 public:

@@ -96,6 +96,31 @@ public:
 private:
     terminal::Status execute(Session& session, terminal::Op op, const terminal::Bytes& payload,
                              terminal::Bytes& reply);
+
+    // What one operation does: its request's payload in, its reply's payload out.
+    using Handler = terminal::Status (TerminalService::*)(Session& session, const terminal::Bytes& payload,
+                                                          terminal::Bytes& reply);
+    static Handler handlerFor(terminal::Op op);
+#define ORVELO_EMULATOR_HANDLER(name) \
+    terminal::Status name(Session& session, const terminal::Bytes& payload, terminal::Bytes& reply);
+    ORVELO_EMULATOR_HANDLER(connect)
+    ORVELO_EMULATOR_HANDLER(disconnect)
+    ORVELO_EMULATOR_HANDLER(enable)
+    ORVELO_EMULATOR_HANDLER(getStatus)
+    ORVELO_EMULATOR_HANDLER(setTime)
+    ORVELO_EMULATOR_HANDLER(userListBegin)
+    ORVELO_EMULATOR_HANDLER(userListPage)
+    ORVELO_EMULATOR_HANDLER(modifyPrivilege)
+    ORVELO_EMULATOR_HANDLER(clearData)
+    ORVELO_EMULATOR_HANDLER(logBegin)
+    ORVELO_EMULATOR_HANDLER(logPage)
+    ORVELO_EMULATOR_HANDLER(logCommit)
+    ORVELO_EMULATOR_HANDLER(getEnroll)
+    ORVELO_EMULATOR_HANDLER(putEnroll)
+    ORVELO_EMULATOR_HANDLER(deleteEnroll)
+    ORVELO_EMULATOR_HANDLER(getName)
+    ORVELO_EMULATOR_HANDLER(setName)
+#undef ORVELO_EMULATOR_HANDLER
     // Something in m_state differs from the file now.
     void changed();
 

@@ -12,7 +12,6 @@ namespace orvelo {
 
 namespace {
 
-constexpr std::int32_t kLastBackupNumber = 10;
 
 }  // namespace
 
@@ -38,7 +37,7 @@ void btn_DelEntryInfoClick(CommandContext& ctx) {
             ctx.selection->makeCurrent(i);
             const std::int32_t enrollNumber = selectedEnrollNumber(*ctx.selection);
             // Every backup number is asked, also after one was deleted.
-            for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
+            for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
                 if (ctx.terminal.FK_DeleteEnrollData(run.handle(), enrollNumber, backupNumber) == 1)
                     deleted = true;
             }

@@ -22,8 +22,7 @@ namespace orvelo {
 
 namespace {
 
-constexpr std::int32_t kUserCountStatus = 2;
-constexpr std::int32_t kLastBackupNumber = 10;
+constexpr std::int32_t kUserCountStatus = FK_STATUS_USERS;
 
 void execute(Query& query, std::initializer_list<QString> lines) {
     query.close();
@@ -54,7 +53,7 @@ public:
         const std::int32_t nameResult = terminal.FK_GetUserName(handle, enrollNumber, m_name.data());
         if (linkFailed(nameResult)) return false;
         QString name;
-        if (nameResult == 1)
+        if (nameResult == FK_OK)
             name = QString::fromUtf8(m_name.data(), qsizetype(strnlen(m_name.data(), m_name.size())));
         // Only a terminal that really holds no name for the user gets the enroll number as name.
         if (name.isEmpty()) name = zeroPad(enrollNumber, 8);
@@ -73,7 +72,7 @@ public:
         }
 
         const QString employeeNumber = zeroPad(enrollNumber, 8);
-        for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
+        for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
             std::int32_t password = 0;
             m_template.fill(0);
             const std::int32_t result = terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber, &privilege,
@@ -132,7 +131,7 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     try {
         const std::int32_t listResult = terminal.FK_ReadAllUserID(ctx.settings.MachineNo);
         linkLost = linkFailed(listResult);
-        if (listResult == 1) {
+        if (listResult == FK_OK) {
             std::int32_t enrollNumber = 0;
             std::int32_t backupNumber = 0;
             std::int32_t privilege = 0;  // the list's and the reads' privilege are one variable
@@ -141,7 +140,7 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
             for (;;) {
                 const std::int32_t result =
                     terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
-                if (result == 1) {
+                if (result == FK_OK) {
                     if (!download.entry(handle, enrollNumber, privilege)) {
                         linkLost = true;
                         break;

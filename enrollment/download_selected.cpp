@@ -14,7 +14,6 @@ namespace {
 
 // One value more than the library fills; the extra zero is stored as the 459th line.
 constexpr int kDownloadTemplateValues = 459;
-constexpr std::int32_t kLastBackupNumber = 10;
 
 }  // namespace
 
@@ -47,7 +46,7 @@ void btn_GetEntryInfoClick(CommandContext& ctx) {
 
         std::int32_t password = 0;
         bool got = false;
-        for (std::int32_t backupNumber = 0; backupNumber <= kLastBackupNumber; ++backupNumber) {
+        for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
             templateBuffer.fill(0);
             if (ctx.terminal.FK_GetEnrollData(run.handle(), enrollNumber, backupNumber, &privilege,
                                               templateBuffer.data(), &password) != 1)

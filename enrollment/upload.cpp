@@ -66,9 +66,9 @@ Employee readEmployee(CommandContext& ctx, int i) {
     return employee;
 }
 
-bool writeEmployee(TerminalLibrary& terminal, std::int32_t handle, Employee& employee) {
+bool writeEmployee(TerminalLibrary& terminal, std::int32_t handle, const Employee& employee) {
     bool accepted = false;
-    for (StoredEnrollment& stored : employee.enrollments) {
+    for (const StoredEnrollment& stored : employee.enrollments) {
         if (terminal.FK_PutEnrollData(handle, employee.enrollNumber, stored.backupNumber, stored.privilege,
                                       stored.templateValues.data(), stored.password) == 1)
             accepted = true;

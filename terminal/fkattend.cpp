@@ -171,6 +171,18 @@ std::int32_t nextFromTerminal(Connection& connection, LogSource& source, LogEntr
     return FK_OK;
 }
 
+// No exception may unwind into a C caller, which could neither catch it nor clean up after it:
+// whatever escapes an operation (std::bad_alloc included) becomes the result `failure`.
+template <typename Body>
+int32_t guarded(int32_t failure, Body body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return failure;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -178,286 +190,325 @@ extern "C" {
 int32_t FK_ConnectComm(int32_t machineNo, int32_t comPort, int32_t baudRate, const char* /*dialText*/,
                        int32_t /*reserved*/)
 {
-    std::lock_guard lock(library().mutex);
-    return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0);
+    return guarded(0, [&]() -> int32_t {
+        std::lock_guard lock(library().mutex);
+        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0);
+    });
 }
 
 int32_t FK_ConnectNet(int32_t machineNo, const char* ipAddress, int32_t netPort, int32_t timeOutMs,
                       int32_t udpFlag, int32_t netPassword)
 {
-    std::lock_guard lock(library().mutex);
-    const int timeout = timeOutMs <= 0 ? FK_DEFAULT_TIMEOUT_MS : std::min(timeOutMs, kMaxTimeoutMs);
-    const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(timeout);
-    auto link = udpFlag == 1 ? openUdpLink(ipAddress, netPort) : openTcpLink(ipAddress, netPort, deadline);
-    return finishConnect(machineNo, std::move(link), timeout, netPassword);
+    return guarded(0, [&]() -> int32_t {
+        std::lock_guard lock(library().mutex);
+        const int timeout = timeOutMs <= 0 ? FK_DEFAULT_TIMEOUT_MS : std::min(timeOutMs, kMaxTimeoutMs);
+        const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(timeout);
+        auto link = udpFlag == 1 ? openUdpLink(ipAddress, netPort) : openTcpLink(ipAddress, netPort, deadline);
+        return finishConnect(machineNo, std::move(link), timeout, netPassword);
+    });
 }
 
 int32_t FK_ConnectUSB(int32_t machineNo)
 {
-    std::lock_guard lock(library().mutex);
-    return finishConnect(machineNo, openUnixLink(usbSocketPath(machineNo)), FK_DEFAULT_TIMEOUT_MS, 0);
+    return guarded(0, [&]() -> int32_t {
+        std::lock_guard lock(library().mutex);
+        return finishConnect(machineNo, openUnixLink(usbSocketPath(machineNo)), FK_DEFAULT_TIMEOUT_MS, 0);
+    });
 }
 
 int32_t FK_DisConnect(int32_t handle)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    const auto it = lib.connections.find(handle);
-    if (it == lib.connections.end()) return FK_BAD_HANDLE;
-    // Tells the terminal the session is over (a serial or UDP terminal cannot see it otherwise).
-    it->second.connection->exchange(Op::Disconnect, {}, nullptr, nullptr, kDisconnectTimeoutMs);
-    lib.connections.erase(it);
-    if (const auto log = lib.logs.find(handle); log != lib.logs.end() && !log->second.fromFile) lib.logs.erase(log);
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        const auto it = lib.connections.find(handle);
+        if (it == lib.connections.end()) return FK_BAD_HANDLE;
+        // Tells the terminal the session is over (a serial or UDP terminal cannot see it otherwise).
+        it->second.connection->exchange(Op::Disconnect, {}, nullptr, nullptr, kDisconnectTimeoutMs);
+        lib.connections.erase(it);
+        if (const auto log = lib.logs.find(handle); log != lib.logs.end() && !log->second.fromFile) lib.logs.erase(log);
+        return FK_OK;
+    });
 }
 
 int32_t FK_EnableDevice(int32_t handle, int32_t enable)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    return c->exchange(Op::Enable, encodeI32(enable != 0 ? 1 : 0), nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        return c->exchange(Op::Enable, encodeI32(enable != 0 ? 1 : 0), nullptr);
+    });
 }
 
 int32_t FK_GetDeviceStatus(int32_t handle, int32_t statusCode, int32_t* value)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    Bytes reply;
-    const std::int32_t r = c->exchange(Op::GetStatus, encodeI32(statusCode), &reply);
-    if (r != FK_OK) return r;
-    const auto v = decodeI32(reply);
-    if (!v) return FK_BAD_REPLY;
-    put(value, *v);
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        Bytes reply;
+        const std::int32_t r = c->exchange(Op::GetStatus, encodeI32(statusCode), &reply);
+        if (r != FK_OK) return r;
+        const auto v = decodeI32(reply);
+        if (!v) return FK_BAD_REPLY;
+        put(value, *v);
+        return FK_OK;
+    });
 }
 
 int32_t FK_SetDeviceTime(int32_t handle, double dateTime)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    if (!daysInRange(dateTime)) return FK_BAD_ARG;
-    return c->exchange(Op::SetTime, encodeF64(dateTime), nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        if (!daysInRange(dateTime)) return FK_BAD_ARG;
+        return c->exchange(Op::SetTime, encodeF64(dateTime), nullptr);
+    });
 }
 
 int32_t FK_ReadAllUserID(int32_t machineNo)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = findByMachine(lib, machineNo);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    c->users = {};
-    Bytes reply;
-    const std::int32_t r = c->exchange(Op::UserListBegin, {}, &reply);
-    if (r != FK_OK) return r;
-    const auto total = decodeU32(reply);
-    if (!total) return FK_BAD_REPLY;
-    c->users.active = true;
-    c->users.total = *total;
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = findByMachine(lib, machineNo);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        c->users = {};
+        Bytes reply;
+        const std::int32_t r = c->exchange(Op::UserListBegin, {}, &reply);
+        if (r != FK_OK) return r;
+        const auto total = decodeU32(reply);
+        if (!total) return FK_BAD_REPLY;
+        c->users.active = true;
+        c->users.total = *total;
+        return FK_OK;
+    });
 }
 
 int32_t FK_GetAllUserID(int32_t handle, int32_t* enrollNumber, int32_t* backupNumber, int32_t* privilege,
                         int32_t* value)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    auto& users = c->users;
-    if (!users.active) return FK_NO;
-    if (users.index == users.page.size()) {
-        if (users.fetched >= users.total) {
-            users.active = false;
-            return FK_NO;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        auto& users = c->users;
+        if (!users.active) return FK_NO;
+        if (users.index == users.page.size()) {
+            if (users.fetched >= users.total) {
+                users.active = false;
+                return FK_NO;
+            }
+            const std::uint32_t want = std::min(users.total - users.fetched, kMaxUserPage);
+            Bytes reply;
+            const std::int32_t r = c->exchange(Op::UserListPage, encodePageRequest({users.fetched, want}), &reply);
+            auto page = r == FK_OK ? decodeUserPage(reply) : std::nullopt;
+            if (r != FK_OK || !page || page->size() > want || page->empty()) {
+                users.active = false;
+                return r != FK_OK ? r : (page && page->empty() ? FK_NO : FK_BAD_REPLY);
+            }
+            users.fetched += static_cast<std::uint32_t>(page->size());
+            users.page = std::move(*page);
+            users.index = 0;
         }
-        const std::uint32_t want = std::min(users.total - users.fetched, kMaxUserPage);
-        Bytes reply;
-        const std::int32_t r = c->exchange(Op::UserListPage, encodePageRequest({users.fetched, want}), &reply);
-        auto page = r == FK_OK ? decodeUserPage(reply) : std::nullopt;
-        if (r != FK_OK || !page || page->size() > want || page->empty()) {
-            users.active = false;
-            return r != FK_OK ? r : (page && page->empty() ? FK_NO : FK_BAD_REPLY);
-        }
-        users.fetched += static_cast<std::uint32_t>(page->size());
-        users.page = std::move(*page);
-        users.index = 0;
-    }
-    const UserEntry& e = users.page[users.index++];
-    put(enrollNumber, e.enroll);
-    put(backupNumber, e.backup);
-    put(privilege, e.privilege);
-    put(value, 0);
-    return FK_OK;
+        const UserEntry& e = users.page[users.index++];
+        put(enrollNumber, e.enroll);
+        put(backupNumber, e.backup);
+        put(privilege, e.privilege);
+        put(value, 0);
+        return FK_OK;
+    });
 }
 
 int32_t FK_ModifyPrivilege(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t privilege)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    return c->exchange(Op::ModifyPrivilege, encodeModifyPrivilege({enrollNumber, backupNumber, privilege}), nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        return c->exchange(Op::ModifyPrivilege, encodeModifyPrivilege({enrollNumber, backupNumber, privilege}), nullptr);
+    });
 }
 
 int32_t FK_ClearKeeperData(int32_t machineNo)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = findByMachine(lib, machineNo);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    c->users = {};
-    return c->exchange(Op::ClearData, {}, nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = findByMachine(lib, machineNo);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        c->users = {};
+        return c->exchange(Op::ClearData, {}, nullptr);
+    });
 }
 
 int32_t FK_LoadGeneralLogData(int32_t handle, int32_t newOnly)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    lib.logs.erase(handle);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    Bytes reply;
-    const std::int32_t r = c->exchange(Op::LogBegin, encodeI32(newOnly != 0 ? 1 : 0), &reply);
-    if (r != FK_OK) return r;
-    const auto total = decodeU32(reply);
-    if (!total) return FK_BAD_REPLY;
-    LogSource source;
-    source.newOnly = newOnly != 0;
-    source.total = *total;
-    lib.logs[handle] = std::move(source);
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        lib.logs.erase(handle);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        Bytes reply;
+        const std::int32_t r = c->exchange(Op::LogBegin, encodeI32(newOnly != 0 ? 1 : 0), &reply);
+        if (r != FK_OK) return r;
+        const auto total = decodeU32(reply);
+        if (!total) return FK_BAD_REPLY;
+        LogSource source;
+        source.newOnly = newOnly != 0;
+        source.total = *total;
+        lib.logs[handle] = std::move(source);
+        return FK_OK;
+    });
 }
 
 int32_t FK_USBLoadGeneralLogDataFromFile(int32_t handle, const char* path)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    lib.logs.erase(handle);
-    if (path == nullptr || *path == '\0') return FK_BAD_ARG;
-    std::string content;
-    if (!readRegularFile(path, content)) return FK_NO;
-    auto file = parseUsbLogFile(content);
-    if (!file) return FK_NO;
-    LogSource source;
-    source.fromFile = true;
-    source.records = std::move(file->records);
-    lib.logs[handle] = std::move(source);
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        lib.logs.erase(handle);
+        if (path == nullptr || *path == '\0') return FK_BAD_ARG;
+        std::string content;
+        if (!readRegularFile(path, content)) return FK_NO;
+        auto file = parseUsbLogFile(content);
+        if (!file) return FK_NO;
+        LogSource source;
+        source.fromFile = true;
+        source.records = std::move(file->records);
+        lib.logs[handle] = std::move(source);
+        return FK_OK;
+    });
 }
 
 int32_t FK_GetGeneralLogData(int32_t handle, int32_t* enrollNumber, int32_t* modeCode, int32_t* value,
                              double* dateTime)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    const auto it = lib.logs.find(handle);
-    if (it == lib.logs.end() || it->second.ended) return FK_NO;
-    LogSource& source = it->second;
-    LogEntry entry;
-    std::int32_t r;
-    if (source.fromFile) {
-        if (source.index < source.records.size()) {
-            entry = source.records[source.index++];
-            r = FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        const auto it = lib.logs.find(handle);
+        if (it == lib.logs.end() || it->second.ended) return FK_NO;
+        LogSource& source = it->second;
+        LogEntry entry;
+        std::int32_t r;
+        if (source.fromFile) {
+            if (source.index < source.records.size()) {
+                entry = source.records[source.index++];
+                r = FK_OK;
+            } else {
+                source.ended = true;
+                source.records = {};
+                r = FK_NO;
+            }
         } else {
-            source.ended = true;
-            source.records = {};
-            r = FK_NO;
+            Connection* c = find(lib, handle);
+            if (c == nullptr) return FK_BAD_HANDLE;
+            r = nextFromTerminal(*c, source, entry);
         }
-    } else {
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        r = nextFromTerminal(*c, source, entry);
-    }
-    if (r != FK_OK) return r;
-    put(enrollNumber, entry.enroll);
-    put(modeCode, entry.mode);
-    put(value, 0);
-    put(dateTime, entry.time);
-    return FK_OK;
+        if (r != FK_OK) return r;
+        put(enrollNumber, entry.enroll);
+        put(modeCode, entry.mode);
+        put(value, 0);
+        put(dateTime, entry.time);
+        return FK_OK;
+    });
 }
 
 int32_t FK_GetEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t* privilege,
                          int32_t* templateBuffer, int32_t* password)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    Bytes reply;
-    const std::int32_t r = c->exchange(Op::GetEnroll, encodeEnrollKey({enrollNumber, backupNumber}), &reply);
-    if (r != FK_OK) return r;
-    const auto data = decodeEnrollData(reply);
-    if (!data) return FK_BAD_REPLY;
-    put(privilege, data->privilege);
-    put(password, data->password);
-    if (templateBuffer != nullptr) {
-        const std::size_t n = std::min<std::size_t>(data->templateValues.size(), FK_TEMPLATE_VALUES);
-        std::copy_n(data->templateValues.begin(), n, templateBuffer);
-    }
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        Bytes reply;
+        const std::int32_t r = c->exchange(Op::GetEnroll, encodeEnrollKey({enrollNumber, backupNumber}), &reply);
+        if (r != FK_OK) return r;
+        const auto data = decodeEnrollData(reply);
+        if (!data) return FK_BAD_REPLY;
+        put(privilege, data->privilege);
+        put(password, data->password);
+        if (templateBuffer != nullptr) {
+            const std::size_t n = std::min<std::size_t>(data->templateValues.size(), FK_TEMPLATE_VALUES);
+            std::copy_n(data->templateValues.begin(), n, templateBuffer);
+        }
+        return FK_OK;
+    });
 }
 
 int32_t FK_PutEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t privilege,
                          const int32_t* templateBuffer, int32_t password)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    PutEnrollRequest request{enrollNumber, backupNumber, {privilege, password, {}}};
-    // Fingerprints (backup 0 to 8) carry a template; the card and the password carry their number.
-    if (backupNumber >= 0 && backupNumber <= 8 && templateBuffer != nullptr)
-        request.data.templateValues.assign(templateBuffer, templateBuffer + FK_TEMPLATE_VALUES);
-    return c->exchange(Op::PutEnroll, encodePutEnroll(request), nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        PutEnrollRequest request{enrollNumber, backupNumber, {privilege, password, {}}};
+        // Fingerprints carry a template; the card and the password carry their number.
+        if (backupNumber >= FK_BACKUP_FIRST_FINGERPRINT && backupNumber <= FK_BACKUP_LAST_FINGERPRINT &&
+            templateBuffer != nullptr)
+            request.data.templateValues.assign(templateBuffer, templateBuffer + FK_TEMPLATE_VALUES);
+        return c->exchange(Op::PutEnroll, encodePutEnroll(request), nullptr);
+    });
 }
 
 int32_t FK_DeleteEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    return c->exchange(Op::DeleteEnroll, encodeEnrollKey({enrollNumber, backupNumber}), nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        return c->exchange(Op::DeleteEnroll, encodeEnrollKey({enrollNumber, backupNumber}), nullptr);
+    });
 }
 
 int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    if (nameBuffer == nullptr) return FK_BAD_ARG;
-    Bytes reply;
-    const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
-    if (r != FK_OK) return r;
-    auto name = decodeName(reply);
-    if (!name) return FK_BAD_REPLY;
-    name->resize(std::strlen(name->c_str()));  // a zero byte would end the caller's text anyway
-    if (!isValidUtf8(*name)) return FK_BAD_REPLY;
-    if (name->empty()) return FK_NO;
-    const std::size_t length = utf8PrefixLength(*name, FK_NAME_BYTES - 1);
-    std::memcpy(nameBuffer, name->data(), length);
-    nameBuffer[length] = '\0';
-    return FK_OK;
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        if (nameBuffer == nullptr) return FK_BAD_ARG;
+        Bytes reply;
+        const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
+        if (r != FK_OK) return r;
+        auto name = decodeName(reply);
+        if (!name) return FK_BAD_REPLY;
+        name->resize(std::strlen(name->c_str()));  // a zero byte would end the caller's text anyway
+        if (!isValidUtf8(*name)) return FK_BAD_REPLY;
+        if (name->empty()) return FK_NO;
+        const std::size_t length = utf8PrefixLength(*name, FK_NAME_BYTES - 1);
+        std::memcpy(nameBuffer, name->data(), length);
+        nameBuffer[length] = '\0';
+        return FK_OK;
+    });
 }
 
 int32_t FK_SetUserName(int32_t handle, int32_t enrollNumber, const char* name)
 {
-    Library& lib = library();
-    std::lock_guard lock(lib.mutex);
-    Connection* c = find(lib, handle);
-    if (c == nullptr) return FK_BAD_HANDLE;
-    const std::string_view text = name == nullptr ? std::string_view() : std::string_view(name, ::strnlen(name, FK_NAME_BYTES));
-    // What FK_GetUserName could not deliver whole is refused before it reaches the terminal.
-    if (text.size() > FK_NAME_BYTES - 1 || !isValidUtf8(text)) return FK_BAD_ARG;
-    return c->exchange(Op::SetName, encodeSetName({enrollNumber, std::string(text)}), nullptr);
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        const std::string_view text = name == nullptr ? std::string_view() : std::string_view(name, ::strnlen(name, FK_NAME_BYTES));
+        // What FK_GetUserName could not deliver whole is refused before it reaches the terminal.
+        if (text.size() > FK_NAME_BYTES - 1 || !isValidUtf8(text)) return FK_BAD_ARG;
+        return c->exchange(Op::SetName, encodeSetName({enrollNumber, std::string(text)}), nullptr);
+    });
 }
 
 }  // extern "C"

@@ -7,6 +7,8 @@
  *   FK_LINK_ERROR  -2  time-out, connection lost, nothing listening
  *   FK_BAD_REPLY   -3  a damaged or malformed reply
  *   FK_BAD_ARG     -4  an argument the library or the terminal cannot take
+ *   FK_INTERNAL_ERROR -5  the library itself failed (out of memory); no exception ever reaches
+ *                         the caller, a connect call returns 0 instead
  *
  * Buffers: every pointer argument belongs to the caller and is only used during the call; the
  * library keeps none of them. Texts are zero-terminated UTF-8; a null text counts as empty.
@@ -27,6 +29,27 @@ extern "C" {
 #define FK_LINK_ERROR (-2)
 #define FK_BAD_REPLY (-3)
 #define FK_BAD_ARG (-4)
+#define FK_INTERNAL_ERROR (-5)
+
+/* FK_GetDeviceStatus: what the terminal counts. */
+#define FK_STATUS_ADMINS 1               /* users with an enrollment whose privilege is not 0 */
+#define FK_STATUS_USERS 2                /* users */
+#define FK_STATUS_FINGERPRINTS 3         /* fingerprint enrollments (backups 0 to 8) */
+#define FK_STATUS_PASSWORDS 4            /* password enrollments (backup FK_BACKUP_PASSWORD) */
+#define FK_STATUS_NEW_MANAGEMENT_LOGS 5  /* management records not yet collected */
+#define FK_STATUS_NEW_LOGS 6             /* attendance records not yet collected */
+#define FK_STATUS_ALL_MANAGEMENT_LOGS 7  /* every management record */
+#define FK_STATUS_ALL_LOGS 8             /* every attendance record */
+#define FK_STATUS_CARDS 9                /* card enrollments (backup FK_BACKUP_CARD) */
+
+/* Backup numbers: what one enrollment of a user is. Fingerprints carry a template of
+ * FK_TEMPLATE_VALUES values; the card and the password carry their number in the password value. */
+#define FK_BACKUP_FIRST_FINGERPRINT 0
+#define FK_BACKUP_LAST_FINGERPRINT 8
+#define FK_BACKUP_CARD 9
+#define FK_BACKUP_PASSWORD 10
+#define FK_BACKUP_FIRST FK_BACKUP_FIRST_FINGERPRINT
+#define FK_BACKUP_LAST FK_BACKUP_PASSWORD
 
 /* Values FK_GetEnrollData writes into the caller's template buffer, at most. */
 #define FK_TEMPLATE_VALUES 458

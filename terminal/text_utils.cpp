@@ -10,42 +10,6 @@ namespace orvelo::terminal {
 
 namespace {
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void civilFromDays(std::int64_t z, int& year, int& month, int& day)
-{
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(y + (month <= 2));
-}
-
-int daysInMonth(int year, int month)
-{
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) return 29;
-    return kDays[month - 1];
-}
-
-// 1899-12-30 is 25569 days before 1970-01-01.
-constexpr std::int64_t kEpochOffset = 25569;
-constexpr std::int64_t kMsPerDay = 86'400'000;
-
 bool digits(std::string_view text, std::size_t pos, std::size_t count, int& value)
 {
     value = 0;
@@ -127,10 +91,7 @@ std::optional<double> toDays(const CivilDateTime& t)
         t.day > daysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
         t.second < 0 || t.second > 59 || t.msec < 0 || t.msec > 999)
         return std::nullopt;
-    const std::int64_t days = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) +
-                              kEpochOffset;
-    const std::int64_t ms = ((t.hour * 60LL + t.minute) * 60 + t.second) * 1000 + t.msec;
-    return static_cast<double>(days) + static_cast<double>(ms) / kMsPerDay;
+    return encodeDays(t);
 }
 
 bool daysInRange(double days)
@@ -141,19 +102,8 @@ bool daysInRange(double days)
 
 CivilDateTime fromDays(double days)
 {
-    CivilDateTime t;
-    if (!daysInRange(days)) return t;
-    const auto totalMs = static_cast<std::int64_t>(std::llround(days * kMsPerDay));
-    std::int64_t dayNumber = totalMs / kMsPerDay;
-    std::int64_t ms = totalMs % kMsPerDay;
-    civilFromDays(dayNumber - kEpochOffset, t.year, t.month, t.day);
-    t.hour = static_cast<int>(ms / 3'600'000);
-    ms %= 3'600'000;
-    t.minute = static_cast<int>(ms / 60'000);
-    ms %= 60'000;
-    t.second = static_cast<int>(ms / 1000);
-    t.msec = static_cast<int>(ms % 1000);
-    return t;
+    if (!daysInRange(days)) return CivilDateTime{};
+    return decodeDays(days);
 }
 
 std::optional<double> parseDateTimeText(std::string_view text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "terminal/day_count.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,18 +20,7 @@ std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes);
 // A decimal 32-bit signed integer: an optional '-', then 1 to 10 digits, nothing else.
 std::optional<std::int32_t> parseInt32(std::string_view text);
 
-// Date-times are days since 1899-12-30, the time of day as the fraction.
-struct CivilDateTime {
-    int year = 1899;
-    int month = 12;
-    int day = 30;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int msec = 0;
-    bool operator==(const CivilDateTime&) const = default;
-};
-
+// Date-times are days since 1899-12-30, the time of day as the fraction (terminal/day_count.h).
 // nullopt for a date or time that does not exist or a year outside 1900..9999.
 std::optional<double> toDays(const CivilDateTime& t);
 // Rounds to the nearest millisecond. `days` must be finite and within toDays' range.

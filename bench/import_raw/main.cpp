@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;
@@ -30,54 +31,11 @@ public:
     ConnectionPanelState state() const override { return {}; }
 };
 
-// No terminal: the raw record import never calls the library.
-class NoTerminal final : public TerminalLibrary {
-public:
-    std::int32_t FK_ConnectComm(std::int32_t, std::int32_t, std::int32_t, const char*, std::int32_t) override
-    {
-        return 0;
-    }
-    std::int32_t FK_ConnectNet(std::int32_t, const char*, std::int32_t, std::int32_t, std::int32_t,
-                               std::int32_t) override
-    {
-        return 0;
-    }
-    std::int32_t FK_ConnectUSB(std::int32_t) override { return 0; }
-    std::int32_t FK_DisConnect(std::int32_t) override { return 0; }
-    std::int32_t FK_EnableDevice(std::int32_t, std::int32_t) override { return 0; }
-    std::int32_t FK_GetDeviceStatus(std::int32_t, std::int32_t, std::int32_t*) override { return 0; }
-    std::int32_t FK_SetDeviceTime(std::int32_t, double) override { return 0; }
-    std::int32_t FK_ReadAllUserID(std::int32_t) override { return 0; }
-    std::int32_t FK_GetAllUserID(std::int32_t, std::int32_t*, std::int32_t*, std::int32_t*,
-                                 std::int32_t*) override
-    {
-        return 0;
-    }
-    std::int32_t FK_ModifyPrivilege(std::int32_t, std::int32_t, std::int32_t, std::int32_t) override
-    {
-        return 0;
-    }
-    std::int32_t FK_ClearKeeperData(std::int32_t) override { return 0; }
-    std::int32_t FK_LoadGeneralLogData(std::int32_t, std::int32_t) override { return 0; }
-    std::int32_t FK_USBLoadGeneralLogDataFromFile(std::int32_t, const char*) override { return 0; }
-    std::int32_t FK_GetGeneralLogData(std::int32_t, std::int32_t*, std::int32_t*, std::int32_t*,
-                                      double*) override
-    {
-        return 0;
-    }
-    std::int32_t FK_GetEnrollData(std::int32_t, std::int32_t, std::int32_t, std::int32_t*, std::int32_t*,
-                                  std::int32_t*) override
-    {
-        return 0;
-    }
-    std::int32_t FK_PutEnrollData(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t*,
-                                  std::int32_t) override
-    {
-        return 0;
-    }
-    std::int32_t FK_DeleteEnrollData(std::int32_t, std::int32_t, std::int32_t) override { return 0; }
-    std::int32_t FK_GetUserName(std::int32_t, std::int32_t, char*) override { return 0; }
-    std::int32_t FK_SetUserName(std::int32_t, std::int32_t, const char*) override { return 0; }
+// No terminal: the raw record import never calls the library, and a call would make the figures
+// meaningless, so it stops the bench.
+class NoTerminal final : public ForwardingTerminalLibrary {
+protected:
+    TerminalLibrary& inner() override { throw std::logic_error("the raw record import called the terminal library"); }
 };
 
 }  // namespace

@@ -1,33 +1,48 @@
 #include "tests/support/scripted_terminal_library.h"
 
-#include "core/datetime.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "core/datetime.h"
 
 namespace orvelo::test {
 
 namespace {
 
-QString num(std::int64_t v)
-{
-    return QString::number(v);
+QString text(const char* t) {
+    return t ? u'"' + QString::fromUtf8(t) + u'"' : QStringLiteral("null");
 }
 
-QString text(const char* t)
-{
-    return t ? u'"' + QString::fromUtf8(t) + u'"' : QStringLiteral("null");
+// How each kind of argument appears in the call log: the inputs a test can check, while buffers
+// and outputs are left out.
+void describe(QStringList& out, std::int32_t value) {
+    out << QString::number(value);
+}
+void describe(QStringList& out, double dateTime) {
+    out << dateTimeText(dateTime);
+}
+void describe(QStringList& out, const char* t) {
+    out << text(t);
+}
+void describe(QStringList&, char*) {}
+void describe(QStringList&, std::int32_t*) {}
+void describe(QStringList&, const std::int32_t*) {}
+void describe(QStringList&, double*) {}
+
+template <typename... Arguments>
+QStringList inputArguments(Arguments... arguments) {
+    QStringList out;
+    (describe(out, arguments), ...);
+    return out;
 }
 
 }  // namespace
 
-void ScriptedTerminalLibrary::record(const QString& operation, const QStringList& arguments)
-{
+void ScriptedTerminalLibrary::record(const QString& operation, const QStringList& arguments) {
     m_log.add(operation + u'(' + arguments.join(u',') + u')');
 }
 
-bool ScriptedTerminalLibrary::forced(const QString& operation, std::int32_t& result)
-{
+bool ScriptedTerminalLibrary::forced(const QString& operation, std::int32_t& result) {
     auto it = forcedResults.find(operation);
     if (it == forcedResults.end() || it->second.empty()) return false;
     result = it->second.front();
@@ -35,89 +50,70 @@ bool ScriptedTerminalLibrary::forced(const QString& operation, std::int32_t& res
     return true;
 }
 
-QStringList ScriptedTerminalLibrary::calls(const QString& operation) const
-{
+QStringList ScriptedTerminalLibrary::calls(const QString& operation) const {
     return CallLog{m_log}.withPrefix(operation + u'(');
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_ConnectComm(std::int32_t machineNo, std::int32_t comPort,
-                                                     std::int32_t baudRate, const char* dialText,
-                                                     std::int32_t reserved)
-{
-    record(QStringLiteral("FK_ConnectComm"), {num(machineNo), num(comPort), num(baudRate), text(dialText), num(reserved)});
-    std::int32_t r;
-    return forced(QStringLiteral("FK_ConnectComm"), r) ? r : connectResult;
+#define ORVELO_RECORD_THEN_SCRIPT(name, result, parameters, arguments)                                 \
+    result ScriptedTerminalLibrary::name parameters {                                                  \
+        record(QStringLiteral(#name), inputArguments arguments);                                       \
+        std::int32_t forcedResult;                                                                     \
+        return forced(QStringLiteral(#name), forcedResult) ? forcedResult : scripted_##name arguments; \
+    }
+ORVELO_TERMINAL_OPERATIONS(ORVELO_RECORD_THEN_SCRIPT)
+#undef ORVELO_RECORD_THEN_SCRIPT
+
+std::int32_t ScriptedTerminalLibrary::scripted_FK_ConnectComm(std::int32_t /*machineNo*/,
+                                                              std::int32_t /*comPort*/,
+                                                              std::int32_t /*baudRate*/,
+                                                              const char* /*dialText*/,
+                                                              std::int32_t /*reserved*/) {
+    return connectResult;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_ConnectNet(std::int32_t machineNo, const char* ipAddress,
-                                                    std::int32_t netPort, std::int32_t timeOutMs,
-                                                    std::int32_t udpFlag, std::int32_t netPassword)
-{
-    record(QStringLiteral("FK_ConnectNet"),
-           {num(machineNo), text(ipAddress), num(netPort), num(timeOutMs), num(udpFlag), num(netPassword)});
-    std::int32_t r;
-    return forced(QStringLiteral("FK_ConnectNet"), r) ? r : connectResult;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_ConnectNet(
+    std::int32_t /*machineNo*/, const char* /*ipAddress*/, std::int32_t /*netPort*/,
+    std::int32_t /*timeOutMs*/, std::int32_t /*udpFlag*/, std::int32_t /*netPassword*/) {
+    return connectResult;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_ConnectUSB(std::int32_t machineNo)
-{
-    record(QStringLiteral("FK_ConnectUSB"), {num(machineNo)});
-    std::int32_t r;
-    return forced(QStringLiteral("FK_ConnectUSB"), r) ? r : connectResult;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_ConnectUSB(std::int32_t /*machineNo*/) {
+    return connectResult;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_DisConnect(std::int32_t handle)
-{
-    record(QStringLiteral("FK_DisConnect"), {num(handle)});
-    std::int32_t r;
-    return forced(QStringLiteral("FK_DisConnect"), r) ? r : 1;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_DisConnect(std::int32_t /*handle*/) {
+    return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_EnableDevice(std::int32_t handle, std::int32_t enable)
-{
-    record(QStringLiteral("FK_EnableDevice"), {num(handle), num(enable)});
-    std::int32_t r;
-    return forced(QStringLiteral("FK_EnableDevice"), r) ? r : 1;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_EnableDevice(std::int32_t /*handle*/,
+                                                               std::int32_t /*enable*/) {
+    return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_GetDeviceStatus(std::int32_t handle, std::int32_t statusCode,
-                                                         std::int32_t* value)
-{
-    record(QStringLiteral("FK_GetDeviceStatus"), {num(handle), num(statusCode)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_GetDeviceStatus"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_GetDeviceStatus(std::int32_t /*handle*/,
+                                                                  std::int32_t statusCode,
+                                                                  std::int32_t* value) {
     auto it = status.find(statusCode);
     if (it == status.end()) return 0;
     *value = it->second;
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_SetDeviceTime(std::int32_t handle, double dateTime)
-{
-    record(QStringLiteral("FK_SetDeviceTime"), {num(handle), dateTimeText(dateTime)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_SetDeviceTime"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_SetDeviceTime(std::int32_t /*handle*/, double dateTime) {
     deviceTime = dateTime;
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_ReadAllUserID(std::int32_t machineNo)
-{
-    record(QStringLiteral("FK_ReadAllUserID"), {num(machineNo)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_ReadAllUserID"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_ReadAllUserID(std::int32_t /*machineNo*/) {
     m_nextUser = 0;
     m_userListRead = true;
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_GetAllUserID(std::int32_t handle, std::int32_t* enrollNumber,
-                                                      std::int32_t* backupNumber, std::int32_t* privilege,
-                                                      std::int32_t* value)
-{
-    record(QStringLiteral("FK_GetAllUserID"), {num(handle)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_GetAllUserID"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_GetAllUserID(std::int32_t /*handle*/,
+                                                               std::int32_t* enrollNumber,
+                                                               std::int32_t* backupNumber,
+                                                               std::int32_t* privilege, std::int32_t* value) {
     if (!m_userListRead || m_nextUser >= userList.size()) return 0;
     const UserEntry& e = userList[m_nextUser++];
     *enrollNumber = e.enrollNumber;
@@ -127,23 +123,17 @@ std::int32_t ScriptedTerminalLibrary::FK_GetAllUserID(std::int32_t handle, std::
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_ModifyPrivilege(std::int32_t handle, std::int32_t enrollNumber,
-                                                         std::int32_t backupNumber, std::int32_t privilege)
-{
-    record(QStringLiteral("FK_ModifyPrivilege"), {num(handle), num(enrollNumber), num(backupNumber), num(privilege)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_ModifyPrivilege"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_ModifyPrivilege(std::int32_t /*handle*/,
+                                                                  std::int32_t enrollNumber,
+                                                                  std::int32_t backupNumber,
+                                                                  std::int32_t privilege) {
     if (refusedPrivilegeChanges.count({enrollNumber, backupNumber})) return 0;
     for (UserEntry& e : userList)
         if (e.enrollNumber == enrollNumber && e.backupNumber == backupNumber) e.privilege = privilege;
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_ClearKeeperData(std::int32_t machineNo)
-{
-    record(QStringLiteral("FK_ClearKeeperData"), {num(machineNo)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_ClearKeeperData"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_ClearKeeperData(std::int32_t /*machineNo*/) {
     cleared = true;
     userList.clear();
     logs.clear();
@@ -152,33 +142,24 @@ std::int32_t ScriptedTerminalLibrary::FK_ClearKeeperData(std::int32_t machineNo)
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_LoadGeneralLogData(std::int32_t handle, std::int32_t newOnly)
-{
-    record(QStringLiteral("FK_LoadGeneralLogData"), {num(handle), num(newOnly)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_LoadGeneralLogData"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_LoadGeneralLogData(std::int32_t /*handle*/,
+                                                                     std::int32_t /*newOnly*/) {
     m_nextLog = 0;
     m_logLoaded = true;
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_USBLoadGeneralLogDataFromFile(std::int32_t handle, const char* path)
-{
-    record(QStringLiteral("FK_USBLoadGeneralLogDataFromFile"), {num(handle), text(path)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_USBLoadGeneralLogDataFromFile"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_USBLoadGeneralLogDataFromFile(std::int32_t /*handle*/,
+                                                                                const char* /*path*/) {
     m_nextLog = 0;
     m_logLoaded = true;
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_GetGeneralLogData(std::int32_t handle, std::int32_t* enrollNumber,
-                                                           std::int32_t* modeCode, std::int32_t* value,
-                                                           double* dateTime)
-{
-    record(QStringLiteral("FK_GetGeneralLogData"), {num(handle)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_GetGeneralLogData"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_GetGeneralLogData(std::int32_t /*handle*/,
+                                                                    std::int32_t* enrollNumber,
+                                                                    std::int32_t* modeCode,
+                                                                    std::int32_t* value, double* dateTime) {
     if (!m_logLoaded || m_nextLog >= logs.size()) return endOfLogResult;
     const LogEntry& e = logs[m_nextLog++];
     *enrollNumber = e.enrollNumber;
@@ -188,13 +169,9 @@ std::int32_t ScriptedTerminalLibrary::FK_GetGeneralLogData(std::int32_t handle, 
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_GetEnrollData(std::int32_t handle, std::int32_t enrollNumber,
-                                                       std::int32_t backupNumber, std::int32_t* privilege,
-                                                       std::int32_t* templateBuffer, std::int32_t* password)
-{
-    record(QStringLiteral("FK_GetEnrollData"), {num(handle), num(enrollNumber), num(backupNumber)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_GetEnrollData"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_GetEnrollData(
+    std::int32_t /*handle*/, std::int32_t enrollNumber, std::int32_t backupNumber, std::int32_t* privilege,
+    std::int32_t* templateBuffer, std::int32_t* password) {
     auto it = enrollments.find({enrollNumber, backupNumber});
     if (it == enrollments.end()) return 0;
     *privilege = it->second.privilege;
@@ -204,14 +181,9 @@ std::int32_t ScriptedTerminalLibrary::FK_GetEnrollData(std::int32_t handle, std:
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_PutEnrollData(std::int32_t handle, std::int32_t enrollNumber,
-                                                       std::int32_t backupNumber, std::int32_t privilege,
-                                                       std::int32_t* templateBuffer, std::int32_t password)
-{
-    record(QStringLiteral("FK_PutEnrollData"),
-           {num(handle), num(enrollNumber), num(backupNumber), num(privilege), num(password)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_PutEnrollData"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_PutEnrollData(
+    std::int32_t /*handle*/, std::int32_t enrollNumber, std::int32_t backupNumber, std::int32_t privilege,
+    const std::int32_t* templateBuffer, std::int32_t password) {
     std::vector<std::int32_t> values(templateBuffer, templateBuffer + kTemplateValues);
     puts.push_back({enrollNumber, backupNumber, privilege, values, password});
     if (refusedPuts.count({enrollNumber, backupNumber})) return 0;
@@ -219,21 +191,14 @@ std::int32_t ScriptedTerminalLibrary::FK_PutEnrollData(std::int32_t handle, std:
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_DeleteEnrollData(std::int32_t handle, std::int32_t enrollNumber,
-                                                          std::int32_t backupNumber)
-{
-    record(QStringLiteral("FK_DeleteEnrollData"), {num(handle), num(enrollNumber), num(backupNumber)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_DeleteEnrollData"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_DeleteEnrollData(std::int32_t /*handle*/,
+                                                                   std::int32_t enrollNumber,
+                                                                   std::int32_t backupNumber) {
     return enrollments.erase({enrollNumber, backupNumber}) ? 1 : 0;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_GetUserName(std::int32_t handle, std::int32_t enrollNumber,
-                                                     char* nameBuffer)
-{
-    record(QStringLiteral("FK_GetUserName"), {num(handle), num(enrollNumber)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_GetUserName"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_GetUserName(std::int32_t /*handle*/,
+                                                              std::int32_t enrollNumber, char* nameBuffer) {
     auto it = names.find(enrollNumber);
     if (it == names.end()) return 0;
     const std::size_t n = std::min<std::size_t>(std::size_t(it->second.size()), kNameBytes - 1);
@@ -242,12 +207,8 @@ std::int32_t ScriptedTerminalLibrary::FK_GetUserName(std::int32_t handle, std::i
     return 1;
 }
 
-std::int32_t ScriptedTerminalLibrary::FK_SetUserName(std::int32_t handle, std::int32_t enrollNumber,
-                                                     const char* name)
-{
-    record(QStringLiteral("FK_SetUserName"), {num(handle), num(enrollNumber), text(name)});
-    std::int32_t r;
-    if (forced(QStringLiteral("FK_SetUserName"), r)) return r;
+std::int32_t ScriptedTerminalLibrary::scripted_FK_SetUserName(std::int32_t /*handle*/,
+                                                              std::int32_t enrollNumber, const char* name) {
     if (refusedNames.count(enrollNumber)) return 0;
     names[enrollNumber] = name ? QByteArray(name) : QByteArray();
     return 1;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "device/terminal_library.h"
-#include "tests/support/call_log.h"
-
 #include <QByteArray>
 #include <QString>
 #include <deque>
 #include <map>
 #include <set>
 #include <vector>
+
+#include "device/terminal_library.h"
+#include "tests/support/call_log.h"
 
 namespace orvelo::test {
 
@@ -17,6 +17,9 @@ namespace orvelo::test {
 // arguments only, in the library's order: numbers in decimal, a text in double quotes, a null
 // text as null, a date-time as its date-time text (e.g. FK_SetDeviceTime(1,2024-05-06 07:08:09)).
 // Buffers and out references are not printed; the written templates are kept in `puts`.
+//
+// Every operation records and checks forcedResults the same way; only its scripted behaviour is
+// written out for it.
 //
 // forcedResults["FK_X"] = {r1, r2, ...} makes the next calls of FK_X return r1, r2, ... without
 // doing anything else (no output written); once the queue is empty, the scripted behaviour returns.
@@ -84,40 +87,19 @@ public:
 
     std::map<QString, std::deque<std::int32_t>> forcedResults;
 
-    std::int32_t FK_ConnectComm(std::int32_t machineNo, std::int32_t comPort, std::int32_t baudRate,
-                                const char* dialText, std::int32_t reserved) override;
-    std::int32_t FK_ConnectNet(std::int32_t machineNo, const char* ipAddress, std::int32_t netPort,
-                               std::int32_t timeOutMs, std::int32_t udpFlag, std::int32_t netPassword) override;
-    std::int32_t FK_ConnectUSB(std::int32_t machineNo) override;
-    std::int32_t FK_DisConnect(std::int32_t handle) override;
-    std::int32_t FK_EnableDevice(std::int32_t handle, std::int32_t enable) override;
-    std::int32_t FK_GetDeviceStatus(std::int32_t handle, std::int32_t statusCode, std::int32_t* value) override;
-    std::int32_t FK_SetDeviceTime(std::int32_t handle, double dateTime) override;
-    std::int32_t FK_ReadAllUserID(std::int32_t machineNo) override;
-    std::int32_t FK_GetAllUserID(std::int32_t handle, std::int32_t* enrollNumber, std::int32_t* backupNumber,
-                                 std::int32_t* privilege, std::int32_t* value) override;
-    std::int32_t FK_ModifyPrivilege(std::int32_t handle, std::int32_t enrollNumber, std::int32_t backupNumber,
-                                    std::int32_t privilege) override;
-    std::int32_t FK_ClearKeeperData(std::int32_t machineNo) override;
-    std::int32_t FK_LoadGeneralLogData(std::int32_t handle, std::int32_t newOnly) override;
-    std::int32_t FK_USBLoadGeneralLogDataFromFile(std::int32_t handle, const char* path) override;
-    std::int32_t FK_GetGeneralLogData(std::int32_t handle, std::int32_t* enrollNumber, std::int32_t* modeCode,
-                                      std::int32_t* value, double* dateTime) override;
-    std::int32_t FK_GetEnrollData(std::int32_t handle, std::int32_t enrollNumber, std::int32_t backupNumber,
-                                  std::int32_t* privilege, std::int32_t* templateBuffer,
-                                  std::int32_t* password) override;
-    std::int32_t FK_PutEnrollData(std::int32_t handle, std::int32_t enrollNumber, std::int32_t backupNumber,
-                                  std::int32_t privilege, std::int32_t* templateBuffer,
-                                  std::int32_t password) override;
-    std::int32_t FK_DeleteEnrollData(std::int32_t handle, std::int32_t enrollNumber,
-                                     std::int32_t backupNumber) override;
-    std::int32_t FK_GetUserName(std::int32_t handle, std::int32_t enrollNumber, char* nameBuffer) override;
-    std::int32_t FK_SetUserName(std::int32_t handle, std::int32_t enrollNumber, const char* name) override;
+#define ORVELO_SCRIPTED_OPERATION(name, result, parameters, arguments) result name parameters override;
+    ORVELO_TERMINAL_OPERATIONS(ORVELO_SCRIPTED_OPERATION)
+#undef ORVELO_SCRIPTED_OPERATION
 
     // The recorded calls of one operation, e.g. calls("FK_GetDeviceStatus").
     QStringList calls(const QString& operation) const;
 
 private:
+    // What each operation does once its call is recorded and no forced result is queued for it.
+#define ORVELO_SCRIPTED_BEHAVIOUR(name, result, parameters, arguments) result scripted_##name parameters;
+    ORVELO_TERMINAL_OPERATIONS(ORVELO_SCRIPTED_BEHAVIOUR)
+#undef ORVELO_SCRIPTED_BEHAVIOUR
+
     void record(const QString& operation, const QStringList& arguments);
     bool forced(const QString& operation, std::int32_t& result);
 

@@ -1,4 +1,7 @@
-// Inputs the fuzzers once found faults with, kept so that the faults stay fixed.
+// Replays the hand-written seed inputs of the fuzz targets (a frame stream with leading noise,
+// a stream of frames, USB-disk files with CRLF line ends and with two records) through the same
+// checks the fuzzers run, so those checks run in every test build, not only in fuzzing builds.
+// An input a fuzzer finds a fault with is added to these folders.
 #include "terminal/fuzz/fuzz_checks.h"
 
 #include <QDir>
