@@ -150,7 +150,7 @@ int Query::columnIndex(const QString& column) const {
 
 QVariant Query::value(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return {};
-    return m_rows[row][column];
+    return m_rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
 }
 
 QVariant Query::value(int row, const QString& column) const {
@@ -180,8 +180,9 @@ void Query::sortRows(const std::vector<std::pair<int, Qt::SortOrder>>& keys) {
     const auto less = [&](int a, int b) {
         for (const auto& [column, direction] : keys) {
             if (column < 0 || column >= columnCount()) continue;
-            const QVariant& x = m_rows[a][column];
-            const QVariant& y = m_rows[b][column];
+            const auto at = static_cast<std::size_t>(column);
+            const QVariant& x = m_rows[static_cast<std::size_t>(a)][at];
+            const QVariant& y = m_rows[static_cast<std::size_t>(b)][at];
             // NULL sorts first, as the servers do.
             if (x.isNull() != y.isNull()) return direction == Qt::AscendingOrder ? x.isNull() : y.isNull();
             if (x.isNull()) continue;
@@ -197,9 +198,9 @@ void Query::sortRows(const std::vector<std::pair<int, Qt::SortOrder>>& keys) {
     std::vector<std::vector<QVariant>> sorted;
     sorted.reserve(m_rows.size());
     int current = -1;
-    for (int i = 0; i < static_cast<int>(order.size()); ++i) {
-        sorted.push_back(std::move(m_rows[order[i]]));
-        if (order[i] == m_currentRow) current = i;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(order[i])]));
+        if (order[i] == m_currentRow) current = static_cast<int>(i);
     }
     m_rows = std::move(sorted);
     const bool moved = current != m_currentRow;

@@ -243,7 +243,7 @@ bool fetchRows(QSqlQuery& query, ResultSet* into) {
     while (query.next()) {
         if (!into) continue;
         std::vector<QVariant> row;
-        row.reserve(columns);
+        row.reserve(static_cast<std::size_t>(columns));
         for (int i = 0; i < columns; ++i) row.push_back(query.value(i));
         into->rows.push_back(std::move(row));
     }
