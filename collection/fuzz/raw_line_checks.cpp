@@ -1,6 +1,8 @@
 #include "collection/fuzz/raw_line_checks.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -35,9 +37,16 @@ bool onlyFileCharacters(const QString& line) {
     return true;
 }
 
+// The scratch file is written once per input: in memory where the system offers a folder for it.
+QString scratchTemplate() {
+    const QString shm = QStringLiteral("/dev/shm");
+    const QString base = QFileInfo(shm).isDir() && QFileInfo(shm).isWritable() ? shm : QDir::tempPath();
+    return base + QStringLiteral("/orvelo-fuzz-XXXXXX");
+}
+
 // The reader takes a path; one scratch file serves every input of the process.
 QString scratchPath() {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(scratchTemplate());
     require(dir.isValid());
     return dir.filePath(QStringLiteral("FDataQ5050307090012.hv"));
 }

@@ -1,6 +1,8 @@
 #include "core/fuzz/ini_checks.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -99,8 +101,15 @@ bool startsWithUtf8Mark(const std::uint8_t* data, std::size_t size) {
     return size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF;
 }
 
+// The scratch file is written once per input: in memory where the system offers a folder for it.
+QString scratchTemplate() {
+    const QString shm = QStringLiteral("/dev/shm");
+    const QString base = QFileInfo(shm).isDir() && QFileInfo(shm).isWritable() ? shm : QDir::tempPath();
+    return base + QStringLiteral("/orvelo-fuzz-XXXXXX");
+}
+
 IniFile readAsFile(const std::uint8_t* data, std::size_t size) {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(scratchTemplate());
     require(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("hv.ini"));
     {
