@@ -42,7 +42,7 @@ TEST(LibraryExceptions, OutOfMemoryBecomesAResultCode) {
     ASSERT_TRUE(folder.isValid());
     // A USB-disk file of 128 MB (sparse: nothing is written), within the size the library reads:
     // the buffer for it cannot be had under the limit set below.
-    const std::string path = (folder.path() + QStringLiteral("/large.txt")).toStdString();
+    const std::string path = folder.filePath(QStringLiteral("large.txt")).toStdString();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, 128LL * 1024 * 1024), 0);
