@@ -45,4 +45,60 @@ QString rawImportBoxSummaryText(int readCount, int storedCount) {
                       u"条，重复或无效数据"_s, readCount - storedCount);
 }
 
+QString collectionSummaryText(int readCount, int storedCount, int rejected) {
+    return countsText(u"共采集数据记录"_s, readCount, u"条；其中有效数据记录"_s, storedCount,
+                      u"条，重复或无效数据记录"_s, rejected);
+}
+
+QString rawImportLogSummaryText(int readCount, int storedCount, int rejected) {
+    return countsText(u"共导入原始记录数据"_s, readCount, u"条；其中有效数据"_s, storedCount,
+                      u"条，重复或无效数据"_s, rejected);
+}
+
+QString rawImportBoxSummaryText(int readCount, int storedCount, int rejected) {
+    return countsText(u"共导入原始数据记录"_s, readCount, u"条；其中有效数据"_s, storedCount,
+                      u"条，重复或无效数据"_s, rejected);
+}
+
+QString collectionLinkFailedLine(int readCount) {
+    return u"数据采集未完成！与设备的连接在读取%1条记录后中断，再次执行本命令可采集其余记录。"_s.arg(
+        readCount);
+}
+
+QString collectionShortOfTotalLine(int readCount, int total) {
+    return u"数据采集未完成！设备报告有%1条记录，只收到%2条，再次执行本命令可采集其余记录。"_s.arg(total).arg(
+        readCount);
+}
+
+QString collectionStoppedByDatabaseLine(int readCount) {
+    return u"数据采集未完成！数据库无法写入，采集在读取%1条记录后停止；设备上未读取的记录不受影响，"
+           u"数据库恢复可用后再次执行本命令可采集其余记录。"_s.arg(readCount);
+}
+
+QString usbImportStoppedByDatabaseLine(int readCount) {
+    return u"数据采集未完成！数据库无法写入，导入在读取%"
+           u"1条记录后停止；数据库恢复可用后再次导入该U盘数据文件，"
+           u"已存入的记录不会重复。"_s.arg(readCount);
+}
+
+QString collectionRefusedLine(int refused, const QString& rawFile) {
+    return u"其中%1条记录被数据库拒绝写入，已保存在原始记录文件%2中；数据库恢复可用后，"
+           u"用“刷卡文件导入”（orveloctl import-raw）导入该文件即可存入。"_s.arg(refused)
+               .arg(rawFile);
+}
+
+QString rawImportRefusedLine(int refused, const QString& rawFile) {
+    return u"其中%1条记录被数据库拒绝写入；数据库恢复可用后，再次用“刷卡文件导入”（orveloctl import-raw）"
+           u"导入原始记录文件%2即可存入，已存入的记录不会重复。"_s.arg(refused)
+               .arg(rawFile);
+}
+
+QString rawImportStoppedByDatabaseLine(int lineNumber) {
+    return u"原始记录数据导入未完成！数据库无法写入，导入在第%1行停止。"_s.arg(lineNumber);
+}
+
+QString usbImportSkippedLinesLine(int skipped) {
+    return u"U盘数据文件中有%1行无法识别，已跳过。"_s.arg(skipped);
+}
+
 }  // namespace orvelo

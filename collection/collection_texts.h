@@ -13,4 +13,22 @@ QString rawImportCaption();                                       // "原始数�
 QString rawImportLogSummaryText(int readCount, int storedCount);  // "共导入原始记录数据..."
 QString rawImportBoxSummaryText(int readCount, int storedCount);  // "共导入原始数据记录..."
 
+// The same summaries when the database refused some records: those are not among the duplicates
+// and unknown persons ("重复或无效"), they get a line of their own.
+QString collectionSummaryText(int readCount, int storedCount, int rejected);
+QString rawImportLogSummaryText(int readCount, int storedCount, int rejected);
+QString rawImportBoxSummaryText(int readCount, int storedCount, int rejected);
+
+// A download that did not reach the end of the terminal's log.
+QString collectionLinkFailedLine(int readCount);               // the link failed after N records
+QString collectionShortOfTotalLine(int readCount, int total);  // a clean end before the total
+QString collectionStoppedByDatabaseLine(int readCount);        // the walk stopped, the rest stays new
+QString usbImportStoppedByDatabaseLine(int readCount);         // the same for a USB-disk log file
+// Records the database refused, kept in `rawFile`: what brings them in.
+QString collectionRefusedLine(int refused, const QString& rawFile);
+QString rawImportRefusedLine(int refused, const QString& rawFile);
+QString rawImportStoppedByDatabaseLine(int lineNumber);
+// A USB-disk log file of which some lines could not be read.
+QString usbImportSkippedLinesLine(int skipped);
+
 }  // namespace orvelo

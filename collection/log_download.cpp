@@ -1,16 +1,17 @@
+#include <cmath>
+#include <limits>
+
+#include "collection/attendance_store.h"
 #include "collection/collection_commands.h"
+#include "collection/collection_history.h"
+#include "collection/collection_texts.h"
 #include "collection/log_reading.h"
 #include "collection/raw_record_file.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/ports.h"
-#include "collection/attendance_store.h"
-#include "collection/collection_texts.h"
 #include "device/connection.h"
 #include "device/device_session.h"
 #include "device/terminal_library.h"
-
-#include <cmath>
-#include <limits>
 
 namespace orvelo {
 
@@ -24,40 +25,39 @@ constexpr std::int32_t kAllRecordsStatus = FK_STATUS_ALL_LOGS;
 
 // calls / total x 100, truncated toward zero. A device that reports no total (or a nonsensical
 // one) leaves the bar at 0 rather than dividing by it; more records than the total go above 100.
-int progressPercent(int calls, std::int32_t total)
-{
+int progressPercent(int calls, std::int32_t total) {
     if (total <= 0) return 0;
     const double percent = std::trunc(double(calls) / double(total) * 100.0);
     return percent >= double(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
                                                               : int(percent);
 }
 
-}  // namespace
-
-void btn_GetDataClick(CommandContext& ctx, bool newRecordsOnly)
-{
+CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
     ctx.view.setProgress(0, true);
     ctx.view.setStatusText(u"正在采集设备中的数据，请稍等......"_s);
     // Refused before the device is touched: a machine number the raw record lines cannot hold
     // would come back from them as another machine and record code.
-    rawLineMachineNumber(ctx.panel.state().machineNo);
+    rawLineMachineNumber(ctx.panel.machineNo);
 
+    CommandOutcome outcome;
     if (!ConnectDevice(ctx.panel, ctx.settings, ctx.terminal)) {
         ctx.view.messageBox(u"数据采集失败，可能是设备没有连接好，请连接好设备后重试！"_s,
                             collectionCaption(), BoxIcon::Warning);
+        outcome.result = CommandOutcome::Result::NotReachable;
     } else {
         const std::int32_t handle = ctx.settings.DeviceHandle;
         const std::int32_t machineNo = ctx.settings.MachineNo;
         RawRecordCollector raw(ctx.appDir, ctx.clock.now());
         std::int32_t total = 0;
-        bool loaded = false;
+        std::int32_t statusResult = 0;
+        std::int32_t loadResult = 0;
         LogReadCounts counts;
         {
             DeviceSession session(ctx.terminal, handle, DeviceSession::Start::Disable);
-            ctx.terminal.FK_GetDeviceStatus(handle, newRecordsOnly ? kNewRecordsStatus : kAllRecordsStatus,
-                                            &total);
-            loaded = ctx.terminal.FK_LoadGeneralLogData(handle, newRecordsOnly ? 1 : 0) == FK_OK;
-            if (loaded) {
+            statusResult = ctx.terminal.FK_GetDeviceStatus(
+                handle, newRecordsOnly ? kNewRecordsStatus : kAllRecordsStatus, &total);
+            loadResult = ctx.terminal.FK_LoadGeneralLogData(handle, newRecordsOnly ? 1 : 0);
+            if (loadResult == FK_OK) {
                 raw.begin();
                 counts = readPreparedLog(ctx, handle, machineNo, raw, [&ctx, total](int calls) {
                     ctx.view.setProgress(progressPercent(calls, total), true);
@@ -66,19 +66,46 @@ void btn_GetDataClick(CommandContext& ctx, bool newRecordsOnly)
             // Released before the file is written, so a file error cannot leave the device disabled.
             session.close();
         }
-        if (loaded) raw.finish(ctx.clock.now());
+        const bool loaded = loadResult == FK_OK;
+        QString rawFile;
+        if (loaded) rawFile = raw.finish(ctx.clock.now());
 
-        const int readCount = loaded ? counts.calls - 1 : 0;
-        const QString summary = collectionSummaryText(readCount, counts.stored);
-        ctx.view.appendLog(LogPane::Mmo2, QString());
-        ctx.view.appendLog(LogPane::Mmo2, collectionSuccessLine());
-        ctx.view.appendLog(LogPane::Mmo2, summary);
-        ctx.view.messageBox(summary, collectionCaption(), BoxIcon::Information);
+        const int readCount = loaded ? counts.records : 0;
+        // A terminal that refuses the load (0) holds nothing to give: that stays a success of 0
+        // records. A load or a read lost to the link, or a clean end short of the total the
+        // terminal reported, leaves records on the terminal: the run is incomplete.
+        QStringList problems;
+        if (loadResult < 0 || counts.linkFailed())
+            problems << collectionLinkFailedLine(readCount);
+        else if (counts.stoppedByDatabase)
+            problems << collectionStoppedByDatabaseLine(readCount);
+        else if (loaded && statusResult == FK_OK && readCount < total)
+            problems << collectionShortOfTotalLine(readCount, total);
+        outcome = reportCollection(ctx, counts, readCount, problems, rawFile);
     }
     ctx.view.appendLog(LogPane::Mmo2, QString());
     ctx.view.appendLog(LogPane::Mmo2, QString());
     ctx.view.setProgress(0, false);
     ctx.view.setStatusText(QString());
+    return outcome;
+}
+
+}  // namespace
+
+CommandOutcome btn_GetDataClick(CommandContext& ctx, bool newRecordsOnly) {
+    CommandOutcome outcome;
+    try {
+        outcome = downloadLog(ctx, newRecordsOnly);
+    } catch (...) {
+        // A stopped collection is noted too: the list of terminals should not show the last good
+        // run as if it were the latest.
+        CommandOutcome stopped;
+        stopped.result = CommandOutcome::Result::Error;
+        noteCollection(ctx, stopped);
+        throw;
+    }
+    noteCollection(ctx, outcome);
+    return outcome;
 }
 
 }  // namespace orvelo

@@ -1,18 +1,19 @@
 #include "collection/log_reading.h"
 
-#include "collection/raw_record_file.h"
-#include "core/command_context.h"
-#include "core/errors.h"
-#include "core/text.h"
 #include "collection/attendance_store.h"
+#include "collection/collection_texts.h"
+#include "collection/raw_record_file.h"
+#include "context/command_context.h"
+#include "core/errors.h"
+#include "core/ports.h"
+#include "core/text.h"
 #include "device/terminal_library.h"
 
 namespace orvelo {
 
 using namespace Qt::StringLiterals;
 
-std::int32_t rawLineMachineNumber(const QString& text)
-{
+std::int32_t rawLineMachineNumber(const QString& text) {
     const std::int32_t machineNo = strToInt(text);
     if (!fitsRawLine(machineNo))
         throw ConversionError(
@@ -22,8 +23,7 @@ std::int32_t rawLineMachineNumber(const QString& text)
 }
 
 LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int32_t machineNo,
-                              RawRecordCollector& raw, const std::function<void(int calls)>& afterReadStep)
-{
+                              RawRecordCollector& raw, const std::function<void(int calls)>& afterReadStep) {
     LogReadCounts counts;
     std::int32_t recordCode = 0;
     for (;;) {
@@ -34,15 +34,55 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
         const std::int32_t result =
             ctx.terminal.FK_GetGeneralLogData(handle, &enrollNumber, &modeCode, &ignored, &recordTime);
         if (result == 1) {
+            ++counts.records;
             recordCode = MapModeCode(modeCode, recordCode);
             const LogRecord record{enrollNumber, recordTime, recordCode, machineNo};
             raw.append(FormatRawLine(record));
-            if (StoreLogRecord(ctx.data, ctx.clock, record)) ++counts.stored;
+            const StoreResult stored = StoreLogRecord(ctx.data, ctx.clock, record);
+            if (stored == StoreResult::Stored) ++counts.stored;
+            if (refusedByDatabase(stored)) ++counts.refused;
+            if (stored == StoreResult::Unusable) counts.stoppedByDatabase = true;
         }
         if (afterReadStep) afterReadStep(counts.calls);
         ++counts.calls;
-        if (result != 1) return counts;
+        if (result != 1) {
+            counts.endResult = result;
+            return counts;
+        }
+        if (counts.stoppedByDatabase) return counts;
     }
+}
+
+CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts, int readCount,
+                                const QStringList& problems, const QString& rawFile,
+                                const QStringList& notes) {
+    CommandOutcome outcome;
+    outcome.result = problems.isEmpty() ? CommandOutcome::Result::Done : CommandOutcome::Result::Incomplete;
+    outcome.read = readCount;
+    outcome.stored = counts.stored;
+    outcome.refusedByDatabase = counts.refused;
+    outcome.rejected = readCount - counts.stored - counts.refused;
+    outcome.rawRecordFile = rawFile;
+
+    QStringList lines = problems;
+    if (problems.isEmpty()) lines.append(collectionSuccessLine());
+    lines.append(counts.refused == 0 ? collectionSummaryText(readCount, counts.stored)
+                                     : collectionSummaryText(readCount, counts.stored, outcome.rejected));
+    if (counts.refused > 0) lines.append(collectionRefusedLine(counts.refused, rawFile));
+    lines += notes;
+
+    ctx.view.appendLog(LogPane::Mmo2, QString());
+    for (const QString& line : lines) ctx.view.appendLog(LogPane::Mmo2, line);
+    if (outcome.succeeded() && notes.isEmpty()) {
+        ctx.view.messageBox(lines.at(1), collectionCaption(), BoxIcon::Information);
+    } else {
+        // The box shows what the log pane shows, the success line left out.
+        QStringList boxLines = lines;
+        if (problems.isEmpty()) boxLines.removeFirst();
+        ctx.view.messageBox(boxLines.join(u'\n'), collectionCaption(),
+                            outcome.succeeded() ? BoxIcon::Information : BoxIcon::Warning);
+    }
+    return outcome;
 }
 
 }  // namespace orvelo

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
+
+#include "core/command_outcome.h"
 
 namespace orvelo {
 
@@ -15,15 +18,37 @@ class RawRecordCollector;
 std::int32_t rawLineMachineNumber(const QString& text);
 
 struct LogReadCounts {
-    int calls = 0;   // read steps made, the final one that delivered nothing included
-    int stored = 0;  // rows written
+    int calls = 0;                   // read steps made, the final one that delivered nothing included
+    int records = 0;                 // records delivered
+    int stored = 0;                  // rows written
+    int refused = 0;                 // records the database refused (not duplicates, not unknown persons)
+    std::int32_t endResult = 0;      // the read step that ended the walk: 0 the end, negative a failure
+    bool stoppedByDatabase = false;  // the walk stopped because the database could take nothing
+
+    int rejected() const { return records - stored - refused; }
+    // The walk ended on a failed link or reply rather than at the end of the log.
+    bool linkFailed() const { return !stoppedByDatabase && endResult < 0; }
 };
 
 // Reads the log that a successful load step prepared, until a read step returns anything but 1.
 // Each record gets its record code from MapModeCode, goes into `raw` as its line and only then to
 // StoreLogRecord. `afterReadStep` is told the number of read steps before the one just made.
+//
+// When the database cannot take a record at all (busy past its time-out, read-only, connection
+// lost) the walk stops there, before the read that finds the end of the log: the terminal marks
+// new records collected only at that read, so it keeps the unread ones (and the ones read now) as
+// new, and the next download brings them.
 LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int32_t machineNo,
                               RawRecordCollector& raw,
                               const std::function<void(int calls)>& afterReadStep = {});
+
+// Reports the end of a download or a USB-disk import in mmo_2 and a box, and returns it as the
+// command's outcome. With no `problems` and nothing refused: the success line, the summary and an
+// information box, exactly as always. An incomplete walk (`problems` says why, first) shows no
+// success line; records refused by the database add the line naming `rawFile`. Either makes the
+// box a warning.
+CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts, int readCount,
+                                const QStringList& problems, const QString& rawFile,
+                                const QStringList& notes = {});
 
 }  // namespace orvelo

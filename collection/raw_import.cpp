@@ -1,21 +1,45 @@
-#include "collection/collection_commands.h"
-#include "collection/raw_record_file.h"
-#include "core/command_context.h"
-#include "core/ports.h"
+#include <QDir>
+
 #include "collection/attendance_store.h"
+#include "collection/collection_commands.h"
 #include "collection/collection_texts.h"
+#include "collection/raw_record_file.h"
+#include "context/command_context.h"
+#include "core/errors.h"
+#include "core/ports.h"
 
 namespace orvelo {
 
 using namespace Qt::StringLiterals;
 
-void btn_ImportFromHVClick(CommandContext& ctx)
+namespace {
+
+// At most this much of a bad line goes into the error: a file that is no raw record file may
+// hold one line of many megabytes.
+constexpr qsizetype kShownLineLength = 100;
+
+[[noreturn]] void throwBadLine(const QString& path, qsizetype lineNumber, const QString& line,
+                               const QString& reason)
 {
+    // The reason quotes the field that failed; a field of a huge line is itself huge.
+    QString shownReason = reason;
+    if (reason.size() > kShownLineLength + 40) {
+        shownReason = u"not a raw record line: '"_s + line.left(kShownLineLength) + u"...'"_s;
+    }
+    throw ConversionError(
+        u"%1, line %2: %3"_s.arg(QDir::toNativeSeparators(path)).arg(lineNumber).arg(shownReason));
+}
+
+}  // namespace
+
+CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
     ctx.view.setFileDialogFilter(u"原始记录文件(*.hv)|*.hv|所有文件(*.*)|*.*"_s);
     ctx.view.setFileDialogFolder(rawDataFolder(ctx.appDir));
     int storedCount = 0;
+    int refused = 0;
+    bool stopped = false;
     const std::optional<QString> chosen = ctx.view.chooseFile();
-    if (!chosen) return;
+    if (!chosen) return {};
     const QString path = *chosen;
 
     ctx.view.appendLog(LogPane::Mmo2, u"正在从原始记录文件"_s + path + u"中导入记录数据....."_s);
@@ -24,17 +48,49 @@ void btn_ImportFromHVClick(CommandContext& ctx)
     int processed = 0;
     for (const QString& line : lines) {
         // A line that does not parse stops the import here; the rows of the lines before it stay.
-        const LogRecord record = ParseRawLine(line);
-        if (StoreLogRecord(ctx.data, ctx.clock, record)) ++storedCount;
+        LogRecord record;
+        try {
+            record = ParseRawLine(line);
+        } catch (const ConversionError& error) {
+            throwBadLine(path, processed + 1, line, error.text());
+        }
+        const StoreResult result = StoreLogRecord(ctx.data, ctx.clock, record);
+        if (result == StoreResult::Stored) ++storedCount;
+        if (refusedByDatabase(result)) ++refused;
         ++processed;
+        // The file stays as it is: importing it again once the database is usable stores the rest.
+        if (result == StoreResult::Unusable) {
+            stopped = true;
+            break;
+        }
     }
 
-    ctx.view.appendLog(LogPane::Mmo2, rawImportSuccessLine());
-    ctx.view.appendLog(LogPane::Mmo2, rawImportLogSummaryText(processed, storedCount));
-    ctx.view.messageBox(rawImportBoxSummaryText(processed, storedCount), rawImportCaption(),
-                        BoxIcon::Information);
+    CommandOutcome outcome;
+    outcome.result = stopped ? CommandOutcome::Result::Incomplete : CommandOutcome::Result::Done;
+    outcome.read = processed;
+    outcome.stored = storedCount;
+    outcome.refusedByDatabase = refused;
+    outcome.rejected = processed - storedCount - refused;
+    outcome.rawRecordFile = path;
+    if (refused == 0) {
+        ctx.view.appendLog(LogPane::Mmo2, rawImportSuccessLine());
+        ctx.view.appendLog(LogPane::Mmo2, rawImportLogSummaryText(processed, storedCount));
+        ctx.view.messageBox(rawImportBoxSummaryText(processed, storedCount), rawImportCaption(),
+                            BoxIcon::Information);
+    } else {
+        QStringList logLines;
+        if (stopped) logLines << rawImportStoppedByDatabaseLine(processed);
+        const QString refusedLine = rawImportRefusedLine(refused, path);
+        QStringList boxLines = logLines;
+        if (!stopped) logLines << rawImportSuccessLine();
+        logLines << rawImportLogSummaryText(processed, storedCount, outcome.rejected) << refusedLine;
+        boxLines << rawImportBoxSummaryText(processed, storedCount, outcome.rejected) << refusedLine;
+        for (const QString& line : logLines) ctx.view.appendLog(LogPane::Mmo2, line);
+        ctx.view.messageBox(boxLines.join(u'\n'), rawImportCaption(), BoxIcon::Warning);
+    }
     ctx.view.appendLog(LogPane::Mmo2, QString());
     ctx.view.appendLog(LogPane::Mmo2, QString());
+    return outcome;
 }
 
 }  // namespace orvelo

@@ -35,19 +35,16 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-QJsonObject logRecord(int enroll, int mode, const QString& time)
-{
+QJsonObject logRecord(int enroll, int mode, const QString& time) {
     return {{u"enroll"_s, enroll}, {u"mode"_s, mode}, {u"time"_s, time}};
 }
 
-QJsonObject terminalState(const QJsonArray& logs)
-{
+QJsonObject terminalState(const QJsonArray& logs) {
     return {{u"machine"_s, 1}, {u"password"_s, 0}, {u"users"_s, QJsonArray{}}, {u"logs"_s, logs}};
 }
 
 // Enroll numbers 1, 2 and 3; only 1 is an employee of the database to begin with.
-QJsonArray threeRecords()
-{
+QJsonArray threeRecords() {
     return {logRecord(1, 1, u"2024-05-06 08:01:10"_s), logRecord(2, 2, u"2024-05-06 08:02:20"_s),
             logRecord(3, 3, u"2024-05-06 08:03:30"_s)};
 }
@@ -56,8 +53,7 @@ const QString kThreeLines =
     u"000012024-05-06 08:012001\r\n000022024-05-06 08:023001\r\n"
     u"000032024-05-06 08:031001\r\n"_s;
 
-QString collectOut(int read, int stored)
-{
+QString collectOut(int read, int stored) {
     const QString summary =
         u"共采集数据记录%1条；其中有效数据记录%2条，重复或无效数据记录%3条。"_s.arg(read).arg(stored).arg(
             read - stored);
@@ -72,8 +68,7 @@ struct Outcome {
 
 class CollectionEndToEnd : public testing::Test {
 protected:
-    void startTerminal(const QJsonArray& logs, const QStringList& faults = {})
-    {
+    void startTerminal(const QJsonArray& logs, const QStringList& faults = {}) {
         ASSERT_TRUE(m_stateDir.isValid());
         m_statePath = m_stateDir.filePath(u"terminal.json"_s);
         EmulatorProcess::writeState(m_statePath, terminalState(logs));
@@ -83,16 +78,14 @@ protected:
         m_terminal->start(options);
     }
 
-    QStringList connectionArguments() const
-    {
+    QStringList connectionArguments() const {
         return {u"--app-dir"_s, db.appDir(),
                 u"--link"_s,    u"tcp"_s,
                 u"--ip"_s,      u"127.0.0.1"_s,
                 u"--port"_s,    QString::number(m_terminal ? m_terminal->tcpPort() : 1)};
     }
 
-    Outcome orveloctl(const QStringList& arguments)
-    {
+    Outcome orveloctl(const QStringList& arguments) {
         QProcess process;
         process.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
         process.setArguments(connectionArguments() + arguments);
@@ -102,27 +95,23 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-    QStringList dataFiles(const QStringList& filters = {u"*"_s}) const
-    {
+    QStringList dataFiles(const QStringList& filters = {u"*"_s}) const {
         return QDir(db.appDir() + u"data"_s).entryList(filters, QDir::Files, QDir::Name);
     }
 
-    QByteArray contents(const QString& path) const
-    {
+    QByteArray contents(const QString& path) const {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
     // The one raw record file in data/.
-    QByteArray onlyRawFile() const
-    {
+    QByteArray onlyRawFile() const {
         const QStringList files = dataFiles({u"*.hv"_s});
         EXPECT_EQ(files.size(), 1) << files.join(u' ').toStdString();
         return files.isEmpty() ? QByteArray() : contents(db.appDir() + u"data/"_s + files.first());
     }
 
-    int collectedOnTerminal()
-    {
+    int collectedOnTerminal() {
         int n = 0;
         for (const QJsonValue& v : m_terminal->dump().value(u"logs"_s).toArray())
             if (v.toObject().value(u"collected"_s).toBool()) ++n;
@@ -135,8 +124,7 @@ protected:
     std::unique_ptr<EmulatorProcess> m_terminal;
 };
 
-TEST_F(CollectionEndToEnd, OrveloctlThreeRecordsOneStoredThenReimport)
-{
+TEST_F(CollectionEndToEnd, OrveloctlThreeRecordsOneStoredThenReimport) {
     startTerminal(threeRecords());
     db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
 
@@ -169,8 +157,7 @@ TEST_F(CollectionEndToEnd, OrveloctlThreeRecordsOneStoredThenReimport)
               u"E001:2,E002:3,E003:1"_s);
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlNewVersusAll)
-{
+TEST_F(CollectionEndToEnd, OrveloctlNewVersusAll) {
     startTerminal(threeRecords());
     db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
     ASSERT_EQ(orveloctl({u"collect"_s}).out, collectOut(3, 1));
@@ -186,8 +173,7 @@ TEST_F(CollectionEndToEnd, OrveloctlNewVersusAll)
     EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[2]), kThreeLines.toLatin1());
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlLoadStepRefused)
-{
+TEST_F(CollectionEndToEnd, OrveloctlLoadStepRefused) {
     startTerminal(threeRecords(), {u"refuse=LoadGeneralLogData"_s});
     db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
     const Outcome run = orveloctl({u"collect"_s});
@@ -198,8 +184,7 @@ TEST_F(CollectionEndToEnd, OrveloctlLoadStepRefused)
     EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlWithoutTerminal)
-{
+TEST_F(CollectionEndToEnd, OrveloctlWithoutTerminal) {
     startTerminal(threeRecords());
     m_terminal->stop();
     const Outcome run = orveloctl({u"collect"_s});
@@ -208,8 +193,7 @@ TEST_F(CollectionEndToEnd, OrveloctlWithoutTerminal)
     EXPECT_TRUE(dataFiles().isEmpty());
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload)
-{
+TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload) {
     // 4,000 records come in pages of 3,072: the connection drops after the first page.
     QJsonArray logs;
     for (int i = 0; i < 4000; ++i) {
@@ -231,8 +215,7 @@ TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload)
     EXPECT_EQ(collectedOnTerminal(), 0);  // handed out again next time
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal)
-{
+TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal) {
     QJsonArray logs = threeRecords();
     logs.append(logRecord(1, 4, u"2024-05-06 12:00:00"_s));
     logs.append(logRecord(2, 10, u"2024-05-06 12:30:00"_s));
@@ -258,8 +241,7 @@ TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal)
     EXPECT_EQ(refused.out, QString());
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlNameClashWithinOneSecond)
-{
+TEST_F(CollectionEndToEnd, OrveloctlNameClashWithinOneSecond) {
     startTerminal(threeRecords());
     // Every name of the next half minute is taken already: the download takes the first free
     // second after them and leaves the others as they are.
@@ -277,16 +259,14 @@ TEST_F(CollectionEndToEnd, OrveloctlNameClashWithinOneSecond)
     EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[30]), kThreeLines.toLatin1());
 }
 
-TEST_F(CollectionEndToEnd, OrveloctlMissingDataFolder)
-{
+TEST_F(CollectionEndToEnd, OrveloctlMissingDataFolder) {
     startTerminal(threeRecords());
     ASSERT_TRUE(QDir(db.appDir() + u"data"_s).removeRecursively());
     EXPECT_EQ(orveloctl({u"collect"_s}).status, 0);
     EXPECT_EQ(onlyRawFile(), kThreeLines.toLatin1());
 }
 
-TEST_F(CollectionEndToEnd, ClientKilledMidDownloadLosesNoRecord)
-{
+TEST_F(CollectionEndToEnd, ClientKilledMidDownloadLosesNoRecord) {
     constexpr int kRecords = 30000;
     constexpr int kEmployees = 50;
     QJsonArray logs;
@@ -341,8 +321,7 @@ TEST_F(CollectionEndToEnd, ClientKilledMidDownloadLosesNoRecord)
 // The window over the same database and terminal, its boxes and dialogs answered by hooks.
 class CollectionWindow : public CollectionEndToEnd {
 protected:
-    void openWindow()
-    {
+    void openWindow() {
         m_library = loadTerminalLibrary(EmulatorProcess::binFolder());
         m_window = std::make_unique<Tfrm_hv_client>(db.data(), db.appDir(), *m_library, m_clock);
         ASSERT_TRUE(m_window->FormCreate());
@@ -363,16 +342,14 @@ protected:
         m_window->findChild<QLineEdit*>(u"edt_NetPort"_s)->setText(QString::number(m_terminal->tcpPort()));
     }
 
-    void click(const QString& name)
-    {
+    void click(const QString& name) {
         auto* button = m_window->findChild<QPushButton*>(name);
         ASSERT_NE(button, nullptr) << name.toStdString();
         m_boxes.clear();
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    void choose(const QString& radio)
-    {
+    void choose(const QString& radio) {
         auto* button = m_window->findChild<QRadioButton*>(radio);
         ASSERT_NE(button, nullptr);
         button->setChecked(true);
@@ -387,8 +364,7 @@ protected:
     std::optional<QString> m_answer;
 };
 
-TEST_F(CollectionWindow, DownloadNewThenAll)
-{
+TEST_F(CollectionWindow, DownloadNewThenAll) {
     startTerminal(threeRecords());
     db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
     openWindow();
@@ -415,15 +391,13 @@ public:
     int count = 0;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++count;
         return false;
     }
 };
 
-TEST_F(CollectionWindow, ProgressBarDrawsOnlyItsChanges)
-{
+TEST_F(CollectionWindow, ProgressBarDrawsOnlyItsChanges) {
     // 5,000 records set the progress 5,002 times; the pane draws each of its 101 values once
     // (and the final reset), not once per record.
     QJsonArray logs;
@@ -444,8 +418,7 @@ TEST_F(CollectionWindow, ProgressBarDrawsOnlyItsChanges)
     EXPECT_FALSE(pane->numberShown());
 }
 
-TEST_F(CollectionWindow, UsbDiskAndRawFileImports)
-{
+TEST_F(CollectionWindow, UsbDiskAndRawFileImports) {
     startTerminal(threeRecords());
     db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
     const QString usbFile = m_stateDir.filePath(u"GLog_001.txt"_s);

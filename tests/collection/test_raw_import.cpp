@@ -10,16 +10,14 @@ using namespace Qt::StringLiterals;
 class RawImport : public CollectionTest {
 protected:
     QString file() const { return db.appDir() + u"data/FDataQ5050301080000.hv"_s; }
-    void importFile(const QByteArray& bytes)
-    {
+    void importFile(const QByteArray& bytes) {
         writeFile(file(), bytes);
         view.fileAnswers.push_back(file());
         btn_ImportFromHVClick(ctx);
     }
 };
 
-TEST_F(RawImport, ReimportAfterAddingTheMissingEmployees)
-{
+TEST_F(RawImport, ReimportAfterAddingTheMissingEmployees) {
     // A download stored 123 and rejected 124 and 125, whose persons were not entered yet.
     db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
     addLog(123, 1, u"2005-03-07 08:15:40"_s);
@@ -51,26 +49,23 @@ TEST_F(RawImport, ReimportAfterAddingTheMissingEmployees)
     EXPECT_EQ(view.boxes.back().text, u"共导入原始数据记录3条；其中有效数据0条，重复或无效数据3条。"_s);
 }
 
-TEST_F(RawImport, DialogFilterAndFolder)
-{
+TEST_F(RawImport, DialogFilterAndFolder) {
     importFile("");
     EXPECT_EQ(view.dialogFilter, u"原始记录文件(*.hv)|*.hv|所有文件(*.*)|*.*"_s);
     EXPECT_EQ(view.dialogFolder, db.appDir() + u"data"_s);
     EXPECT_LT(log.indexOf(u"dialog folder: "_s, true), log.indexOf(u"dialog open"_s));
 }
 
-TEST_F(RawImport, CancelDoesNothing)
-{
+TEST_F(RawImport, CancelDoesNothing) {
     btn_ImportFromHVClick(ctx);  // no answer queued: cancelled
     EXPECT_TRUE(view.mmo2.isEmpty());
     EXPECT_TRUE(view.boxes.empty());
 }
 
-TEST_F(RawImport, CodesAndMachineNumbersComeFromEachLine)
-{
+TEST_F(RawImport, CodesAndMachineNumbersComeFromEachLine) {
     db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
     db.addActiveEmployee(u"123456"_s, u"123456"_s, u"乙"_s);
-    panel.panel.machineNo = u"5"_s;  // plays no part
+    panel.machineNo = u"5"_s;  // plays no part
     importFile(
         "001232005-03-07 08:1535017\r\n"
         "001232005-03-07 09:152002\r\n"
@@ -83,28 +78,31 @@ TEST_F(RawImport, CodesAndMachineNumbersComeFromEachLine)
     EXPECT_EQ(view.boxes.back().text, u"共导入原始数据记录4条；其中有效数据4条，重复或无效数据0条。"_s);
 }
 
-TEST_F(RawImport, EmptyFile)
-{
+TEST_F(RawImport, EmptyFile) {
     importFile("");
     EXPECT_EQ(view.mmo2.mid(2),
               (QStringList{u"原始记录数据导入成功！"_s,
                            u"共导入原始记录数据0条；其中有效数据0条，重复或无效数据0条。"_s, u""_s, u""_s}));
 }
 
-TEST_F(RawImport, LineThatDoesNotParseStopsTheImport)
-{
+TEST_F(RawImport, LineThatDoesNotParseStopsTheImport) {
     struct Case {
         QByteArray bytes;
         QString error;
         int storedBefore;
     };
+    // The error names the file and the line; a huge bad line shows only its first 100 characters.
+    const QByteArray hugeLine = "001232005-03-07 08:17" + QByteArray(200000, '9') + "001";
     const std::vector<Case> cases = {
         {"001232005-03-07 08:152001\r\n\r\n001232005-03-07 09:152001\r\n",
-         u"'' is not a valid integer value"_s, 1},
-        {"001232005-03-07 08:152001\r\n\r\n", u"'' is not a valid integer value"_s, 1},  // final empty line
+         u", line 2: '' is not a valid integer value"_s, 1},
+        {"001232005-03-07 08:152001\r\n\r\n", u", line 2: '' is not a valid integer value"_s,
+         1},  // final empty line
         {"001232005-03-07 08:152001\r\n001232005-13-07 09:152001\r\n001232005-03-07 10:152001\r\n",
-         u"'2005-13-07 09:15' is not a valid date and time"_s, 1},
-        {"GLog export\r\n", u"'GLog ' is not a valid integer value"_s, 0},
+         u", line 2: '2005-13-07 09:15' is not a valid date and time"_s, 1},
+        {"GLog export\r\n", u", line 1: 'GLog ' is not a valid integer value"_s, 0},
+        {"001232005-03-07 08:152001\r\n001232005-03-07 08:162001\r\n" + hugeLine + "\r\n",
+         u", line 3: not a raw record line: '"_s + QString::fromLatin1(hugeLine.left(100)) + u"...'"_s, 2},
     };
     db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
     for (const Case& c : cases) {
@@ -116,7 +114,7 @@ TEST_F(RawImport, LineThatDoesNotParseStopsTheImport)
             importFile(c.bytes);
             ADD_FAILURE() << "no error";
         } catch (const ConversionError& e) {
-            EXPECT_EQ(e.text(), c.error);
+            EXPECT_EQ(e.text(), file() + c.error);
         }
         EXPECT_EQ(db.rowCount(u"AtdRecord"_s), c.storedBefore);
         EXPECT_EQ(view.mmo2.size(), 2);  // the two lines before reading, no summary
@@ -124,8 +122,7 @@ TEST_F(RawImport, LineThatDoesNotParseStopsTheImport)
     }
 }
 
-TEST_F(RawImport, UnreadableFile)
-{
+TEST_F(RawImport, UnreadableFile) {
     view.fileAnswers.push_back(db.appDir() + u"data/none.hv"_s);
     EXPECT_THROW(btn_ImportFromHVClick(ctx), FileError);
     EXPECT_EQ(
@@ -133,8 +130,7 @@ TEST_F(RawImport, UnreadableFile)
         (QStringList{u"正在从原始记录文件"_s + db.appDir() + u"data/none.hv中导入记录数据....."_s, u""_s}));
 }
 
-TEST_F(RawImport, LeftBehindJournalCanBeImported)
-{
+TEST_F(RawImport, LeftBehindJournalCanBeImported) {
     db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
     const QString journal = db.appDir() + u"data/FDataQ5050307090012-1.part"_s;
     writeFile(journal, "001232005-03-07 08:152001\r\n001232005-03-07 08:162001\r\n");

@@ -1,23 +1,22 @@
 // Raw record lines both ways, the file name, writing (data folder, name clashes, journal) and
 // reading (line ends).
-#include "collection/raw_record_file.h"
-#include "core/errors.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <random>
 #include <vector>
+
+#include "collection/raw_record_file.h"
+#include "core/errors.h"
 
 namespace orvelo {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-DateTimeValue at(const QString& text)
-{
+DateTimeValue at(const QString& text) {
     const auto value = parseDateTimeText(text);
     EXPECT_TRUE(value.has_value()) << text.toStdString();
     return value.value_or(0);
@@ -29,8 +28,7 @@ struct LineCase {
     QString readBackTime;  // the record time read back (seconds dropped)
 };
 
-std::vector<LineCase> lineCases()
-{
+std::vector<LineCase> lineCases() {
     return {
         {{123, at(u"2005-03-07 08:15:40"_s), 2, 1}, u"001232005-03-07 08:152001"_s, u"2005-03-07 08:15:00"_s},
         {{123, at(u"2005-03-07 08:15:40"_s), 35, 1},
@@ -54,8 +52,7 @@ std::vector<LineCase> lineCases()
     };
 }
 
-TEST(RawLine, FormatsAndReadsBack)
-{
+TEST(RawLine, FormatsAndReadsBack) {
     for (const LineCase& c : lineCases()) {
         SCOPED_TRACE(c.line.toStdString());
         EXPECT_EQ(FormatRawLine(c.record), c.line);
@@ -67,21 +64,18 @@ TEST(RawLine, FormatsAndReadsBack)
     }
 }
 
-TEST(RawLine, LengthFollowsTheRecordCode)
-{
+TEST(RawLine, LengthFollowsTheRecordCode) {
     EXPECT_EQ(FormatRawLine({123, at(u"2005-03-07 08:15:40"_s), 4, 1}).size(), 25);
     EXPECT_EQ(FormatRawLine({123, at(u"2005-03-07 08:15:40"_s), 11, 1}).size(), 26);
 }
 
-TEST(RawLine, RecordCodeReadAsWritten)
-{
+TEST(RawLine, RecordCodeReadAsWritten) {
     // Not mapped again: a line's 1 stays 1 (mode code 1 would give 2).
     EXPECT_EQ(ParseRawLine(u"001232005-03-07 08:151001"_s).RecordCode, 1);
     EXPECT_EQ(ParseRawLine(u"001232005-03-07 08:157001"_s).RecordCode, 7);
 }
 
-TEST(RawLine, LinesThatDoNotParse)
-{
+TEST(RawLine, LinesThatDoNotParse) {
     struct Case {
         QString line;
         QString error;
@@ -109,8 +103,7 @@ TEST(RawLine, LinesThatDoNotParse)
     }
 }
 
-TEST(RawLine, AnyRecordReadsBackFromItsLine)
-{
+TEST(RawLine, AnyRecordReadsBackFromItsLine) {
     // Enroll numbers of every width and sign, every record code, every machine number the line
     // can hold, times across the years: the line gives back the record (seconds dropped).
     std::mt19937 random(20240506);
@@ -132,8 +125,7 @@ TEST(RawLine, AnyRecordReadsBackFromItsLine)
     }
 }
 
-TEST(RawLine, ArbitraryTextFailsOnlyWithAConversionError)
-{
+TEST(RawLine, ArbitraryTextFailsOnlyWithAConversionError) {
     std::mt19937 random(7);
     const QString alphabet = u"0123456789-: x$\t"_s;
     for (int i = 0; i < 20000; ++i) {
@@ -149,30 +141,26 @@ TEST(RawLine, ArbitraryTextFailsOnlyWithAConversionError)
     }
 }
 
-TEST(RawFileName, CutFromTheDateTimeText)
-{
+TEST(RawFileName, CutFromTheDateTimeText) {
     EXPECT_EQ(RawFileName(u"/opt/orvelo/"_s, u"2005-03-07 09:00:12"_s),
               u"/opt/orvelo/data/FDataQ5050307090012.hv"_s);
     EXPECT_EQ(RawFileName(u"/a/"_s, u"2099-12-31 23:59:59"_s), u"/a/data/FDataQ5991231235959.hv"_s);
     EXPECT_EQ(rawDataFolder(u"/opt/orvelo/"_s), u"/opt/orvelo/data"_s);
 }
 
-QByteArray contents(const QString& path)
-{
+QByteArray contents(const QString& path) {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
     return f.readAll();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
     f.write(bytes);
 }
 
-QStringList dataFiles(const QString& appDir)
-{
+QStringList dataFiles(const QString& appDir) {
     return QDir(rawDataFolder(appDir)).entryList(QDir::Files, QDir::Name);
 }
 
@@ -183,8 +171,7 @@ protected:
     const DateTimeValue now = at(u"2005-03-07 09:00:12"_s);
 };
 
-TEST_F(RawFileWriting, LinesEndWithCrLfAndTheDataFolderIsCreated)
-{
+TEST_F(RawFileWriting, LinesEndWithCrLfAndTheDataFolderIsCreated) {
     ASSERT_FALSE(QDir(rawDataFolder(appDir())).exists());
     RawRecordCollector raw(appDir(), now);
     raw.begin();
@@ -197,8 +184,7 @@ TEST_F(RawFileWriting, LinesEndWithCrLfAndTheDataFolderIsCreated)
     EXPECT_EQ(dataFiles(appDir()), QStringList{u"FDataQ5050307090012.hv"_s});
 }
 
-TEST_F(RawFileWriting, NothingDeliveredGivesAnEmptyFile)
-{
+TEST_F(RawFileWriting, NothingDeliveredGivesAnEmptyFile) {
     RawRecordCollector raw(appDir(), now);
     raw.begin();
     const QString path = raw.finish(now);
@@ -206,8 +192,7 @@ TEST_F(RawFileWriting, NothingDeliveredGivesAnEmptyFile)
     EXPECT_EQ(contents(path), QByteArray());
 }
 
-TEST_F(RawFileWriting, NameTakenGoesToTheNextFreeSecond)
-{
+TEST_F(RawFileWriting, NameTakenGoesToTheNextFreeSecond) {
     ASSERT_TRUE(QDir().mkpath(rawDataFolder(appDir())));
     writeFile(appDir() + u"data/FDataQ5050307090012.hv"_s, "earlier\r\n");
     writeFile(appDir() + u"data/FDataQ5050307090013.hv"_s, "earlier too\r\n");
@@ -222,16 +207,14 @@ TEST_F(RawFileWriting, NameTakenGoesToTheNextFreeSecond)
     EXPECT_EQ(contents(appDir() + u"data/FDataQ5050307090013.hv"_s), QByteArray("earlier too\r\n"));
 }
 
-TEST_F(RawFileWriting, NameClashAcrossAMinuteAndADay)
-{
+TEST_F(RawFileWriting, NameClashAcrossAMinuteAndADay) {
     const DateTimeValue late = at(u"2005-12-31 23:59:59"_s);
     ASSERT_TRUE(QDir().mkpath(rawDataFolder(appDir())));
     writeFile(appDir() + u"data/FDataQ5051231235959.hv"_s, "x");
     EXPECT_EQ(writeRawRecordFile(appDir(), {u"l"_s}, late), appDir() + u"data/FDataQ5060101000000.hv"_s);
 }
 
-TEST_F(RawFileWriting, TwoDownloadsInOneSecondKeepBothFiles)
-{
+TEST_F(RawFileWriting, TwoDownloadsInOneSecondKeepBothFiles) {
     RawRecordCollector first(appDir(), now);
     RawRecordCollector second(appDir(), now);
     first.begin();
@@ -247,8 +230,7 @@ TEST_F(RawFileWriting, TwoDownloadsInOneSecondKeepBothFiles)
     EXPECT_EQ(dataFiles(appDir()).size(), 2);
 }
 
-TEST_F(RawFileWriting, JournalHoldsEveryLineWhileReading)
-{
+TEST_F(RawFileWriting, JournalHoldsEveryLineWhileReading) {
     RawRecordCollector raw(appDir(), now);
     raw.begin();
     raw.append(u"001232005-03-07 08:152001"_s);
@@ -262,8 +244,7 @@ TEST_F(RawFileWriting, JournalHoldsEveryLineWhileReading)
               (QStringList{u"001232005-03-07 08:152001"_s, u"001242005-03-07 08:162001"_s}));
 }
 
-TEST_F(RawFileWriting, CommandStoppedBeforeTheEndLeavesTheJournal)
-{
+TEST_F(RawFileWriting, CommandStoppedBeforeTheEndLeavesTheJournal) {
     QString journal;
     {
         RawRecordCollector raw(appDir(), now);
@@ -274,8 +255,7 @@ TEST_F(RawFileWriting, CommandStoppedBeforeTheEndLeavesTheJournal)
     EXPECT_EQ(contents(journal), QByteArray("001232005-03-07 08:152001\r\n"));
 }
 
-TEST_F(RawFileWriting, WithoutJournalTheLinesStillReachTheFile)
-{
+TEST_F(RawFileWriting, WithoutJournalTheLinesStillReachTheFile) {
     // A journal that cannot be made (the folder is not there yet when reading starts and cannot
     // be created then) does not lose the lines kept in memory.
     ASSERT_TRUE(QDir().mkpath(dir.path() + u"/app"_s));
@@ -291,8 +271,7 @@ TEST_F(RawFileWriting, WithoutJournalTheLinesStillReachTheFile)
     EXPECT_EQ(contents(path), QByteArray("L1\r\nL2\r\n"));
 }
 
-TEST_F(RawFileWriting, DataFolderThatCannotBeCreatedIsAFileError)
-{
+TEST_F(RawFileWriting, DataFolderThatCannotBeCreatedIsAFileError) {
     writeFile(appDir() + u"data"_s, "a file, not a folder");
     RawRecordCollector raw(appDir(), now);
     raw.begin();
@@ -301,8 +280,7 @@ TEST_F(RawFileWriting, DataFolderThatCannotBeCreatedIsAFileError)
     EXPECT_THROW(writeRawRecordFile(appDir(), {u"L1"_s}, now), FileError);
 }
 
-TEST(RawFileReading, LineEnds)
-{
+TEST(RawFileReading, LineEnds) {
     struct Case {
         QByteArray bytes;
         QStringList lines;
@@ -326,8 +304,7 @@ TEST(RawFileReading, LineEnds)
     }
 }
 
-TEST(RawFileReading, MissingFileIsAFileError)
-{
+TEST(RawFileReading, MissingFileIsAFileError) {
     QTemporaryDir dir;
     EXPECT_THROW(readRawRecordLines(dir.path() + u"/none.hv"_s), FileError);
 }

@@ -1,26 +1,24 @@
 // The texts the attendance record store sends, built by its pure functions.
-#include "core/datetime.h"
-#include "collection/attendance_statements.h"
-#include "collection/collection_texts.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "collection/attendance_statements.h"
+#include "collection/collection_texts.h"
+#include "core/datetime.h"
 
 namespace orvelo {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-DateTimeValue at(const QString& text)
-{
+DateTimeValue at(const QString& text) {
     const auto value = parseDateTimeText(text);
     EXPECT_TRUE(value.has_value()) << text.toStdString();
     return value.value_or(0);
 }
 
-TEST(StoreStatements, WorkedExample)
-{
+TEST(StoreStatements, WorkedExample) {
     const LogRecord record{123, at(u"2005-03-07 08:15:40"_s), 2, 1};
     const QString test =
         u"SELECT * fROM atdrecord WHERE ((emplid = '000123' )AND (recdate = '2005-03-07' )ANd (rectime = '08:15'))"_s;
@@ -33,8 +31,7 @@ TEST(StoreStatements, WorkedExample)
             u"OperDate)VALUES ('000123','000123','2005-03-07 ','08:15',2,'001',2,'sa','2005-03-07 09:00:12')"_s);
 }
 
-TEST(StoreStatements, EnrollNumbersKeepAllTheirDigits)
-{
+TEST(StoreStatements, EnrollNumbersKeepAllTheirDigits) {
     struct Case {
         std::int32_t enroll;
         QString cardid;  // as looked up
@@ -57,8 +54,7 @@ TEST(StoreStatements, EnrollNumbersKeepAllTheirDigits)
     }
 }
 
-TEST(StoreStatements, EmployeeNumberTrimmedInTheTestOnly)
-{
+TEST(StoreStatements, EmployeeNumberTrimmedInTheTestOnly) {
     const LogRecord record{7, at(u"2005-03-07 08:15:40"_s), 3, 12};
     const QString write = attendanceWriteSql(u" 000123  "_s, record, at(u"2005-03-07 09:00:12"_s));
     EXPECT_TRUE(write.startsWith(u"SELECT * fROM atdrecord WHERE ((emplid = '000123' )AND"_s))
@@ -69,15 +65,13 @@ TEST(StoreStatements, EmployeeNumberTrimmedInTheTestOnly)
     EXPECT_TRUE(duplicateTestSql(u"\t000123\r\n"_s, record.RecordTime).contains(u"(emplid = '000123' )"_s));
 }
 
-TEST(StoreStatements, QuoteInEmployeeNumberIsDoubled)
-{
+TEST(StoreStatements, QuoteInEmployeeNumberIsDoubled) {
     const LogRecord record{5, at(u"2005-03-07 08:15:40"_s), 2, 1};
     EXPECT_TRUE(duplicateTestSql(u"O'Brien"_s, record.RecordTime).contains(u"(emplid = 'O''Brien' )"_s));
     EXPECT_TRUE(attendanceWriteSql(u"O'Brien"_s, record, 0).contains(u"VALUES ('O''Brien','000005',"_s));
 }
 
-TEST(StoreStatements, DateAndMinuteCutFromTheDateTimeText)
-{
+TEST(StoreStatements, DateAndMinuteCutFromTheDateTimeText) {
     struct Case {
         QString time;
         QString recDate;  // written, with its trailing blank
@@ -101,15 +95,13 @@ TEST(StoreStatements, DateAndMinuteCutFromTheDateTimeText)
     }
 }
 
-TEST(StoreStatements, OperDateIsTheMomentGiven)
-{
+TEST(StoreStatements, OperDateIsTheMomentGiven) {
     const LogRecord record{1, at(u"2005-03-07 08:15:40"_s), 0, 1};
     EXPECT_TRUE(attendanceWriteSql(u"E"_s, record, at(u"2031-12-31 23:59:58"_s))
                     .endsWith(u",'sa','2031-12-31 23:59:58')"_s));
 }
 
-TEST(MapModeCode, Table)
-{
+TEST(MapModeCode, Table) {
     const std::vector<std::pair<std::int32_t, std::int32_t>> mapped = {{1, 2}, {2, 3},  {3, 1},  {4, 35},
                                                                        {5, 4}, {6, 35}, {7, 33}, {10, 11}};
     for (const auto& [mode, code] : mapped) {
@@ -121,8 +113,7 @@ TEST(MapModeCode, Table)
     }
 }
 
-TEST(MapModeCode, SequencesCarryThePreviousCode)
-{
+TEST(MapModeCode, SequencesCarryThePreviousCode) {
     struct Case {
         std::vector<std::int32_t> modes;
         std::vector<std::int32_t> codes;
@@ -139,8 +130,7 @@ TEST(MapModeCode, SequencesCarryThePreviousCode)
     }
 }
 
-TEST(SummaryTexts, ExactWording)
-{
+TEST(SummaryTexts, ExactWording) {
     EXPECT_EQ(collectionSummaryText(3, 1),
               u"共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s);
     EXPECT_EQ(collectionSummaryText(0, 0),

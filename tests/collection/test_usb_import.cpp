@@ -12,21 +12,18 @@ protected:
     QString removable;  // what the removable-drive lookup answers
     QString chosen = u"/media/op/STICK/GLog_001.txt"_s;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
         db.addActiveEmployee(u"000124"_s, u"00124"_s, u"乙"_s);
         view.fileAnswers.push_back(chosen);
     }
-    void run()
-    {
-        btn_ImportDataFromUClick(ctx, [this] { return removable; });
+    CommandOutcome run() {
+        return btn_ImportDataFromUClick(ctx, [this] { return removable; });
     }
 };
 
-TEST_F(UsbImport, FiveRecordsTwoStored)
-{
-    panel.panel.machineNo = u"7"_s;
+TEST_F(UsbImport, FiveRecordsTwoStored) {
+    panel.machineNo = u"7"_s;
     settings.DeviceHandle = 42;  // left by an earlier connect
     addLog(123, 1, u"2005-03-07 08:15:40"_s);
     addLog(124, 4, u"2005-03-07 08:15:40"_s);
@@ -59,8 +56,8 @@ TEST_F(UsbImport, FiveRecordsTwoStored)
     EXPECT_TRUE(view.progress.empty());
 }
 
-TEST_F(UsbImport, DialogFilterAndStartingFolder)
-{
+TEST_F(UsbImport, DialogFilterAndStartingFolder) {
+    addLog(123, 1, u"2005-03-07 08:15:40"_s);
     removable = u"/media/op/STICK"_s;
     run();
     EXPECT_EQ(view.dialogFilter, u"U盘记录文件(*.txt)|*.txt|所有文件(*.*)|*.*"_s);
@@ -77,11 +74,10 @@ TEST_F(UsbImport, DialogFilterAndStartingFolder)
     EXPECT_EQ(view.dialogFolder, u"/opt/orvelo/data"_s);
 }
 
-TEST_F(UsbImport, CancelDoesNothing)
-{
+TEST_F(UsbImport, CancelDoesNothing) {
     view.fileAnswers.clear();
     view.fileAnswers.push_back(std::nullopt);
-    panel.panel.machineNo = u"junk"_s;  // not even converted
+    panel.machineNo = u"junk"_s;  // not even converted
     run();
     EXPECT_TRUE(log.withPrefix(u"FK_"_s).isEmpty());
     EXPECT_TRUE(view.mmo2.isEmpty());
@@ -89,21 +85,78 @@ TEST_F(UsbImport, CancelDoesNothing)
     EXPECT_TRUE(dataFiles().isEmpty());
 }
 
-TEST_F(UsbImport, LoadStepFailing)
-{
-    terminal.forcedResults[u"FK_USBLoadGeneralLogDataFromFile"_s] = {0};
-    addLog(123, 1, u"2005-03-07 08:15:40"_s);
-    run();
-    EXPECT_TRUE(terminal.calls(u"FK_GetGeneralLogData"_s).isEmpty());
-    EXPECT_EQ(
-        view.mmo2.mid(1),
-        (QStringList{u""_s, u"数据采集成功！"_s,
-                     u"共采集数据记录0条；其中有效数据记录0条，重复或无效数据记录0条。"_s, u""_s, u""_s}));
-    EXPECT_TRUE(dataFiles().isEmpty());
+TEST_F(UsbImport, FilesTheLibraryRefuses) {
+    // The library refuses each of these files whole; the command says why, or reads the good lines
+    // of a clean copy and says how many it skipped.
+    const QString good1 = u"123\t1\t2005-03-07 08:15:40"_s;
+    const QString good2 = u"124\t4\t2005-03-07 08:16:00"_s;
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> bytes;  // none: no file; empty optional with folder: a folder
+        bool folder;
+        QString error;  // after the quoted path; empty: the good lines are read
+        int skipped;
+    };
+    const std::vector<Case> cases = {
+        {"missing", std::nullopt, false, u"USB-disk log file \"%1\" does not exist"_s, 0},
+        {"folder", std::nullopt, true, u"\"%1\" is a folder, not a USB-disk log file"_s, 0},
+        {"junk", QByteArray("\x01\x02 not a log\nat all\n"), false, u"\"%1\" holds no attendance record"_s,
+         0},
+        {"header only", QByteArray("ORVELO-USB-LOG 1 machine=1 records=0\n"), false,
+         u"\"%1\" holds no attendance record"_s, 0},
+        {"two damaged lines",
+         (u"ORVELO-USB-LOG 1 machine=1 records=4\n"_s + good1 + u"\n123\tx\t2005-03-07\n"_s + good2 +
+          u"\r\n\n"_s)
+             .toUtf8(),
+         false, QString(), 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = db.appDir() + u"stick/GLog_001.txt"_s;
+        QDir(db.appDir() + u"stick"_s).removeRecursively();
+        QDir().mkpath(db.appDir() + u"stick"_s);
+        if (c.folder) QDir().mkpath(path);
+        if (c.bytes) writeFile(path, *c.bytes);
+        for (const QString& f : dataFiles()) QFile::remove(db.appDir() + u"data/"_s + f);
+        db.exec(u"DELETE FROM AtdRecord"_s);
+        terminal.logs.clear();
+        addLog(123, 1, u"2005-03-07 08:15:40"_s);
+        addLog(124, 4, u"2005-03-07 08:16:00"_s);
+        // The original is refused; a clean copy is taken.
+        terminal.forcedResults[u"FK_USBLoadGeneralLogDataFromFile"_s] = {0};
+        log.entries.clear();
+        view.mmo2.clear();
+        view.boxes.clear();
+        view.fileAnswers.clear();
+        view.fileAnswers.push_back(path);
+        if (!c.error.isEmpty()) {
+            try {
+                run();
+                ADD_FAILURE() << "no error";
+            } catch (const FileError& e) {
+                EXPECT_EQ(e.text(), c.error.arg(path));
+            }
+            EXPECT_TRUE(view.boxes.empty());
+            EXPECT_TRUE(dataFiles().isEmpty());  // neither a raw record file nor a journal
+            EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+            continue;
+        }
+        const CommandOutcome outcome = run();
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::Done);
+        const QStringList loads = terminal.calls(u"FK_USBLoadGeneralLogDataFromFile"_s);
+        ASSERT_EQ(loads.size(), 2);
+        EXPECT_NE(loads[0], loads[1]);  // the second load read the copy
+        const QString summary = u"共采集数据记录2条；其中有效数据记录2条，重复或无效数据记录0条。"_s;
+        const QString skipped = u"U盘数据文件中有%1行无法识别，已跳过。"_s.arg(c.skipped);
+        EXPECT_EQ(view.mmo2.mid(1),
+                  (QStringList{u""_s, u"数据采集成功！"_s, summary, skipped, u""_s, u""_s}));
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, summary + u'\n' + skipped);
+        EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 2);
+    }
 }
 
-TEST_F(UsbImport, MachineNumberConvertedAfterTheChoice)
-{
+TEST_F(UsbImport, MachineNumberConvertedAfterTheChoice) {
     struct Case {
         QString typed;
         QString error;
@@ -115,7 +168,7 @@ TEST_F(UsbImport, MachineNumberConvertedAfterTheChoice)
         log.entries.clear();
         view.mmo2.clear();
         view.fileAnswers.push_back(chosen);
-        panel.panel.machineNo = c.typed;
+        panel.machineNo = c.typed;
         try {
             run();
             ADD_FAILURE() << "no error";
@@ -128,8 +181,7 @@ TEST_F(UsbImport, MachineNumberConvertedAfterTheChoice)
     }
 }
 
-TEST_F(UsbImport, FileErrorStopsBeforeTheSummary)
-{
+TEST_F(UsbImport, FileErrorStopsBeforeTheSummary) {
     ASSERT_TRUE(QDir(db.appDir() + u"data"_s).removeRecursively());
     writeFile(db.appDir() + u"data"_s, "not a folder");
     addLog(123, 1, u"2005-03-07 08:15:40"_s);

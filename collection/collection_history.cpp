@@ -1,0 +1,274 @@
+#include "collection/collection_history.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QtDebug>
+#include <cerrno>
+#include <cstring>
+
+#include "context/command_context.h"
+#include "core/datetime.h"
+#include "core/errors.h"
+#include "core/ports.h"
+#include "core/text.h"
+#include "core/unique_fd.h"
+
+namespace orvelo {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kFormatVersion = 1;
+
+// A number as the panel converts it, so that two spellings of one value meet; a text that does
+// not convert cannot reach a terminal, but its attempt is still worth a line of its own.
+QString canonicalNumber(const QString& text) {
+    try {
+        return QString::number(strToInt(text));
+    } catch (const ConversionError&) {
+        return trimBlanks(text);
+    }
+}
+
+QString systemErrorText(const QString& what, const QString& path) {
+    return what + u" "_s + path + u": "_s + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool readWholeFile(int fd, QByteArray& bytes) {
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) return true;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.append(buffer, static_cast<qsizetype>(got));
+    }
+}
+
+bool writeWholeFile(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    auto left = static_cast<std::size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Holds an exclusive flock(2) on the lock file for its lifetime; the kernel lets go when the
+// process dies, so a crashed writer never blocks the next collection.
+class HistoryLock {
+public:
+    explicit HistoryLock(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (!m_fd.isOpen()) return;
+        while (::flock(m_fd.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                m_fd.reset();
+                return;
+            }
+        }
+    }
+    bool held() const { return m_fd.isOpen(); }
+
+private:
+    UniqueFd m_fd;
+};
+
+// Writes `bytes` to a new file in the folder of `path` and renames it over `path`: readers see
+// the old text or the new, and after a crash the old one stays.
+QString replaceFile(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary = target + ".XXXXXX";
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.isOpen()) return systemErrorText(u"cannot create a file beside"_s, path);
+    const bool written = ::fchmod(fd.get(), 0644) == 0 && writeWholeFile(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    if (!written || ::close(fd.release()) != 0) {
+        const QString problem = systemErrorText(u"cannot write"_s, QFile::decodeName(temporary));
+        ::unlink(temporary.constData());
+        return problem;
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const QString problem = systemErrorText(u"cannot replace"_s, path);
+        ::unlink(temporary.constData());
+        return problem;
+    }
+    // The rename itself lives in the folder; without this a power failure may bring back the old
+    // file. Failing here loses nothing that is not already on its way to the disk.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.isOpen())
+        ::fsync(dir.get());
+    return {};
+}
+
+std::optional<int> count(const QJsonObject& object, const QString& key) {
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble()) return std::nullopt;
+    const double number = value.toDouble();
+    if (number < 0 || number > 2147483647.0 || number != static_cast<double>(static_cast<qint64>(number)))
+        return std::nullopt;
+    return static_cast<int>(number);
+}
+
+}  // namespace
+
+QString terminalKey(const ConnectionPanelState& panel) {
+    const QString machine = u" machine "_s + canonicalNumber(panel.machineNo);
+    // The link is chosen in the order ConnectDevice tests the radio buttons.
+    if (panel.rs232Checked) {
+        // The port number is what ConnectDevice takes from the text: characters 4 to 6.
+        const QString number = canonicalNumber(panel.comPort.mid(3, 3));
+        bool numeric = false;
+        number.toInt(&numeric);
+        return u"serial "_s + (numeric ? u"COM"_s + number : trimBlanks(panel.comPort).toUpper()) + machine;
+    }
+    if (panel.tcpIpChecked)
+        return u"tcp "_s + trimBlanks(panel.ipAddress).toLower() + u':' + canonicalNumber(panel.netPort) +
+               machine;
+    return u"usb"_s + machine;
+}
+
+QString resultWord(CommandOutcome::Result result) {
+    switch (result) {
+        case CommandOutcome::Result::Done:
+            return u"done"_s;
+        case CommandOutcome::Result::Incomplete:
+            return u"incomplete"_s;
+        case CommandOutcome::Result::NotReachable:
+            return u"not reachable"_s;
+        case CommandOutcome::Result::Error:
+            return u"error"_s;
+    }
+    return u"error"_s;
+}
+
+std::optional<CommandOutcome::Result> resultFromWord(const QString& word) {
+    for (const auto result : {CommandOutcome::Result::Done, CommandOutcome::Result::Incomplete,
+                              CommandOutcome::Result::NotReachable, CommandOutcome::Result::Error})
+        if (resultWord(result) == word) return result;
+    return std::nullopt;
+}
+
+QByteArray collectionHistoryJson(const CollectionHistory& history) {
+    QJsonObject terminals;
+    for (const auto& [key, entry] : history) {
+        terminals.insert(key, QJsonObject{
+                                  {u"when"_s, entry.when},
+                                  {u"by"_s, entry.by},
+                                  {u"result"_s, resultWord(entry.result)},
+                                  {u"read"_s, entry.read},
+                                  {u"stored"_s, entry.stored},
+                                  {u"rejected"_s, entry.rejected},
+                                  {u"refused"_s, entry.refusedByDatabase},
+                              });
+    }
+    const QJsonObject root{{u"version"_s, kFormatVersion}, {u"terminals"_s, terminals}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+std::optional<CollectionHistory> parseCollectionHistory(const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    const QJsonObject root = document.object();
+    if (root.value(u"version"_s).toInt(-1) != kFormatVersion || !root.value(u"terminals"_s).isObject())
+        return std::nullopt;
+    CollectionHistory history;
+    const QJsonObject terminals = root.value(u"terminals"_s).toObject();
+    for (auto it = terminals.begin(); it != terminals.end(); ++it) {
+        if (!it.value().isObject()) return std::nullopt;
+        const QJsonObject object = it.value().toObject();
+        const QJsonValue when = object.value(u"when"_s);
+        const QJsonValue by = object.value(u"by"_s);
+        const auto result = resultFromWord(object.value(u"result"_s).toString());
+        const auto read = count(object, u"read"_s);
+        const auto stored = count(object, u"stored"_s);
+        const auto rejected = count(object, u"rejected"_s);
+        const auto refused = count(object, u"refused"_s);
+        if (!when.isString() || !by.isString() || !result || !read || !stored || !rejected || !refused)
+            return std::nullopt;
+        history[it.key()] = LastCollection{when.toString(), by.toString(), *result, *read, *stored, *rejected,
+                                           *refused};
+    }
+    return history;
+}
+
+QString collectionHistoryPath(const QString& appDir) { return appDir + u"data/.collections.json"_s; }
+
+CollectionHistoryRead readCollectionHistory(const QString& appDir) {
+    CollectionHistoryRead found;
+    QFile file(collectionHistoryPath(appDir));
+    if (!file.exists()) return found;
+    if (!file.open(QIODevice::ReadOnly)) {
+        found.damaged = true;
+        return found;
+    }
+    const std::optional<CollectionHistory> history = parseCollectionHistory(file.readAll());
+    if (history)
+        found.history = *history;
+    else
+        found.damaged = true;
+    return found;
+}
+
+QString recordLastCollection(const QString& appDir, const QString& key, const LastCollection& entry) {
+    const QString path = collectionHistoryPath(appDir);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) return u"cannot create the folder of "_s + path;
+    // Read, change and write back under one lock: two collections that end together (the window
+    // and a scheduled run, or two orveloctl) would otherwise each drop the other's entry.
+    const HistoryLock lock(path + u".lock"_s);
+    if (!lock.held()) return systemErrorText(u"cannot lock"_s, path + u".lock"_s);
+
+    CollectionHistory history;
+    const QByteArray target = QFile::encodeName(path);
+    if (UniqueFd fd(::open(target.constData(), O_RDONLY | O_CLOEXEC)); fd.isOpen()) {
+        QByteArray bytes;
+        std::optional<CollectionHistory> old;
+        if (readWholeFile(fd.get(), bytes)) old = parseCollectionHistory(bytes);
+        if (old) {
+            history = std::move(*old);
+        } else {
+            // Kept for whoever wants to see what went wrong; the history starts again from here.
+            const QByteArray aside = QFile::encodeName(path + u".bad"_s);
+            if (::rename(target.constData(), aside.constData()) != 0)
+                return systemErrorText(u"cannot move aside the damaged"_s, path);
+        }
+    } else if (errno != ENOENT) {
+        return systemErrorText(u"cannot read"_s, path);
+    }
+    history[key] = entry;
+    return replaceFile(path, collectionHistoryJson(history));
+}
+
+void noteCollection(const CommandContext& ctx, const CommandOutcome& outcome) {
+    const LastCollection entry{dateTimeText(ctx.clock.now()),
+                               ctx.program,
+                               outcome.result,
+                               outcome.read,
+                               outcome.stored,
+                               outcome.rejected,
+                               outcome.refusedByDatabase};
+    // The records are in the database and the raw record file by now; a history that cannot be
+    // written is not worth failing the collection for.
+    if (const QString problem = recordLastCollection(ctx.appDir, terminalKey(ctx.panel), entry); !problem.isEmpty())
+        qWarning().noquote() << "the last collection could not be noted:" << problem;
+}
+
+}  // namespace orvelo
