@@ -13,7 +13,7 @@ namespace orvelo::cli {
 namespace {
 
 // Runs `command` on the employees the options choose.
-template <void (*command)(CommandContext&)>
+template <auto command>
 void onChosenEmployees(CommandInvocation& run) {
     ConsoleEmployeeSelection selection(run);
     run.context().selection = &selection;

@@ -1,15 +1,16 @@
 #include "device/maintenance.h"
 
-#include "core/command_context.h"
+#include <QStringView>
+#include <cstdint>
+
+#include "context/command_context.h"
+#include "core/command_outcome.h"
 #include "core/datetime.h"
 #include "core/ports.h"
 #include "core/text.h"
 #include "device/connection.h"
 #include "device/device_session.h"
 #include "device/terminal_library.h"
-
-#include <QStringView>
-#include <cstdint>
 
 namespace orvelo {
 
@@ -36,33 +37,29 @@ constexpr StatusQuestion kStatusQuestions[] = {
 };
 constexpr std::size_t kStatusQuestionCount = std::size(kStatusQuestions);
 
-QString statusLine(const StatusQuestion& question, std::int32_t value)
-{
+QString statusLine(const StatusQuestion& question, std::int32_t value) {
     return question.label.toString() + QString::number(value);
 }
 
-void log(CommandContext& ctx, const QString& line)
-{
+void log(CommandContext& ctx, const QString& line) {
     ctx.view.appendLog(LogPane::Mmo1, line);
 }
 
-void separator(CommandContext& ctx)
-{
+void separator(CommandContext& ctx) {
     ctx.view.appendLog(LogPane::Mmo1, QString());
 }
 
-bool connect(CommandContext& ctx)
-{
+bool connect(CommandContext& ctx) {
     return ConnectDevice(ctx.panel, ctx.settings, ctx.terminal);
 }
 
 }  // namespace
 
-void btn_connectdeviceClick(CommandContext& ctx)
-{
+void btn_connectdeviceClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("测试设备连接");
     if (!connect(ctx)) {
-        ctx.view.messageBox(QStringLiteral("设备连接失败,请连接好设备后重试!"), caption, BoxIcon::Information);
+        ctx.view.messageBox(QStringLiteral("设备连接失败,请连接好设备后重试!"), caption,
+                            BoxIcon::Information);
         return;
     }
     // Only a test: the device is never disabled, so nothing on it has to wait for the PC.
@@ -70,10 +67,9 @@ void btn_connectdeviceClick(CommandContext& ctx)
     ctx.view.messageBox(QStringLiteral("设备连接成功!"), caption, BoxIcon::Information);
 }
 
-void btn_GetDeviceParaClick(CommandContext& ctx)
-{
+void btn_GetDeviceParaClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("获取设备状态");
-    const QString typedMachineNo = ctx.panel.state().machineNo;
+    const QString typedMachineNo = ctx.panel.machineNo;
 
     // A machine number that is no number stops the report before its header is written.
     ctx.settings.MachineNo = strToInt(typedMachineNo);
@@ -108,15 +104,14 @@ void btn_GetDeviceParaClick(CommandContext& ctx)
     ctx.view.messageBox(QStringLiteral("  获取设备状态成功！"), caption, BoxIcon::Information);
 }
 
-void btn_SetTimeClick(CommandContext& ctx)
-{
+void btn_SetTimeClick(CommandContext& ctx) {
     if (!connect(ctx)) {
         ctx.view.messageBox(kConnectionFailed, QStringLiteral("同步设备时间连接"), BoxIcon::Warning);
         separator(ctx);
         return;
     }
 
-    const QString typedMachineNo = ctx.panel.state().machineNo;
+    const QString typedMachineNo = ctx.panel.machineNo;
     std::int32_t result;
     DateTimeValue sent;
     {
@@ -127,7 +122,8 @@ void btn_SetTimeClick(CommandContext& ctx)
     }
 
     const QString caption = QStringLiteral("同步设备时间");
-    const QString line = QStringLiteral("设置") + typedMachineNo + QStringLiteral("号设备时间为：") + dateTimeText(sent);
+    const QString line =
+        QStringLiteral("设置") + typedMachineNo + QStringLiteral("号设备时间为：") + dateTimeText(sent);
     if (result == FK_OK) {
         log(ctx, line + QStringLiteral(" ...成功！"));
         ctx.view.messageBox(QStringLiteral("时间同步成功！"), caption, BoxIcon::Information);
@@ -138,61 +134,101 @@ void btn_SetTimeClick(CommandContext& ctx)
     separator(ctx);
 }
 
-void btn_DelDeviceAdminClick(CommandContext& ctx)
-{
+CommandOutcome btn_DelDeviceAdminClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("清除设备管理员");
+    const QString failedLine = QStringLiteral("清除设备管理员...............失败！");
+    CommandOutcome outcome;
     if (!connect(ctx)) {
-        log(ctx, QStringLiteral("清除设备管理员...............失败！"));
-        ctx.view.messageBox(QStringLiteral("清除管理员失败，可能是设备没有连接好，请连接好设备后重试！"), caption,
-                            BoxIcon::Warning);
+        log(ctx, failedLine);
+        ctx.view.messageBox(QStringLiteral("清除管理员失败，可能是设备没有连接好，请连接好设备后重试！"),
+                            caption, BoxIcon::Warning);
         separator(ctx);
-        return;
+        outcome.result = CommandOutcome::Result::NotReachable;
+        return outcome;
     }
 
     TerminalLibrary& terminal = ctx.terminal;
     int demoted = 0;
+    bool linkLost = false;
     {
         DeviceSession session(terminal, ctx.settings.DeviceHandle, DeviceSession::Start::Disable);
         const std::int32_t handle = session.handle();
-        // The user list is addressed by the machine number, its entries by the handle.
-        if (terminal.FK_ReadAllUserID(ctx.settings.MachineNo) == FK_OK) {
+        // The user list is addressed by the machine number, its entries by the handle. A list the
+        // terminal refuses (0) holds no administrator to remove; a negative result is a link that
+        // failed, and the administrators after it may still be there.
+        const std::int32_t listResult = terminal.FK_ReadAllUserID(ctx.settings.MachineNo);
+        linkLost = listResult < 0;
+        if (listResult == FK_OK) {
             std::int32_t enrollNumber = 0;
             std::int32_t backupNumber = 0;
             std::int32_t privilege = 0;
             std::int32_t unused = 0;
-            while (terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &unused) == FK_OK) {
+            for (;;) {
+                const std::int32_t result =
+                    terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &unused);
+                if (result != 1) {
+                    linkLost = result < 0;
+                    break;
+                }
+                ++outcome.read;
+                if (privilege == 0) continue;
                 // A refused demotion is not counted and does not end the walk.
-                if (privilege != 0 && terminal.FK_ModifyPrivilege(handle, enrollNumber, backupNumber, 0) == FK_OK)
-                    ++demoted;
+                const std::int32_t demotion =
+                    terminal.FK_ModifyPrivilege(handle, enrollNumber, backupNumber, 0);
+                if (demotion < 0) {
+                    linkLost = true;
+                    break;
+                }
+                if (demotion == FK_OK) ++demoted;
             }
         }
     }
+    outcome.stored = demoted;
 
-    log(ctx, QStringLiteral("清除设备管理员") + blankPad(demoted, 5) + QStringLiteral("个...............成功！"));
+    if (linkLost) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        log(ctx, failedLine);
+        log(ctx, QStringLiteral("与设备的连接在清除") + QString::number(demoted) +
+                     QStringLiteral(
+                         "个管理员后中断，其余的管理员可能没有清除！请连接好设备后再次清除设备管理员。"));
+        ctx.view.messageBox(QStringLiteral("清除管理员失败，与设备的连接中断，请连接好设备后重试！"), caption,
+                            BoxIcon::Warning);
+        separator(ctx);
+        return outcome;
+    }
+    log(ctx,
+        QStringLiteral("清除设备管理员") + blankPad(demoted, 5) + QStringLiteral("个...............成功！"));
     ctx.view.messageBox(QStringLiteral("清除管理员成功！"), caption, BoxIcon::Information);
     separator(ctx);
+    return outcome;
 }
 
-void btn_SetDeviceParaClick(CommandContext& ctx)
-{
+CommandOutcome btn_SetDeviceParaClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("清除设备全部数据");
-    if (!connect(ctx)) {
+    CommandOutcome outcome;
+    const auto failed = [&](CommandOutcome::Result result) {
         log(ctx, QStringLiteral("清除设备里面全部数据...............失败！"));
         ctx.view.messageBox(QStringLiteral("清除设备里面全部数据失败，请连接好设备后重试！"), caption,
                             BoxIcon::Warning);
         separator(ctx);
-        return;
-    }
+        outcome.result = result;
+        return outcome;
+    };
+    if (!connect(ctx)) return failed(CommandOutcome::Result::NotReachable);
 
+    std::int32_t cleared;
     {
         DeviceSession session(ctx.terminal, ctx.settings.DeviceHandle, DeviceSession::Start::Disable);
-        // Addressed by the machine number; the library gives no result worth reading.
-        ctx.terminal.FK_ClearKeeperData(ctx.settings.MachineNo);
+        // Addressed by the machine number. Anything but 1 (refused, or a link that failed) may have
+        // left the data in place, and the operator must not be told it is gone.
+        cleared = ctx.terminal.FK_ClearKeeperData(ctx.settings.MachineNo);
     }
+    if (cleared != 1) return failed(CommandOutcome::Result::Error);
 
     log(ctx, QStringLiteral("清除设备里面全部数据...............成功！"));
     ctx.view.messageBox(QStringLiteral("清除设备里面全部数据成功！"), caption, BoxIcon::Information);
     separator(ctx);
+    return outcome;
 }
 
 }  // namespace orvelo

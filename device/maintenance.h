@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/command_outcome.h"
+
 namespace orvelo {
 
 struct CommandContext;
@@ -16,9 +18,12 @@ void btn_connectdeviceClick(CommandContext& ctx);
 void btn_GetDeviceParaClick(CommandContext& ctx);
 // "同步设备时间": sets the device's clock to the PC's present local date and time.
 void btn_SetTimeClick(CommandContext& ctx);
-// "清除设备管理员": demotes every administrator on the device to an ordinary user.
-void btn_DelDeviceAdminClick(CommandContext& ctx);
-// "清除设备全部数据": clears every user, enrollment and record kept by the device.
-void btn_SetDeviceParaClick(CommandContext& ctx);
+// "清除设备管理员": demotes every administrator on the device to an ordinary user. read: list
+// entries, stored: demotions. Incomplete when the list walk or a demotion failed on the link
+// (the failure line and a warning box); a list the terminal refuses gives 0 removed and Done.
+CommandOutcome btn_DelDeviceAdminClick(CommandContext& ctx);
+// "清除设备全部数据": clears every user, enrollment and record kept by the device. Error, with the
+// failure line and box, when FK_ClearKeeperData did not return 1.
+CommandOutcome btn_SetDeviceParaClick(CommandContext& ctx);
 
 }  // namespace orvelo

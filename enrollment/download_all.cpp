@@ -2,20 +2,20 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/command_outcome.h"
 #include "core/datetime.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
 #include "db/data_module.h"
-#include "enrollment/enrollment_store.h"
 #include "device/connection.h"
 #include "device/terminal_library.h"
 #include "directory/employee_lists.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"
+#include "enrollment/enrollment_store.h"
 #include "enrollment/link_failure.h"
 
 namespace orvelo {
@@ -75,8 +75,8 @@ public:
         for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
             std::int32_t password = 0;
             m_template.fill(0);
-            const std::int32_t result = terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber, &privilege,
-                                                                  m_template.data(), &password);
+            const std::int32_t result = terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber,
+                                                                  &privilege, m_template.data(), &password);
             if (linkFailed(result)) return false;
             if (result != 1) continue;
             StoreEnrollment(m_ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,

@@ -1,12 +1,14 @@
 #include <array>
 #include <cstdint>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
+#include "core/command_outcome.h"
 #include "core/ports.h"
-#include "enrollment/enrollment_store.h"
 #include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
+#include "enrollment/enrollment_store.h"
+#include "enrollment/link_failure.h"
 
 namespace orvelo {
 
@@ -17,15 +19,17 @@ constexpr int kDownloadTemplateValues = 459;
 
 }  // namespace
 
-void btn_GetEntryInfoClick(CommandContext& ctx) {
+CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("获取注册信息");
     const QString finished = QStringLiteral("获取完成.");
+    CommandOutcome outcome;
 
     EnrollmentRun run(ctx);
     if (!run.connect()) {
         ctx.view.setStatusText(finished);
         showConnectionFailure(ctx, caption);
-        return;
+        outcome.result = CommandOutcome::Result::NotReachable;
+        return outcome;
     }
 
     // The terminal stays enabled: this only reads from it.
@@ -35,10 +39,11 @@ void btn_GetEntryInfoClick(CommandContext& ctx) {
     const int total = selectedCount(ctx);
     int succeeded = 0;
     int done = 0;
+    bool linkLost = false;
     std::int32_t privilege = 0;
     std::array<std::int32_t, kDownloadTemplateValues> templateBuffer{};
 
-    for (int i = 0; i < total; ++i) {
+    for (int i = 0; i < total && !linkLost; ++i) {
         EmployeeSelection& selection = *ctx.selection;
         selection.makeCurrent(i);
         const std::int32_t enrollNumber = selectedEnrollNumber(selection);
@@ -48,25 +53,40 @@ void btn_GetEntryInfoClick(CommandContext& ctx) {
         bool got = false;
         for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
             templateBuffer.fill(0);
-            if (ctx.terminal.FK_GetEnrollData(run.handle(), enrollNumber, backupNumber, &privilege,
-                                              templateBuffer.data(), &password) != 1)
-                continue;
+            const std::int32_t result = ctx.terminal.FK_GetEnrollData(
+                run.handle(), enrollNumber, backupNumber, &privilege, templateBuffer.data(), &password);
+            if (linkFailed(result)) {
+                // What this employee had stored before stays; the next run reads it again whole.
+                linkLost = true;
+                break;
+            }
+            if (result != 1) continue;
             StoreEnrollment(ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
                             templateBuffer);
+            ++outcome.stored;
             got = true;
         }
+        if (linkLost) break;
         if (got) ++succeeded;
         ++done;
         ctx.view.setProgress(percentOf(done, total), true);
     }
+    outcome.read = done;
+    outcome.rejected = done - succeeded;
 
     ctx.view.setStatusText(finished);
     // Shown while the connection is still open; the run disconnects once it is closed.
+    if (linkLost) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        showIncompleteDownload(ctx, caption, done);
+        return outcome;
+    }
     ctx.view.messageBox(QStringLiteral("共获取注册信息") + QString::number(total) +
                             QStringLiteral("条；其中成功") + QString::number(succeeded) +
                             QStringLiteral("条；失败") + QString::number(total - succeeded) +
                             QStringLiteral("条！"),
                         caption, BoxIcon::Information);
+    return outcome;
 }
 
 }  // namespace orvelo

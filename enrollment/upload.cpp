@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
+#include "core/command_outcome.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
@@ -12,6 +13,7 @@
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"
+#include "enrollment/link_failure.h"
 
 namespace orvelo {
 
@@ -29,6 +31,8 @@ struct StoredEnrollment {
 struct Employee {
     std::int32_t enrollNumber = 0;
     QString employeeId;
+    QString registration;
+    QString nameText;
     QByteArray name;
     std::vector<StoredEnrollment> enrollments;
 };
@@ -46,8 +50,10 @@ Employee readEmployee(CommandContext& ctx, int i) {
     Employee employee;
     const QString registration = trimBlanks(selectedText(selection, QStringLiteral("登记号码")));
     employee.enrollNumber = strToInt(registration);
+    employee.registration = registration;
     employee.employeeId = selectedText(selection, QStringLiteral("人员编号"));
-    employee.name = selectedText(selection, QStringLiteral("姓名")).toUtf8();
+    employee.nameText = selectedText(selection, QStringLiteral("姓名"));
+    employee.name = employee.nameText.toUtf8();
 
     Query& query = ctx.data.qry_1;
     query.close();
@@ -66,55 +72,99 @@ Employee readEmployee(CommandContext& ctx, int i) {
     return employee;
 }
 
-bool writeEmployee(TerminalLibrary& terminal, std::int32_t handle, const Employee& employee) {
-    bool accepted = false;
+// Why the terminal cannot keep a name whole, or an empty text when it can. It refuses a name
+// longer than its name field and one with control characters (it could not give it back whole);
+// such an employee is not written at all, rather than written without its name.
+QString nameProblem(const Employee& employee) {
+    for (const QChar c : employee.nameText) {
+        if (c.category() == QChar::Other_Control) return QStringLiteral("含有控制字符");
+    }
+    if (employee.name.size() > TerminalLibrary::kNameBytes - 1)
+        return QStringLiteral("长度超过设备的%1个字节").arg(TerminalLibrary::kNameBytes - 1);
+    return {};
+}
+
+enum class Written { All, Refused, LinkLost };
+
+// Every write of one employee, the name last; all of them must be accepted for it to count.
+// A refusal does not stop the others; a failed link does, since nothing more can reach the
+// terminal.
+Written writeEmployee(TerminalLibrary& terminal, std::int32_t handle, const Employee& employee) {
+    bool refused = false;
     for (const StoredEnrollment& stored : employee.enrollments) {
-        if (terminal.FK_PutEnrollData(handle, employee.enrollNumber, stored.backupNumber, stored.privilege,
-                                      stored.templateValues.data(), stored.password) == 1)
-            accepted = true;
+        const std::int32_t result =
+            terminal.FK_PutEnrollData(handle, employee.enrollNumber, stored.backupNumber, stored.privilege,
+                                      stored.templateValues.data(), stored.password);
+        if (linkFailed(result)) return Written::LinkLost;
+        if (result != 1) refused = true;
     }
     // The name goes also to an employee without stored enrollments.
     const char* name = employee.name.isEmpty() ? nullptr : employee.name.constData();
-    if (terminal.FK_SetUserName(handle, employee.enrollNumber, name) == 1) accepted = true;
-    return accepted;
+    const std::int32_t result = terminal.FK_SetUserName(handle, employee.enrollNumber, name);
+    if (linkFailed(result)) return Written::LinkLost;
+    if (result != 1) refused = true;
+    return refused ? Written::Refused : Written::All;
 }
 
 }  // namespace
 
-void btn_WriteEntryInfoClick(CommandContext& ctx) {
+CommandOutcome btn_WriteEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("写入指纹及姓名");
+    CommandOutcome outcome;
 
     ctx.view.setProgress(0, true);
     EnrollmentRun run(ctx);
     if (!run.connect()) {
         showConnectionFailure(ctx, caption);
-        return;
+        outcome.result = CommandOutcome::Result::NotReachable;
+        return outcome;
     }
     run.disableDevice();
 
     const int total = selectedCount(ctx);
     int succeeded = 0;
-    for (int i = 0; i < total; ++i) {
+    bool linkLost = false;
+    for (int i = 0; i < total && !linkLost; ++i) {
         bool accepted = false;
         try {
             Employee employee = readEmployee(ctx, i);
-            accepted = writeEmployee(ctx.terminal, run.handle(), employee);
+            const QString problem = nameProblem(employee);
+            if (!problem.isEmpty()) {
+                ctx.view.appendLog(LogPane::Mmo1, QStringLiteral("人员") + employee.employeeId +
+                                                      QStringLiteral("（登记号码") + employee.registration +
+                                                      QStringLiteral("）的姓名") + problem +
+                                                      QStringLiteral("，设备无法保存，该人员没有写入设备！"));
+            } else {
+                const Written written = writeEmployee(ctx.terminal, run.handle(), employee);
+                linkLost = written == Written::LinkLost;
+                accepted = written == Written::All;
+            }
         } catch (const ConversionError& error) {
             // Bad data of one employee: shown, counted failed, and the others still go. A database
             // error is not caught: the connection is gone for every later employee too.
             ctx.view.errorBox(defaultErrorText(error.text()));
         }
+        if (linkLost) break;
+        ++outcome.read;
         if (accepted) ++succeeded;
         ctx.view.setProgress(percentOf(succeeded, total), true);
     }
+    outcome.stored = succeeded;
+    outcome.rejected = outcome.read - succeeded;
 
     run.enableDevice();
+    if (linkLost) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        showIncompleteUpload(ctx, caption, succeeded);
+        return outcome;
+    }
     ctx.view.setStatusText(QStringLiteral("写入注册信息到设备完成！"));
     ctx.view.messageBox(QStringLiteral("共写入注册信息：") + QString::number(total) +
                             QStringLiteral("条;其中成功：") + QString::number(succeeded) +
                             QStringLiteral("条，失败：") + QString::number(total - succeeded) +
                             QStringLiteral("条！"),
                         caption, BoxIcon::Information);
+    return outcome;
 }
 
 }  // namespace orvelo

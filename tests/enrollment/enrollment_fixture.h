@@ -5,12 +5,12 @@
 #include <QVariantMap>
 #include <vector>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/ports.h"
 #include "device/connection.h"
 #include "tests/support/call_log.h"
-#include "tests/support/fake_connection_panel.h"
 #include "tests/support/fixed_clock.h"
+#include "tests/support/link_failing_terminal.h"
 #include "tests/support/recording_operator_view.h"
 #include "tests/support/scripted_terminal_library.h"
 #include "tests/support/test_database.h"
@@ -53,13 +53,14 @@ class EnrollmentCommandTest : public testing::Test {
 protected:
     CallLog log;
     RecordingOperatorView view{log};
-    FakeConnectionPanel panel;
     ConnectionSettings settings;
-    ScriptedTerminalLibrary terminal{log};
+    // Scripted answers, and a link that fails where a test says so.
+    LinkFailingTerminal terminal{log};
     TestDatabase db;
     FixedClock clock = FixedClock::at(QStringLiteral("2024-05-06 07:08:09"));
     TestEmployeeSelection selection{log};
-    CommandContext ctx{view, panel, settings, terminal, db.data(), clock, db.appDir(), &selection};
+    CommandContext ctx{view, {}, settings, terminal, db.data(), clock, db.appDir(), &selection};
+    ConnectionPanelState& panel = ctx.panel;  // the panel as the test sets it
 
     // The entries logged from `from` on.
     QStringList entriesFrom(qsizetype from) const { return log.entries.mid(from); }

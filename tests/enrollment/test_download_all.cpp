@@ -53,7 +53,7 @@ protected:
 };
 
 TEST_F(DownloadAllTest, SequenceOfCallsStatusAndSummary) {
-    panel.panel.machineNo = QStringLiteral("3");
+    panel.machineNo = QStringLiteral("3");
     terminal.connectResult = 7;
     terminal.status[2] = 2;
     addUser(123, 0, "张三", 1);
@@ -315,6 +315,104 @@ TEST_F(ActiveListRefreshTest, NoEntryNoRead) {
     terminal.status[2] = 0;
     btn_GetAllEntryInfoClick(ctx);
     EXPECT_EQ(resets, 0);
+}
+
+// --- a link that fails part-way ---------------------------------------------------------------
+
+struct DownloadAllFault {
+    const char* name;
+    const char* operation;  // empty: the link holds
+    int call;
+    std::int32_t failure;
+    int usersRead;           // users brought in whole before the failure
+    int enrollmentsStored;   // equfinger rows written before it
+    const char* storedName;  // the name of the employee of enroll number 123 afterwards
+    int employees;           // hremployee rows afterwards
+};
+
+class DownloadAllFaultTest : public DownloadAllTest, public testing::WithParamInterface<DownloadAllFault> {};
+
+TEST_P(DownloadAllFaultTest, KeepsWhatWasReadReplacesNoNameAndTheNextRunBringsTheRest) {
+    const DownloadAllFault& c = GetParam();
+    db.addActiveEmployee(QStringLiteral("00000123"), QStringLiteral("00123"), QStringLiteral("老王"));
+    terminal.status[2] = 2;
+    addUser(123, 0, "张三", 2);
+    addUser(124, 0, "李四", 1);
+    terminal.failingOperation = QString::fromLatin1(c.operation);
+    terminal.failingCall = c.call;
+    terminal.failure = c.failure;
+
+    const CommandOutcome outcome = btn_GetAllEntryInfoClick(ctx);
+
+    EXPECT_EQ(outcome.read, c.usersRead);
+    EXPECT_EQ(outcome.stored, c.enrollmentsStored);
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), c.enrollmentsStored);
+    EXPECT_EQ(db.rowCount(QStringLiteral("hremployee")), c.employees);
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00123'")).toString(),
+              QString::fromUtf8(c.storedName));
+    // A name is never the enroll number here: every user has one on the terminal.
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select count(*) from hremployee where emplname like '0000012%'")).toInt(),
+        0);
+    const QStringList enables = terminal.calls(QStringLiteral("FK_EnableDevice"));
+    ASSERT_FALSE(enables.isEmpty());
+    EXPECT_EQ(enables.last(), QStringLiteral("FK_EnableDevice(1,1)"));
+    EXPECT_EQ(terminal.calls(QStringLiteral("FK_DisConnect")),
+              QStringList{QStringLiteral("FK_DisConnect(1)")});
+    ASSERT_EQ(view.boxes.size(), 1u);
+    if (!*c.operation) {
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::Done);
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Information);
+        EXPECT_EQ(view.boxes[0].text, QStringLiteral("成功获取2个人的注册信息！"));
+    } else {
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::Incomplete);
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Warning);
+        EXPECT_EQ(view.boxes[0].text,
+                  QStringLiteral("与设备的连接在获取%1个人的注册信息后中断，其余的注册信息没有获取！"
+                                 "请连接好设备后再次执行本命令，获取其余的注册信息。")
+                      .arg(c.usersRead));
+    }
+
+    // The link is back: one more run stores everyone exactly once.
+    terminal.forcedResults.clear();
+    view.boxes.clear();
+    EXPECT_EQ(btn_GetAllEntryInfoClick(ctx).result, CommandOutcome::Result::Done);
+    const QString once = tables();
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), 3);
+    EXPECT_EQ(db.rowCount(QStringLiteral("hremployee")), 2);
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00123'")).toString(),
+              QStringLiteral("张三"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00124'")).toString(),
+              QStringLiteral("李四"));
+    btn_GetAllEntryInfoClick(ctx);
+    EXPECT_EQ(tables(), once);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FaultPoints, DownloadAllFaultTest,
+    testing::Values(DownloadAllFault{"LinkHolds", "", 0, 0, 2, 3, "张三", 2},
+                    DownloadAllFault{"UserCountLost", "FK_GetDeviceStatus", 1, -2, 0, 0, "老王", 1},
+                    DownloadAllFault{"ListRequestLost", "FK_ReadAllUserID", 1, -2, 0, 0, "老王", 1},
+                    DownloadAllFault{"FirstEntryDamaged", "FK_GetAllUserID", 1, -3, 0, 0, "老王", 1},
+                    DownloadAllFault{"FirstNameLost", "FK_GetUserName", 1, -2, 0, 0, "老王", 1},
+                    DownloadAllFault{"FirstNameDamaged", "FK_GetUserName", 1, -3, 0, 0, "老王", 1},
+                    DownloadAllFault{"SecondEnrollmentLost", "FK_GetEnrollData", 2, -2, 0, 1, "张三", 1},
+                    DownloadAllFault{"SecondNameLost", "FK_GetUserName", 2, -2, 1, 2, "张三", 1},
+                    DownloadAllFault{"LastEnrollmentReadLost", "FK_GetEnrollData", 22, -2, 1, 3, "张三", 2},
+                    DownloadAllFault{"EndOfListLost", "FK_GetAllUserID", 3, -2, 2, 3, "张三", 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadAllTest, OnlyANameTheTerminalDoesNotHoldBecomesTheEnrollNumber) {
+    db.addActiveEmployee(QStringLiteral("00000123"), QStringLiteral("00123"), QStringLiteral("老王"));
+    db.addActiveEmployee(QStringLiteral("00000124"), QStringLiteral("00124"), QStringLiteral("老李"));
+    terminal.status[2] = 2;
+    addUser(123, 0, nullptr, 0);  // no name at all: 0
+    addUser(124, 0, "", 0);       // a name that is empty
+    btn_GetAllEntryInfoClick(ctx);
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00123'")).toString(),
+              QStringLiteral("00000123"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00124'")).toString(),
+              QStringLiteral("00000124"));
 }
 
 }  // namespace

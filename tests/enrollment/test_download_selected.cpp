@@ -128,7 +128,7 @@ TEST_F(DownloadSelectedTest, FailedConnectStillDisconnects) {
 }
 
 TEST_F(DownloadSelectedTest, AMachineNumberThatIsNoNumberCallsNothing) {
-    panel.panel.machineNo = QStringLiteral("m1");
+    panel.machineNo = QStringLiteral("m1");
     EXPECT_THROW(btn_GetEntryInfoClick(ctx), ConversionError);
     EXPECT_TRUE(log.withPrefix(QStringLiteral("FK_")).isEmpty());
     EXPECT_TRUE(view.boxes.empty());
@@ -190,6 +190,68 @@ TEST_F(DownloadSelectedTest, PrivilegeAndPasswordOfTheReadAreStored) {
                   .toString(),
               QStringLiteral("0/0"));
 }
+
+// --- a link that fails part-way ---------------------------------------------------------------
+
+struct DownloadSelectedFault {
+    const char* name;
+    int failingRead;  // the FK_GetEnrollData call that fails (from 1), 0 for none
+    std::int32_t failure;
+    int employeesRead;
+    int stored;
+};
+
+class DownloadSelectedFaultTest : public DownloadSelectedTest,
+                                  public testing::WithParamInterface<DownloadSelectedFault> {};
+
+TEST_P(DownloadSelectedFaultTest, KeepsWhatWasStoredAndTheNextRunStoresEachOnce) {
+    const DownloadSelectedFault& c = GetParam();
+    for (int enroll : {5, 6}) {
+        terminal.enrollments[{enroll, 0}] = {0, 0, sampleTemplate(enroll)};
+        terminal.enrollments[{enroll, 1}] = {0, 0, sampleTemplate(enroll + 10)};
+        selection.add(QStringLiteral("0000000%1").arg(enroll), QStringLiteral("0000%1").arg(enroll));
+    }
+    if (c.failingRead) terminal.failingOperation = QStringLiteral("FK_GetEnrollData");
+    terminal.failingCall = c.failingRead;
+    terminal.failure = c.failure;
+
+    const CommandOutcome outcome = btn_GetEntryInfoClick(ctx);
+
+    EXPECT_EQ(outcome.read, c.employeesRead);
+    EXPECT_EQ(outcome.stored, c.stored);
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), c.stored);
+    // This command only reads: the terminal is never disabled.
+    EXPECT_TRUE(terminal.calls(QStringLiteral("FK_EnableDevice")).isEmpty());
+    EXPECT_EQ(terminal.calls(QStringLiteral("FK_DisConnect")),
+              QStringList{QStringLiteral("FK_DisConnect(1)")});
+    ASSERT_EQ(view.boxes.size(), 1u);
+    if (!c.failingRead) {
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::Done);
+        EXPECT_EQ(view.boxes[0].text, QStringLiteral("共获取注册信息2条；其中成功2条；失败0条！"));
+    } else {
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::Incomplete);
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Warning);
+        EXPECT_EQ(view.boxes[0].text,
+                  QStringLiteral("与设备的连接在获取%1个人的注册信息后中断，其余的注册信息没有获取！"
+                                 "请连接好设备后再次执行本命令，获取其余的注册信息。")
+                      .arg(c.employeesRead));
+        // The walk stopped at the failed read.
+        EXPECT_EQ(terminal.calls(QStringLiteral("FK_GetEnrollData")).size(), c.failingRead);
+    }
+
+    terminal.forcedResults.clear();
+    EXPECT_EQ(btn_GetEntryInfoClick(ctx).stored, 4);
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), 4);
+    EXPECT_EQ(rowsOf(QStringLiteral("00000006")).size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultPoints, DownloadSelectedFaultTest,
+                         testing::Values(DownloadSelectedFault{"LinkHolds", 0, 0, 2, 4},
+                                         DownloadSelectedFault{"FirstReadLost", 1, -2, 0, 0},
+                                         DownloadSelectedFault{"SecondEmployeesSecondReadDamaged", 13, -3, 1,
+                                                               3},
+                                         DownloadSelectedFault{"LastReadLost", 22, -2, 1, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace orvelo::test
