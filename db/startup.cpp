@@ -32,16 +32,35 @@ QString odbcServer(const QString& dataSource) {
     return dataSource;
 }
 
+bool hasControlCharacter(const QString& value) {
+    for (const QChar c : value) {
+        if (c.category() == QChar::Other_Control) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 DatabaseSettings readDatabaseSettings(const QString& appDir) {
     const IniFile ini = IniFile::fromFile(appDir + QStringLiteral("hv.ini"));
     DatabaseSettings settings;
-    settings.databaseName = ini.readString(kSection, QStringLiteral("database name"), settings.databaseName);
-    settings.serverName = ini.readString(kSection, QStringLiteral("server name"), settings.serverName);
-    settings.loginMode = ini.readString(kSection, QStringLiteral("login mode"), settings.loginMode);
-    settings.provider = ini.readString(kSection, QStringLiteral("provider"), QString());
+    const auto read = [&](const QString& key, QString& value) {
+        value = ini.readString(kSection, key, value);
+        if (settings.keyWithControlCharacter.isEmpty() && hasControlCharacter(value))
+            settings.keyWithControlCharacter = key;
+    };
+    read(QStringLiteral("database name"), settings.databaseName);
+    read(QStringLiteral("server name"), settings.serverName);
+    read(QStringLiteral("login mode"), settings.loginMode);
+    read(QStringLiteral("provider"), settings.provider);
     return settings;
+}
+
+QString databaseSettingsProblem(const QString& appDir) {
+    const DatabaseSettings settings = readDatabaseSettings(appDir);
+    if (settings.keyWithControlCharacter.isEmpty()) return {};
+    return QStringLiteral("hv.ini的[database]中“") + settings.keyWithControlCharacter +
+           QStringLiteral("”的值含有控制字符！");
 }
 
 std::optional<LoginMode> loginModeOf(const QString& loginMode) {
@@ -102,6 +121,7 @@ QString odbcConnectionString(const QString& oleDb) {
 }
 
 std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings, const QString& appDir) {
+    if (!settings.keyWithControlCharacter.isEmpty()) return std::nullopt;
     DatabaseTarget target;
     if (settings.provider.compare(u"sqlite", Qt::CaseInsensitive) == 0) {
         if (settings.databaseName.isEmpty()) return std::nullopt;

@@ -20,6 +20,10 @@ struct DatabaseSettings {
     // Our extension: absent or "SQLOLEDB.1" is SQL Server; "sqlite" makes "database name" the
     // path of an SQLite file relative to the application folder.
     QString provider;
+    // The first key read whose value holds a control character (a NUL byte, a tab, a line
+    // break...), empty when none does: such a value would reach the driver cut or mangled, so
+    // start-up fails instead.
+    QString keyWithControlCharacter;
 };
 
 // Reads <appDir>hv.ini; appDir ends with "/". A missing file or key gives the defaults.
@@ -39,9 +43,14 @@ QString oleDbConnectionString(LoginMode mode, const QString& databaseName, const
 // database, and the fixed SQL login or FreeTDS's trusted connection.
 QString odbcConnectionString(const QString& oleDbConnectionString);
 
-// Which database the settings name. nullopt for an unknown login mode (SQL Server) or an
-// unknown provider: start-up then fails without trying a connection.
+// Which database the settings name. nullopt for an unknown login mode (SQL Server), an unknown
+// provider or a value with a control character: start-up then fails without trying a connection.
 std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings, const QString& appDir);
+
+// Why the settings of <appDir>hv.ini cannot be used, for the console: names the key whose value
+// holds a control character; empty when there is no such key (the window shows only the one
+// start-up message).
+QString databaseSettingsProblem(const QString& appDir);
 
 // readDatabaseSettings and databaseTargetFor together.
 std::optional<DatabaseTarget> databaseTargetAtStartup(const QString& appDir);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -289,6 +290,54 @@ TEST(Startup, EmbeddedDatabaseThatIsNoDatabaseFails) {
     EXPECT_FALSE(openDatabaseAtStartup(data, folder.appDir(), {}));
     // Not taken for a missing file: the operator's file stays.
     EXPECT_TRUE(QFile::exists(folder.appDir() + u"hr.db"_s));
+}
+
+// The bytes of a literal, a NUL inside included.
+template <std::size_t N>
+QByteArray raw(const char (&text)[N]) {
+    return QByteArray(text, qsizetype(N - 1));
+}
+
+TEST(StartupSettings, AControlCharacterInAValueFailsTheStartAndNamesTheKey) {
+    const struct {
+        const char* what;
+        QByteArray ini;
+        const char* key;  // nullptr: usable
+    } cases[] = {
+        {"a NUL cutting the file name", raw("[database]\r\nprovider=sqlite\r\ndatabase name=hr.db\0x.db\r\n"),
+         "database name"},
+        {"a tab inside the server name", "[database]\r\nserver name=srv\tx\r\n", "server name"},
+        {"a control byte in the login mode", "[database]\r\nlogin mode=s\x01ql\r\n", "login mode"},
+        {"a DEL in the provider", "[database]\r\nprovider=sqlite\x7f\r\n", "provider"},
+        {"the first of two", "[database]\r\nserver name=a\x02\r\nlogin mode=b\x03\r\n", "server name"},
+        {"blanks and tabs around values are no part of them",
+         "[database]\r\nprovider=\tsqlite \t\r\ndatabase name= hr.db\t\r\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString appDir = dir.path() + u'/';
+        QFile ini(appDir + u"hv.ini"_s);
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(c.ini);
+        ini.close();
+
+        const QString problem = databaseSettingsProblem(appDir);
+        DataModule data;
+        const bool started = openDatabaseAtStartup(data, appDir, {});
+        if (!c.key) {
+            EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+            EXPECT_TRUE(started);
+            continue;
+        }
+        EXPECT_EQ(problem,
+                  u"hv.ini的[database]中“"_s + QString::fromLatin1(c.key) + u"”的值含有控制字符！"_s);
+        EXPECT_EQ(readDatabaseSettings(appDir).keyWithControlCharacter, QString::fromLatin1(c.key));
+        EXPECT_FALSE(started);
+        EXPECT_FALSE(data.isConnected());
+        // Nothing was made under the cut name either.
+        EXPECT_FALSE(QFile::exists(appDir + u"hr.db"_s));
+    }
 }
 
 }  // namespace

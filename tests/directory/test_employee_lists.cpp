@@ -318,5 +318,21 @@ TEST_F(EmployeeListsTest, ListingOfTheDepartedShowsEachRowsOwnDetails) {
     EXPECT_TRUE(lines.contains(u"总部\tD002\t孙二\t00102\t男\t2020-01-01\t2022-01-15"_s));
 }
 
+TEST_F(EmployeeListsTest, ListingEscapesWhatWouldBreakItsColumnsOrLines) {
+    EXPECT_EQ(listingField(u"a\tb\nc\r\\d\\t"_s), u"a\\tb\\nc\\r\\\\d\\\\t"_s);
+    EXPECT_EQ(listingField(u"张三"_s), u"张三"_s);
+
+    db.exec(u"delete from hremployee where emplid <> 'E001'"_s);
+    db.exec(u"update hremployee set emplname = '张\t三' || char(10) || 'C:\\' where emplid = 'E001'"_s);
+    OpenEmployeeLists(data);
+    QString text;
+    QTextStream out(&text);
+    writeEmployeeListing(out, data.qry_3, data.qry_5);
+    out.flush();
+    const QStringList lines = text.split(u'\n');
+    ASSERT_EQ(lines.size(), 5) << text.toStdString();
+    EXPECT_EQ(lines[1], u"总部\tE001\t张\\t三\\nC:\\\\\t00001\t男\t2020-01-01"_s);
+}
+
 }  // namespace
 }  // namespace orvelo
