@@ -45,30 +45,51 @@ IniFile IniFile::fromFile(const QString& path) {
     return fromText(decodeIniBytes(file.readAll()));
 }
 
+std::optional<std::vector<IniFile::Line>> IniFile::linesOfFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return linesOfText(decodeIniBytes(file.readAll()));
+}
+
+std::vector<IniFile::Line> IniFile::linesOfText(const QString& text) {
+    std::vector<Line> result;
+    int number = 0;
+    const auto lines = QStringView(text).split(u'\n');
+    for (QStringView rawLine : lines) {
+        ++number;
+        const QStringView line = stripIniBlanks(rawLine);
+        if (line.isEmpty() || line.front() == u';') continue;
+        Line parsed;
+        parsed.number = number;
+        parsed.text = line.toString();
+        if (line.front() == u'[') {
+            const qsizetype close = line.indexOf(u']');
+            parsed.kind = Line::Kind::Section;
+            parsed.name = stripIniBlanks(line.mid(1, close < 0 ? -1 : close - 1)).toString();
+        } else if (const qsizetype eq = line.indexOf(u'='); eq >= 0) {
+            parsed.kind = Line::Kind::Key;
+            parsed.name = stripIniBlanks(line.left(eq)).toString();
+            parsed.value = stripIniBlanks(line.mid(eq + 1)).left(maxValueLength).toString();
+        }
+        result.push_back(std::move(parsed));
+    }
+    return result;
+}
+
 IniFile IniFile::fromText(const QString& text) {
     IniFile ini;
     Section* current = nullptr;
-    const auto lines = QStringView(text).split(u'\n');
-    for (QStringView rawLine : lines) {
-        const QStringView line = stripIniBlanks(rawLine);
-        if (line.isEmpty() || line.front() == u';') continue;
-        if (line.front() == u'[') {
-            const qsizetype close = line.indexOf(u']');
-            const QStringView name = stripIniBlanks(line.mid(1, close < 0 ? -1 : close - 1));
+    for (Line& line : linesOfText(text)) {
+        if (line.kind == Line::Kind::Section) {
             // A look-up stops at the first section of a name, so the keys of a repeat are dropped.
             current = nullptr;
-            if (!ini.findSection(name)) {
-                ini.m_sections.push_back({name.toString(), {}});
+            if (!ini.findSection(line.name)) {
+                ini.m_sections.push_back({std::move(line.name), {}});
                 current = &ini.m_sections.back();
             }
-            continue;
+        } else if (line.kind == Line::Kind::Key && current) {
+            current->entries.push_back({std::move(line.name), std::move(line.value)});
         }
-        if (!current) continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0) continue;
-        const QStringView key = stripIniBlanks(line.left(eq));
-        const QStringView value = stripIniBlanks(line.mid(eq + 1));
-        current->entries.push_back({key.toString(), value.left(maxValueLength).toString()});
     }
     return ini;
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "core/errors.h"
+#include "core/ports.h"
+
+namespace orvelo {
+
+// terminals.ini of the application folder, beside hv.ini: one section per terminal, named by its
+// section heading, with the connection panel's fields under the names of orveloctl's options:
+//
+//     [Gate 1]
+//     machine = 1
+//     link = tcp
+//     ip = 10.0.4.21
+//     port = 5005
+//
+// Keys: machine, link (usb, serial or tcp), com, baud, ip, port, udp (0 or 1), timeout, password.
+// An absent key keeps the panel's initial text. The texts are kept as typed and converted by
+// ConnectDevice when a command runs, so a bad machine number or port gives the very error the
+// window gives for it. Names and keys match without regard to letter case (the hv.ini rules).
+struct TerminalEntry {
+    QString name;                // as written in the heading
+    ConnectionPanelState panel;  // the panel as the section fills it in
+    int line = 0;                // the heading's line
+};
+
+struct TerminalList {
+    QString path;
+    bool fileFound = false;        // false: the file is missing or unreadable, and `entries` is empty
+    QList<TerminalEntry> entries;  // in the file's order
+
+    // The terminal of that name without regard to letter case, or null.
+    const TerminalEntry* find(const QString& name) const;
+};
+
+// A terminal list that cannot be used. text() names the file, the line and the key or name, e.g.
+// "/srv/orvelo/terminals.ini:7: unknown key 'adress' in [Gate 1]".
+class TerminalListError : public Error {
+public:
+    TerminalListError(const QString& path, int line, const QString& problem)
+        : Error(path + QLatin1Char(':') + QString::number(line) + QStringLiteral(": ") + problem),
+          m_line(line) {}
+    int line() const { return m_line; }
+
+private:
+    int m_line;
+};
+
+// The file's name in the application folder `appDir` (ending with "/").
+QString terminalListPath(const QString& appDir);
+
+// Reads and checks the list. A missing file gives an empty list with fileFound false: whether
+// that is an error depends on what the caller wanted from it. Throws TerminalListError for an
+// unknown or repeated key, an unknown link, a udp other than 0 or 1, a repeated or empty name,
+// a key outside any section and a line that is neither heading nor key.
+TerminalList readTerminalList(const QString& path);
+TerminalList readTerminalListText(const QString& path, const QString& text);
+
+}  // namespace orvelo

@@ -1,0 +1,169 @@
+// terminals.ini: what a good list gives and the message each fault gives, with its line.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "shell/panel_defaults.h"
+#include "shell/terminal_list.h"
+
+using namespace Qt::StringLiterals;
+
+namespace orvelo {
+namespace {
+
+const QString kPath = u"/apps/orvelo/terminals.ini"_s;
+
+QString linkOf(const ConnectionPanelState& panel) {
+    const int checked = int(panel.usbChecked) + int(panel.rs232Checked) + int(panel.tcpIpChecked);
+    if (checked != 1) return u"several"_s;
+    return panel.usbChecked ? u"usb"_s : panel.rs232Checked ? u"serial"_s : u"tcp"_s;
+}
+
+TEST(TerminalList, GoodFileGivesEveryTerminalInOrderWithItsTexts) {
+    const TerminalList list = readTerminalListText(kPath,
+                                                   u"; the gates\n"
+                                                   u"[Gate 1]\n"
+                                                   u"machine = 7\n"
+                                                   u"LINK = TCP\n"
+                                                   u"ip = 10.0.4.21\n"
+                                                   u"port = 5010\n"
+                                                   u"udp = 1\n"
+                                                   u"timeout = 800\n"
+                                                   u"password = 1234\n"
+                                                   u"\n"
+                                                   u"[ 二楼 考勤机 ]\r\n"
+                                                   u"link=serial\r\n"
+                                                   u"com=COM3\r\n"
+                                                   u"baud=9600\r\n"
+                                                   u"[usb desk]\n"_s);
+    ASSERT_EQ(list.entries.size(), 3);
+    EXPECT_TRUE(list.fileFound);
+
+    const TerminalEntry& gate = list.entries[0];
+    EXPECT_EQ(gate.name, u"Gate 1"_s);
+    EXPECT_EQ(gate.line, 2);
+    EXPECT_EQ(linkOf(gate.panel), u"tcp"_s);
+    EXPECT_EQ(gate.panel.machineNo, u"7"_s);
+    EXPECT_EQ(gate.panel.ipAddress, u"10.0.4.21"_s);
+    EXPECT_EQ(gate.panel.netPort, u"5010"_s);
+    EXPECT_TRUE(gate.panel.udpTicked);
+    EXPECT_EQ(gate.panel.timeOut, u"800"_s);
+    EXPECT_EQ(gate.panel.netPassword, u"1234"_s);
+
+    const TerminalEntry& floor = list.entries[1];
+    EXPECT_EQ(floor.name, u"二楼 考勤机"_s);
+    EXPECT_EQ(floor.line, 11);
+    EXPECT_EQ(linkOf(floor.panel), u"serial"_s);
+    EXPECT_EQ(floor.panel.comPort, u"COM3"_s);
+    EXPECT_EQ(floor.panel.baudRate, u"9600"_s);
+    EXPECT_FALSE(floor.panel.udpTicked);
+
+    // Absent keys keep the panel's initial texts.
+    const ConnectionPanelState initial = initialPanelState();
+    const TerminalEntry& desk = list.entries[2];
+    EXPECT_EQ(linkOf(desk.panel), linkOf(initial));
+    EXPECT_EQ(desk.panel.machineNo, initial.machineNo);
+    EXPECT_EQ(desk.panel.ipAddress, initial.ipAddress);
+    EXPECT_EQ(desk.panel.netPort, initial.netPort);
+    EXPECT_EQ(desk.panel.comPort, initial.comPort);
+    EXPECT_EQ(desk.panel.baudRate, initial.baudRate);
+    EXPECT_EQ(desk.panel.timeOut, initial.timeOut);
+    EXPECT_EQ(desk.panel.netPassword, initial.netPassword);
+}
+
+TEST(TerminalList, ValuesAreKeptAsTypedForTheConnectToConvert) {
+    const TerminalList list =
+        readTerminalListText(kPath, u"[odd]\nmachine = 12x\nport = -1\ntimeout =\nip = not an address\n"_s);
+    ASSERT_EQ(list.entries.size(), 1);
+    EXPECT_EQ(list.entries[0].panel.machineNo, u"12x"_s);
+    EXPECT_EQ(list.entries[0].panel.netPort, u"-1"_s);
+    EXPECT_EQ(list.entries[0].panel.timeOut, QString());
+    EXPECT_EQ(list.entries[0].panel.ipAddress, u"not an address"_s);
+}
+
+TEST(TerminalList, NamesMatchWithoutRegardToLetterCase) {
+    const TerminalList list = readTerminalListText(kPath, u"[Gate North]\nmachine=2\n[lobby]\nmachine=3\n"_s);
+    ASSERT_NE(list.find(u"gate north"_s), nullptr);
+    EXPECT_EQ(list.find(u"GATE NORTH"_s)->panel.machineNo, u"2"_s);
+    ASSERT_NE(list.find(u"Lobby"_s), nullptr);
+    EXPECT_EQ(list.find(u"Lobby"_s)->panel.machineNo, u"3"_s);
+    EXPECT_EQ(list.find(u"gate"_s), nullptr);
+}
+
+struct FaultCase {
+    const char* name;
+    const char* text;
+    int line;
+    const char* message;  // what follows "<path>:<line>: "
+};
+
+const FaultCase kFaults[] = {
+    {"UnknownKey", "[Gate 1]\nmachine=1\nadress=10.0.0.1\n", 3,
+     "unknown key 'adress' in [Gate 1] (known: machine, link, com, baud, ip, port, udp, timeout, password)"},
+    {"UnknownLink", "[Gate 1]\nlink=wifi\n", 2,
+     "key 'link' takes usb, serial or tcp, not 'wifi' in [Gate 1]"},
+    {"EmptyLink", "[Gate 1]\nlink=\n", 2, "key 'link' takes usb, serial or tcp, not '' in [Gate 1]"},
+    {"RepeatedName", "[Gate 1]\nmachine=1\n\n[gate 1]\nmachine=2\n", 4,
+     "the name 'gate 1' is used twice (first on line 1)"},
+    {"RepeatedKey", "[Gate 1]\nip=10.0.0.1\nIP=10.0.0.2\n", 3, "key 'IP' given twice in [Gate 1]"},
+    {"UdpNotZeroOrOne", "[Gate 1]\nudp=yes\n", 2, "key 'udp' takes 0 or 1, not 'yes' in [Gate 1]"},
+    {"KeyBeforeAnySection", "; list\nmachine=1\n[Gate 1]\n", 2,
+     "key 'machine' before the first [terminal name]"},
+    {"LineWithoutEquals", "[Gate 1]\nip 10.0.0.1\n", 2, "neither [name] nor key = value: 'ip 10.0.0.1'"},
+    {"EmptyName", "[Gate 1]\n[  ]\n", 2, "a terminal without a name"},
+    {"HeadingNotClosed", "[Gate 1\nmachine=1\n", 1, "a heading is [name], the name without ']': '[Gate 1'"},
+    {"TextAfterHeading", "[Gate 1] main\n", 1, "a heading is [name], the name without ']': '[Gate 1] main'"},
+};
+
+class TerminalListFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(TerminalListFault, NamesTheFileTheLineAndTheKey) {
+    const FaultCase& c = GetParam();
+    try {
+        readTerminalListText(kPath, QString::fromUtf8(c.text));
+        FAIL() << "no error for " << c.name;
+    } catch (const TerminalListError& error) {
+        EXPECT_EQ(error.line(), c.line);
+        EXPECT_EQ(error.text(),
+                  kPath + u':' + QString::number(c.line) + u": "_s + QString::fromUtf8(c.message));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TerminalListFault, testing::ValuesIn(kFaults),
+                         [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+TEST(TerminalList, FileOnDiskIsReadAndAMissingOneIsAnEmptyListNotFound) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString appDir = dir.path() + u'/';
+    const QString path = terminalListPath(appDir);
+    EXPECT_EQ(path, appDir + u"terminals.ini"_s);
+
+    const TerminalList missing = readTerminalList(path);
+    EXPECT_FALSE(missing.fileFound);
+    EXPECT_TRUE(missing.entries.isEmpty());
+    EXPECT_EQ(missing.path, path);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Gate 1]\r\nlink=tcp\r\nip=127.0.0.1\r\n[Gate 2]\r\nlink=bogus\r\n");
+    file.close();
+    try {
+        readTerminalList(path);
+        FAIL() << "the bad link was accepted";
+    } catch (const TerminalListError& error) {
+        EXPECT_TRUE(error.text().startsWith(path + u":5: "_s)) << error.text().toStdString();
+    }
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[Gate 1]\r\nlink=tcp\r\nip=127.0.0.1\r\n");
+    file.close();
+    const TerminalList found = readTerminalList(path);
+    EXPECT_TRUE(found.fileFound);
+    ASSERT_EQ(found.entries.size(), 1);
+    EXPECT_EQ(found.entries[0].panel.ipAddress, u"127.0.0.1"_s);
+}
+
+}  // namespace
+}  // namespace orvelo
