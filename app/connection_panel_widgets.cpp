@@ -154,4 +154,20 @@ ConnectionPanelWidgets buildConnectionPanel(QWidget* parent) {
     return w;
 }
 
+ConnectionPanelState readConnectionPanel(const ConnectionPanelWidgets& widgets) {
+    ConnectionPanelState state;
+    state.machineNo = widgets.edt_MachineNO->text();
+    state.rs232Checked = widgets.rb_232_485->isChecked();
+    state.tcpIpChecked = widgets.rb_tcp_ip->isChecked();
+    state.usbChecked = widgets.rb_USB->isChecked();
+    state.comPort = widgets.cbb_commport->currentText();
+    state.baudRate = widgets.cbb_baudrate->currentText();
+    state.ipAddress = widgets.edt_ip_address->text();
+    state.netPort = widgets.edt_NetPort->text();
+    state.udpTicked = widgets.chk_UDP->isChecked();
+    state.timeOut = widgets.edt_TimeOut->text();
+    state.netPassword = widgets.edt_NetPassWord->text();
+    return state;
+}
+
 }  // namespace orvelo

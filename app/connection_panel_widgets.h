@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ports.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -41,5 +43,8 @@ struct ConnectionPanelWidgets {
 };
 
 ConnectionPanelWidgets buildConnectionPanel(QWidget* parent);
+
+// The panel's texts, ticks and link choice as typed: what a command started now would read.
+ConnectionPanelState readConnectionPanel(const ConnectionPanelWidgets& widgets);
 
 }  // namespace orvelo

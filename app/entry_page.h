@@ -26,9 +26,10 @@ class SelectedEmployees;
 // the row of the list tabs, and under the lists the panel rzszpnl_1 (124 pixels high, a 7-pixel
 // sizing bar at its top) holding the enrollment details dbgrdh_5 over ds_5.
 //
-// The page only places the controls; the grids' behaviour (selection, sorting, menus, find,
-// column fitting, the sizing bar's dragging and hot spot) is added to this class by the
-// employee directory. The window connects the buttons and the page change to its handlers.
+// The page only places the controls. The grids' behaviour (selection, sorting, menus, find) is
+// EmployeeGridView's, the sizing bar's dragging and hot spot PanelSizingBar's, and what the list
+// commands of directory/ reach (page, column fitting, row selections) EntryPageGrids'. The window
+// connects the buttons and the page change to its handlers.
 class EntryPage : public QWidget {
     Q_OBJECT
 

@@ -7,6 +7,7 @@
 
 #include "app/connection_panel_widgets.h"
 #include "device/connection.h"
+#include "directory/employee_lists.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,13 +27,12 @@ class EntryPage;
 class LogMemo;
 class StatusBar;
 class TerminalLibrary;
-class WidgetConnectionPanel;
 class WidgetOperatorView;
 struct CommandContext;
 
 // frm_hv_client: the one window. This file is its layout and its table of handlers; the
-// reporting channels are WidgetOperatorView, the panel snapshot WidgetConnectionPanel, the
-// pages are built in device_pages and entry_page.
+// reporting channels are WidgetOperatorView, the connection panel is read into a state by
+// readConnectionPanel when a handler starts, the pages are built in device_pages and entry_page.
 //
 // Wiring a command: each click handler below is a one-line slot that runs a command function
 // inside the default-error-box guard, e.g.
@@ -45,7 +45,7 @@ class Tfrm_hv_client : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kEntryPageIndex = 2;
+    static constexpr int kEntryPageIndex = kEnrollmentPageIndex;
 
     // The running program's window: the terminal library is loaded from the executable's folder
     // at its first use, the clock is the PC's.
@@ -105,9 +105,7 @@ private:
     void placeOnScreen();
     CommandContext commandContext();
 
-    // Filled by the employee directory: re-opens the lists and fits their grids.
-    void RefreshEmployeeLists(CommandContext& ctx);
-    // Filled by the employee directory: the selection of the shown employee grid.
+    // The selection of the shown employee grid, for the enrollment commands.
     EmployeeSelection* employeeSelection();
 
     DataModule& m_data;
@@ -153,7 +151,6 @@ private:
     QFileDialog* dlgOpen_1 = nullptr;
 
     std::unique_ptr<WidgetOperatorView> m_view;
-    std::unique_ptr<WidgetConnectionPanel> m_panel;
 };
 
 }  // namespace orvelo

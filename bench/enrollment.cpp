@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/ports.h"
 #include "core/text.h"
@@ -63,12 +63,6 @@ private:
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
-};
-
-class FixedPanel : public ConnectionPanel {
-public:
-    ConnectionPanelState panel;
-    ConnectionPanelState state() const override { return panel; }
 };
 
 // Forwards to the loaded library and adds up the time spent inside it, so the figures can be
@@ -215,11 +209,11 @@ int main(int argc, char** argv) {
             QRegularExpression(QStringLiteral("tcp=127\\.0\\.0\\.1:(\\d+)")).match(listening);
         check(port.hasMatch(), QStringLiteral("unexpected line from the emulator: ") + listening);
 
-        FixedPanel panel;
-        panel.panel.usbChecked = false;
-        panel.panel.tcpIpChecked = true;
-        panel.panel.ipAddress = QStringLiteral("127.0.0.1");
-        panel.panel.netPort = port.captured(1);
+        ConnectionPanelState panel;
+        panel.usbChecked = false;
+        panel.tcpIpChecked = true;
+        panel.ipAddress = QStringLiteral("127.0.0.1");
+        panel.netPort = port.captured(1);
         PrintingView view;
         ConnectionSettings settings;
         const std::unique_ptr<TerminalLibrary> library = loadTerminalLibrary(binDir);

@@ -40,7 +40,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 
 namespace orvelo::cli {
 
@@ -57,7 +57,7 @@ struct CommandArgument {
 class CommandInvocation;
 
 struct CommandDefinition {
-    QString name;              // the word on the command line, e.g. "get-data"
+    QString name;              // the word on the command line, e.g. "collect"
     QString summary;           // one line for the list of --help
     QString description = {};  // more text for the command's own --help (optional)
     QList<QCommandLineOption> options = {};

@@ -5,7 +5,7 @@
 
 #include "cli/command_table.h"
 #include "cli/console_operator_view.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/errors.h"
 #include "core/text.h"
 #include "db/data_module.h"

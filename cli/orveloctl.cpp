@@ -25,16 +25,6 @@ namespace orvelo::cli {
 
 namespace {
 
-// The connection panel of the command line: the options' texts, as typed.
-class OptionsConnectionPanel final : public ConnectionPanel {
-public:
-    explicit OptionsConnectionPanel(ConnectionPanelState state) : m_state(std::move(state)) {}
-    ConnectionPanelState state() const override { return m_state; }
-
-private:
-    ConnectionPanelState m_state;
-};
-
 struct GlobalOption {
     QCommandLineOption option;
     QString help;  // the option column of --help
@@ -230,12 +220,11 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     ConsoleOperatorView view(out, err, ::isatty(::fileno(err)) == 1);
     for (qsizetype i = 0; i < positional.size(); ++i)
         if (command->arguments.at(i).answersFileDialog) view.answerFileDialog(positional.at(i));
-    const OptionsConnectionPanel panel(*panelState);
     ConnectionSettings settings;
     LazyTerminalLibrary library(QCoreApplication::applicationDirPath());
     ConnectWatch terminal(library);
     const SystemClock clock;
-    CommandContext context{view, panel, settings, terminal, data, clock, appDir};
+    CommandContext context{view, *panelState, settings, terminal, data, clock, appDir};
 
     QStringList setOptions;
     for (const QCommandLineOption& option : command->options)

@@ -49,12 +49,11 @@ struct ConnectionPanelState {
     bool udpTicked = false;
     QString timeOut = QStringLiteral("5000");
     QString netPassword = QStringLiteral("0");
-};
 
-class ConnectionPanel {
-public:
-    virtual ~ConnectionPanel() = default;
-    virtual ConnectionPanelState state() const = 0;
+    // The link choice as the panel's radio buttons make it: exactly one is checked.
+    void chooseUsb() { usbChecked = true, rs232Checked = false, tcpIpChecked = false; }
+    void chooseSerial() { usbChecked = false, rs232Checked = true, tcpIpChecked = false; }
+    void chooseTcpIp() { usbChecked = false, rs232Checked = false, tcpIpChecked = true; }
 };
 
 // The rows of the shown employee grid that the enrollment commands act on, in list order.

@@ -9,17 +9,14 @@ namespace orvelo {
 namespace {
 
 // The library takes an empty text as a null pointer, never as a pointer to an empty string.
-const char* textArgument(const QByteArray& text)
-{
+const char* textArgument(const QByteArray& text) {
     return text.isEmpty() ? nullptr : text.constData();
 }
 
 }  // namespace
 
-bool ConnectDevice(const ConnectionPanel& panel, ConnectionSettings& settings, TerminalLibrary& terminal)
-{
-    const ConnectionPanelState state = panel.state();
-
+bool ConnectDevice(const ConnectionPanelState& state, ConnectionSettings& settings,
+                   TerminalLibrary& terminal) {
     // Each field is stored as soon as it converts, so a later conversion error leaves the earlier
     // fields refreshed; no library call happens before the last conversion.
     settings.MachineNo = strToInt(state.machineNo);
@@ -36,8 +33,9 @@ bool ConnectDevice(const ConnectionPanel& panel, ConnectionSettings& settings, T
         settings.NetPassword = strToInt(state.netPassword);
         settings.TimeOut = strToInt(state.timeOut);
         settings.UdpFlag = state.udpTicked ? 1 : 0;
-        handle = terminal.FK_ConnectNet(settings.MachineNo, textArgument(settings.IpAddress), settings.NetPort,
-                                        settings.TimeOut, settings.UdpFlag, settings.NetPassword);
+        handle =
+            terminal.FK_ConnectNet(settings.MachineNo, textArgument(settings.IpAddress), settings.NetPort,
+                                   settings.TimeOut, settings.UdpFlag, settings.NetPassword);
     } else {
         handle = terminal.FK_ConnectUSB(settings.MachineNo);
     }

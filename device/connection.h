@@ -5,7 +5,7 @@
 
 namespace orvelo {
 
-class ConnectionPanel;
+struct ConnectionPanelState;
 class TerminalLibrary;
 
 // The connection settings, fields of the main window; all 0 or empty when it is created.
@@ -23,9 +23,10 @@ struct ConnectionSettings {
     std::int32_t UdpFlag = 0;
 };
 
-// Reads the panel into `settings`, calls the connect operation of the chosen link and keeps its
+// Reads the panel's state into `settings`, calls the connect operation of the chosen link and keeps its
 // result in DeviceHandle; true when the connection is open (DeviceHandle > 0). Every conversion
 // happens before the connect call and throws ConversionError.
-bool ConnectDevice(const ConnectionPanel& panel, ConnectionSettings& settings, TerminalLibrary& terminal);
+bool ConnectDevice(const ConnectionPanelState& panel, ConnectionSettings& settings,
+                   TerminalLibrary& terminal);
 
 }  // namespace orvelo

@@ -2,7 +2,7 @@
 
 #include <QItemSelectionModel>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "db/data_module.h"
 #include "directory/list_statements.h"
 
@@ -53,8 +53,7 @@ void ReopenActiveList(DataModule& data) {
 }
 
 void pgc_DeviceChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex) {
-    constexpr int enrollmentPage = 2;
-    if (newIndex == enrollmentPage) RefreshEmployeeLists(ctx.data, grids);
+    if (newIndex == kEnrollmentPageIndex) RefreshEmployeeLists(ctx.data, grids);
 }
 
 void pgc_employeeChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex) {

@@ -27,7 +27,10 @@ void RefreshEmployeeLists(DataModule& data, EmployeeGrids& grids);
 // download of all enrollments does to show the employees it created.
 void ReopenActiveList(DataModule& data);
 
-// The page of pgc_Device changed to `newIndex`: the enrollment page (2) reloads the lists.
+// The index of the enrollment page "人员注册" in pgc_Device.
+inline constexpr int kEnrollmentPageIndex = 2;
+
+// The page of pgc_Device changed to `newIndex`: the enrollment page reloads the lists.
 void pgc_DeviceChange(CommandContext& ctx, EmployeeGrids& grids, int newIndex);
 
 // The page of pgc_employee changed to `newIndex`: the details follow the list now shown, then

@@ -1,6 +1,6 @@
 #include "directory/employee_search.h"
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/text.h"
 #include "db/data_module.h"
 #include "directory/employee_lists.h"

@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"

@@ -10,29 +10,32 @@
 
 namespace orvelo {
 
+EnrollmentRun::~EnrollmentRun() {
+    try {
+        finish();
+    } catch (...) {
+        // The session's own destructor still owes the terminal its enable and disconnect.
+    }
+}
+
 bool EnrollmentRun::connect() {
     const bool open = ConnectDevice(m_ctx.panel, m_ctx.settings, m_ctx.terminal);
-    m_connectCalled = true;
+    m_session.emplace(m_ctx.terminal, handle(), DeviceSession::Start::Untouched);
     return open;
 }
 
 void EnrollmentRun::disableDevice() {
-    m_ctx.terminal.FK_EnableDevice(handle(), 0);
-    m_disabled = true;
+    m_session->disable();
 }
 
 void EnrollmentRun::enableDevice() {
-    if (!m_disabled) return;
-    m_disabled = false;
-    m_ctx.terminal.FK_EnableDevice(handle(), 1);
+    if (m_session) m_session->enable();
 }
 
 void EnrollmentRun::finish() {
     if (m_finished) return;
     m_finished = true;
-    enableDevice();
-    // After a failed connect too: the library may keep something for the handle it returned.
-    if (m_connectCalled) m_ctx.terminal.FK_DisConnect(handle());
+    if (m_session) m_session->close();
     m_ctx.view.setProgress(0, false);
     m_ctx.view.setStatusText(QString());
 }

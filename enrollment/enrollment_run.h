@@ -2,22 +2,25 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "device/connection.h"
+#include "device/device_session.h"
 
 namespace orvelo {
 
 class EmployeeSelection;
 
 // What every enrollment command does on its way out, however it leaves (an error included):
-// enables the terminal again if the command disabled it, calls FK_DisConnect once a connect call
-// was made (also a failed one), sets the progress to 0 with the number hidden and empties the
-// status text. The order is the one of the normal end, so an error path looks the same.
+// the terminal session (a DeviceSession from the connect call on, also a failed one) enables the
+// terminal again if the command disabled it and disconnects once; then the progress is set to 0
+// with the number hidden and the status text emptied. The order is the one of the normal end, so
+// an error path looks the same.
 class EnrollmentRun {
 public:
     explicit EnrollmentRun(CommandContext& ctx) : m_ctx(ctx) {}
-    ~EnrollmentRun() { finish(); }
+    ~EnrollmentRun();
     EnrollmentRun(const EnrollmentRun&) = delete;
     EnrollmentRun& operator=(const EnrollmentRun&) = delete;
 
@@ -35,8 +38,7 @@ public:
 
 private:
     CommandContext& m_ctx;
-    bool m_connectCalled = false;
-    bool m_disabled = false;
+    std::optional<DeviceSession> m_session;
     bool m_finished = false;
 };
 

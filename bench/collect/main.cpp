@@ -10,7 +10,7 @@
 
 #include "bench/collect/bench_support.h"
 #include "collection/collection_commands.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
 #include "device/connection.h"
@@ -34,21 +34,15 @@ namespace {
 constexpr int kEmployees = 10'000;
 constexpr int kExistingRows = 1'000'000;
 
-class LoopbackPanel final : public ConnectionPanel {
-public:
-    explicit LoopbackPanel(int port)
-    {
-        m_state.usbChecked = false;
-        m_state.tcpIpChecked = true;
-        m_state.ipAddress = u"127.0.0.1"_s;
-        m_state.netPort = QString::number(port);
-        m_state.timeOut = u"10000"_s;
-    }
-    ConnectionPanelState state() const override { return m_state; }
-
-private:
-    ConnectionPanelState m_state;
-};
+ConnectionPanelState loopbackPanel(int port)
+{
+    ConnectionPanelState state;
+    state.chooseTcpIp();
+    state.ipAddress = u"127.0.0.1"_s;
+    state.netPort = QString::number(port);
+    state.timeOut = u"10000"_s;
+    return state;
+}
 
 void line(const char* format, auto... values)
 {
@@ -111,7 +105,7 @@ RunResult runOnce(const QString& work, const QString& baseDb, int records,
     const qint64 before = bench::maxAtdRowid(data);
 
     bench::SilentOperatorView view;
-    LoopbackPanel panel(emulator.tcpPort());
+    const ConnectionPanelState panel = loopbackPanel(emulator.tcpPort());
     ConnectionSettings settings;
     SystemClock clock;
     CommandContext ctx{view, panel, settings, *terminal, data, clock, appDir};

@@ -8,7 +8,7 @@
 #include "collection/collection_commands.h"
 #include "collection/raw_record_file.h"
 #include "core/errors.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/datetime.h"
 #include "device/connection.h"
 #include "device/terminal_library.h"
@@ -25,11 +25,6 @@ using namespace Qt::StringLiterals;
 using namespace orvelo;
 
 namespace {
-
-class NoPanel final : public ConnectionPanel {
-public:
-    ConnectionPanelState state() const override { return {}; }
-};
 
 // No terminal: the raw record import never calls the library, and a call would make the figures
 // meaningless, so it stops the bench.
@@ -74,11 +69,10 @@ int main(int argc, char** argv)
         const QString file = writeRawRecordFile(appDir, rawLines, start);
 
         bench::SilentOperatorView view;
-        NoPanel panel;
         ConnectionSettings settings;
         NoTerminal terminal;
         SystemClock clock;
-        CommandContext ctx{view, panel, settings, terminal, data, clock, appDir};
+        CommandContext ctx{view, {}, settings, terminal, data, clock, appDir};
         for (const char* pass : {"first import", "second import (all duplicates)"}) {
             view.nextFile = file;
             timer.restart();

@@ -29,7 +29,7 @@
 #include "app/status_bar.h"
 #include "app/widget_operator_view.h"
 #include "app/window_fonts.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "db/data_module.h"
@@ -433,7 +433,7 @@ TEST_F(WindowTest, CommandsGetTheWindowsContext) {
     bool ran = false;
     window->runCommand([&](CommandContext& ctx) {
         ran = true;
-        const ConnectionPanelState state = ctx.panel.state();
+        const ConnectionPanelState state = ctx.panel;
         EXPECT_EQ(state.machineNo, u" 7"_s);
         EXPECT_TRUE(state.tcpIpChecked);
         EXPECT_FALSE(state.usbChecked);

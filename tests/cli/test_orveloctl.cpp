@@ -85,7 +85,7 @@ const CommandRegistration kPanel{{
     .summary = u"prints the connection panel"_s,
     .run =
         [](CommandInvocation& run) {
-            const ConnectionPanelState s = run.context().panel.state();
+            const ConnectionPanelState s = run.context().panel;
             const QString link = s.usbChecked ? u"usb"_s : s.rs232Checked ? u"serial"_s : u"tcp"_s;
             const QStringList fields = {s.machineNo,
                                         link,

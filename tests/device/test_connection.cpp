@@ -1,6 +1,6 @@
 #include "core/errors.h"
 #include "device/connection.h"
-#include "tests/support/fake_connection_panel.h"
+#include "core/ports.h"
 #include "tests/support/scripted_terminal_library.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@ namespace orvelo {
 namespace {
 
 using test::CallLog;
-using test::FakeConnectionPanel;
 using test::ScriptedTerminalLibrary;
 
 class ConnectDeviceTest : public ::testing::Test {
@@ -20,7 +19,7 @@ protected:
     bool connect() { return ConnectDevice(panel, settings, terminal); }
 
     CallLog log;
-    FakeConnectionPanel panel;
+    ConnectionPanelState panel;
     ConnectionSettings settings;
     ScriptedTerminalLibrary terminal{log};
 };
@@ -28,7 +27,7 @@ protected:
 // How the panel is filled, and the one call it must give.
 struct LinkCase {
     const char* name;
-    std::function<void(FakeConnectionPanel&)> fill;
+    std::function<void(ConnectionPanelState&)> fill;
     QString expectedCall;
 };
 
@@ -36,115 +35,115 @@ class ConnectDeviceLinkTest : public ConnectDeviceTest, public ::testing::WithPa
 
 TEST_P(ConnectDeviceLinkTest, MakesTheConnectCallOfTheChosenLink)
 {
-    panel.panel.ipAddress = QStringLiteral("192.168.1.224");
+    panel.ipAddress = QStringLiteral("192.168.1.224");
     GetParam().fill(panel);
 
     EXPECT_TRUE(connect());
     EXPECT_EQ(log.entries, QStringList{GetParam().expectedCall});
 }
 
-void junkEverywhereButMachineNo(FakeConnectionPanel& p)
+void junkEverywhereButMachineNo(ConnectionPanelState& p)
 {
-    p.panel.comPort = QStringLiteral("COM");
-    p.panel.baudRate = QStringLiteral("fast");
-    p.panel.ipAddress.clear();
-    p.panel.netPort = QStringLiteral("port");
-    p.panel.netPassword = QString();
-    p.panel.timeOut = QStringLiteral("5 s");
+    p.comPort = QStringLiteral("COM");
+    p.baudRate = QStringLiteral("fast");
+    p.ipAddress.clear();
+    p.netPort = QStringLiteral("port");
+    p.netPassword = QString();
+    p.timeOut = QStringLiteral("5 s");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Links, ConnectDeviceLinkTest,
     ::testing::Values(
-        LinkCase{"UsbByDefault", [](FakeConnectionPanel&) {}, QStringLiteral("FK_ConnectUSB(1)")},
+        LinkCase{"UsbByDefault", [](ConnectionPanelState&) {}, QStringLiteral("FK_ConnectUSB(1)")},
         LinkCase{"UsbIgnoresJunkInTheOtherFields",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      junkEverywhereButMachineNo(p);
-                     p.panel.machineNo = QStringLiteral("7");
-                     p.panel.udpTicked = true;
+                     p.machineNo = QStringLiteral("7");
+                     p.udpTicked = true;
                  },
                  QStringLiteral("FK_ConnectUSB(7)")},
         LinkCase{"MachineNoWithLeadingBlank",
-                 [](FakeConnectionPanel& p) { p.panel.machineNo = QStringLiteral(" 1"); },
+                 [](ConnectionPanelState& p) { p.machineNo = QStringLiteral(" 1"); },
                  QStringLiteral("FK_ConnectUSB(1)")},
-        LinkCase{"MachineNoInHex", [](FakeConnectionPanel& p) { p.panel.machineNo = QStringLiteral("$1F"); },
+        LinkCase{"MachineNoInHex", [](ConnectionPanelState& p) { p.machineNo = QStringLiteral("$1F"); },
                  QStringLiteral("FK_ConnectUSB(31)")},
         LinkCase{"SerialCom1",
-                 [](FakeConnectionPanel& p) { p.chooseSerial(); },
+                 [](ConnectionPanelState& p) { p.chooseSerial(); },
                  QStringLiteral("FK_ConnectComm(1,1,38400,null,0)")},
         LinkCase{"SerialCom10",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseSerial();
-                     p.panel.comPort = QStringLiteral("COM10");
-                     p.panel.baudRate = QStringLiteral("115200");
+                     p.comPort = QStringLiteral("COM10");
+                     p.baudRate = QStringLiteral("115200");
                  },
                  QStringLiteral("FK_ConnectComm(1,10,115200,null,0)")},
         LinkCase{"SerialOnlyThePositionsCount",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseSerial();
-                     p.panel.comPort = QStringLiteral("com3");
+                     p.comPort = QStringLiteral("com3");
                  },
                  QStringLiteral("FK_ConnectComm(1,3,38400,null,0)")},
         LinkCase{"SerialAtMostThreeCharactersFromTheFourth",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseSerial();
-                     p.panel.comPort = QStringLiteral("COM1234");
+                     p.comPort = QStringLiteral("COM1234");
                  },
                  QStringLiteral("FK_ConnectComm(1,123,38400,null,0)")},
         LinkCase{"SerialTypedBaudRateReachesTheLibrary",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseSerial();
-                     p.panel.baudRate = QStringLiteral("4800");
+                     p.baudRate = QStringLiteral("4800");
                  },
                  QStringLiteral("FK_ConnectComm(1,1,4800,null,0)")},
         LinkCase{"SerialIgnoresJunkNetworkFieldsAndTheUdpTick",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseSerial();
-                     p.panel.ipAddress.clear();
-                     p.panel.netPort = QStringLiteral("port");
-                     p.panel.netPassword = QStringLiteral("pw");
-                     p.panel.timeOut = QString();
-                     p.panel.udpTicked = true;
+                     p.ipAddress.clear();
+                     p.netPort = QStringLiteral("port");
+                     p.netPassword = QStringLiteral("pw");
+                     p.timeOut = QString();
+                     p.udpTicked = true;
                  },
                  QStringLiteral("FK_ConnectComm(1,1,38400,null,0)")},
         LinkCase{"SerialWinsOverTcpIpWhenBothAreChecked",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseSerial();
-                     p.panel.tcpIpChecked = true;
+                     p.tcpIpChecked = true;
                  },
                  QStringLiteral("FK_ConnectComm(1,1,38400,null,0)")},
         LinkCase{"TcpIp",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseTcpIp();
-                     p.panel.machineNo = QStringLiteral("2");
-                     p.panel.netPort = QStringLiteral("5010");
-                     p.panel.timeOut = QStringLiteral("3000");
-                     p.panel.netPassword = QStringLiteral("8");
+                     p.machineNo = QStringLiteral("2");
+                     p.netPort = QStringLiteral("5010");
+                     p.timeOut = QStringLiteral("3000");
+                     p.netPassword = QStringLiteral("8");
                  },
                  QStringLiteral("FK_ConnectNet(2,\"192.168.1.224\",5010,3000,0,8)")},
         LinkCase{"TcpIpAsUdp",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseTcpIp();
-                     p.panel.udpTicked = true;
+                     p.udpTicked = true;
                  },
                  QStringLiteral("FK_ConnectNet(1,\"192.168.1.224\",5005,5000,1,0)")},
         LinkCase{"TcpIpEmptyAddressGoesAsNullPointer",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseTcpIp();
-                     p.panel.ipAddress.clear();
+                     p.ipAddress.clear();
                  },
                  QStringLiteral("FK_ConnectNet(1,null,5005,5000,0,0)")},
         LinkCase{"TcpIpAddressUncheckedAndUnchanged",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseTcpIp();
-                     p.panel.ipAddress = QStringLiteral(" not an address ");
+                     p.ipAddress = QStringLiteral(" not an address ");
                  },
                  QStringLiteral("FK_ConnectNet(1,\" not an address \",5005,5000,0,0)")},
         LinkCase{"TcpIpIgnoresJunkSerialFields",
-                 [](FakeConnectionPanel& p) {
+                 [](ConnectionPanelState& p) {
                      p.chooseTcpIp();
-                     p.panel.comPort = QStringLiteral("COM");
-                     p.panel.baudRate = QStringLiteral("fast");
+                     p.comPort = QStringLiteral("COM");
+                     p.baudRate = QStringLiteral("fast");
                  },
                  QStringLiteral("FK_ConnectNet(1,\"192.168.1.224\",5005,5000,0,0)")}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -152,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A field that does not convert: the error names its text, and no library call is made.
 struct ConversionCase {
     const char* name;
-    std::function<void(FakeConnectionPanel&)> fill;
+    std::function<void(ConnectionPanelState&)> fill;
     QString expectedText;
 };
 
@@ -174,57 +173,57 @@ TEST_P(ConnectDeviceConversionTest, RaisesBeforeAnyLibraryCall)
 INSTANTIATE_TEST_SUITE_P(
     Fields, ConnectDeviceConversionTest,
     ::testing::Values(
-        ConversionCase{"MachineNoOnUsb", [](FakeConnectionPanel& p) { p.panel.machineNo = QStringLiteral("1a"); },
+        ConversionCase{"MachineNoOnUsb", [](ConnectionPanelState& p) { p.machineNo = QStringLiteral("1a"); },
                        QStringLiteral("'1a' is not a valid integer value")},
-        ConversionCase{"EmptyMachineNo", [](FakeConnectionPanel& p) { p.panel.machineNo.clear(); },
+        ConversionCase{"EmptyMachineNo", [](ConnectionPanelState& p) { p.machineNo.clear(); },
                        QStringLiteral("'' is not a valid integer value")},
         ConversionCase{"MachineNoBeforeTheLinkFields",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseSerial();
-                           p.panel.machineNo = QStringLiteral("one");
-                           p.panel.comPort = QStringLiteral("COMx");
+                           p.machineNo = QStringLiteral("one");
+                           p.comPort = QStringLiteral("COMx");
                        },
                        QStringLiteral("'one' is not a valid integer value")},
         ConversionCase{"MachineNoOutOfRange",
-                       [](FakeConnectionPanel& p) { p.panel.machineNo = QStringLiteral("2147483648"); },
+                       [](ConnectionPanelState& p) { p.machineNo = QStringLiteral("2147483648"); },
                        QStringLiteral("'2147483648' is not a valid integer value")},
         ConversionCase{"ComAloneNamesTheEmptyText",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseSerial();
-                           p.panel.comPort = QStringLiteral("COM");
+                           p.comPort = QStringLiteral("COM");
                        },
                        QStringLiteral("'' is not a valid integer value")},
         ConversionCase{"ComPortNamesOnlyItsPositions",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseSerial();
-                           p.panel.comPort = QStringLiteral("COM1a2b");
+                           p.comPort = QStringLiteral("COM1a2b");
                        },
                        QStringLiteral("'1a2' is not a valid integer value")},
         ConversionCase{"BaudRate",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseSerial();
-                           p.panel.baudRate = QStringLiteral("fast");
+                           p.baudRate = QStringLiteral("fast");
                        },
                        QStringLiteral("'fast' is not a valid integer value")},
         ConversionCase{"NetPortFirstOfTheNetworkFields",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseTcpIp();
-                           p.panel.netPort = QStringLiteral("50O5");
-                           p.panel.netPassword = QStringLiteral("pw");
-                           p.panel.timeOut = QStringLiteral("5 s");
+                           p.netPort = QStringLiteral("50O5");
+                           p.netPassword = QStringLiteral("pw");
+                           p.timeOut = QStringLiteral("5 s");
                        },
                        QStringLiteral("'50O5' is not a valid integer value")},
         ConversionCase{"NetPasswordBeforeTimeOut",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseTcpIp();
-                           p.panel.netPassword = QStringLiteral("pw");
-                           p.panel.timeOut = QStringLiteral("5 s");
+                           p.netPassword = QStringLiteral("pw");
+                           p.timeOut = QStringLiteral("5 s");
                        },
                        QStringLiteral("'pw' is not a valid integer value")},
         ConversionCase{"TimeOut",
-                       [](FakeConnectionPanel& p) {
+                       [](ConnectionPanelState& p) {
                            p.chooseTcpIp();
-                           p.panel.timeOut = QStringLiteral("5 s");
+                           p.timeOut = QStringLiteral("5 s");
                        },
                        QStringLiteral("'5 s' is not a valid integer value")}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -250,19 +249,19 @@ TEST_F(ConnectDeviceTest, OnlyAPositiveHandleMeansOpen)
 TEST_F(ConnectDeviceTest, RefreshesOnlyTheMachineNumberAndTheChosenLinksFields)
 {
     panel.chooseTcpIp();
-    panel.panel.machineNo = QStringLiteral("4");
-    panel.panel.ipAddress = QStringLiteral("10.0.0.9");
-    panel.panel.netPort = QStringLiteral("6000");
-    panel.panel.netPassword = QStringLiteral("5");
-    panel.panel.timeOut = QStringLiteral("1000");
-    panel.panel.udpTicked = true;
+    panel.machineNo = QStringLiteral("4");
+    panel.ipAddress = QStringLiteral("10.0.0.9");
+    panel.netPort = QStringLiteral("6000");
+    panel.netPassword = QStringLiteral("5");
+    panel.timeOut = QStringLiteral("1000");
+    panel.udpTicked = true;
     terminal.connectResult = 3;
     ASSERT_TRUE(connect());
 
     panel.chooseSerial();
-    panel.panel.machineNo = QStringLiteral("6");
-    panel.panel.comPort = QStringLiteral("COM2");
-    panel.panel.baudRate = QStringLiteral("9600");
+    panel.machineNo = QStringLiteral("6");
+    panel.comPort = QStringLiteral("COM2");
+    panel.baudRate = QStringLiteral("9600");
     terminal.connectResult = 0;
     EXPECT_FALSE(connect());
 
@@ -279,7 +278,7 @@ TEST_F(ConnectDeviceTest, RefreshesOnlyTheMachineNumberAndTheChosenLinksFields)
     EXPECT_EQ(settings.DeviceHandle, 0);
 
     panel.chooseUsb();
-    panel.panel.machineNo = QStringLiteral("8");
+    panel.machineNo = QStringLiteral("8");
     terminal.connectResult = 12;
     ASSERT_TRUE(connect());
     EXPECT_EQ(settings.MachineNo, 8);
@@ -292,7 +291,7 @@ TEST_F(ConnectDeviceTest, AConversionErrorLeavesTheHandleOfTheLastConnect)
 {
     terminal.connectResult = 5;
     ASSERT_TRUE(connect());
-    panel.panel.machineNo = QStringLiteral("x");
+    panel.machineNo = QStringLiteral("x");
     EXPECT_THROW(connect(), ConversionError);
     EXPECT_EQ(settings.DeviceHandle, 5);
 }

@@ -5,11 +5,10 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "db/data_module.h"
 #include "device/connection.h"
 #include "directory/model_employee_grids.h"
-#include "tests/support/fake_connection_panel.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/recording_operator_view.h"
 #include "tests/support/scripted_terminal_library.h"
@@ -89,11 +88,11 @@ public:
     DataModule& data = db.data();
     CallLog log;
     RecordingOperatorView view{log};
-    FakeConnectionPanel panel;
     ConnectionSettings settings;
     ScriptedTerminalLibrary terminal{log};
     FixedClock clock;
-    CommandContext ctx{view, panel, settings, terminal, data, clock, db.appDir()};
+    CommandContext ctx{view, {}, settings, terminal, data, clock, db.appDir()};
+    ConnectionPanelState& panel = ctx.panel;  // the panel as the test sets it
     RecordingGrids grids{data};
 };
 

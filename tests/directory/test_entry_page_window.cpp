@@ -13,7 +13,7 @@
 #include "app/hv_client.h"
 #include "app/panel_sizing_bar.h"
 #include "app/widget_operator_view.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "tests/directory/directory_fixture.h"
 
 using namespace Qt::StringLiterals;

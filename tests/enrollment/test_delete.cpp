@@ -86,7 +86,7 @@ TEST_F(DeleteTest, EmptySelection) {
 
 TEST_F(DeleteTest, FailedConnect) {
     panel.chooseTcpIp();
-    panel.panel.ipAddress = QStringLiteral("127.0.0.1");
+    panel.ipAddress = QStringLiteral("127.0.0.1");
     terminal.connectResult = 0;
     selection.add(QStringLiteral("E1"), QStringLiteral("1"));
 

@@ -29,11 +29,5 @@ TEST(ApplicationFolder, IsAbsoluteCleanAndEndsWithASeparator) {
         EXPECT_EQ(applicationFolder(c.option, c.executableFolder), c.expected) << c.option.toStdString();
 }
 
-TEST(ApplicationFolder, TitlesOfTheShell) {
-    EXPECT_EQ(applicationTitle(), u"Orvelo系统"_s);
-    EXPECT_EQ(startupFailureText(), u"数据库连接失败!"_s);
-    EXPECT_EQ(startupFailureCaption(), u"Orvelo"_s);
-}
-
 }  // namespace
 }  // namespace orvelo

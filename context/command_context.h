@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include "core/ports.h"
+
+namespace orvelo {
+
+class Clock;
+class TerminalLibrary;
+class DataModule;
+struct ConnectionSettings;
+
+// Everything a command function reaches: the ports, the connection panel's state, the data
+// module, the terminal library, the connection settings kept by the window (DeviceHandle and the
+// rest), the clock and the application folder. The window, orveloctl and the tests build one and
+// call the same commands.
+//
+// The panel is a value: the window snapshots its widgets when a handler starts. Commands run on
+// the UI thread and block input while they work, so the snapshot equals what a read at connect
+// time would give, and a caller that takes its terminal from a list rather than from the panel
+// simply fills in another state.
+struct CommandContext {
+    OperatorView& view;
+    ConnectionPanelState panel;
+    ConnectionSettings& settings;
+    TerminalLibrary& terminal;
+    DataModule& data;
+    const Clock& clock;
+    QString appDir;                          // the application folder, ending with "/"
+    EmployeeSelection* selection = nullptr;  // the shown employee grid's selection
+};
+
+}  // namespace orvelo
