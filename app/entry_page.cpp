@@ -52,7 +52,7 @@ QWidget* gridPage(const QString& name, EmployeeGridView*& grid_, EmployeeGrid ro
 
 }  // namespace
 
-EntryPage::EntryPage(DataModule& data, QWidget* parent) : QWidget(parent), m_data(data) {
+EntryPage::EntryPage(DataModule& dataModule, QWidget* parent) : QWidget(parent), m_data(dataModule) {
     setObjectName(u"ts_EntryInfo"_s);
     const CommandPage page = layoutCommandPage(this);
     buttonColumn = page.buttonColumn;

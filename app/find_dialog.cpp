@@ -62,9 +62,9 @@ FindRequest FindDialog::request() const {
     FindRequest request;
     request.text = textField->text();
     request.match = FindRequest::Match(matchChoice->currentIndex());
-    request.direction =
-        std::array{FindRequest::Direction::All, FindRequest::Direction::Down,
-                   FindRequest::Direction::Up}[std::clamp(directionChoice->currentIndex(), 0, 2)];
+    const auto direction = static_cast<std::size_t>(std::clamp(directionChoice->currentIndex(), 0, 2));
+    request.direction = std::array{FindRequest::Direction::All, FindRequest::Direction::Down,
+                                   FindRequest::Direction::Up}[direction];
     request.caseSensitive = caseSensitive->isChecked();
     const QHeaderView* titles = m_grid.horizontalHeader();
     const int current = m_grid.currentIndex().isValid() ? m_grid.currentIndex().column() : -1;
