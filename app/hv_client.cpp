@@ -23,11 +23,10 @@
 #include "shell/startup.h"
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
-#include "app/widget_connection_panel.h"
 #include "app/widget_operator_view.h"
 #include "app/window_fonts.h"
 #include "collection/collection_commands.h"
-#include "core/command_context.h"
+#include "context/command_context.h"
 #include "core/datetime.h"
 #include "device/loaded_terminal_library.h"
 #include "enrollment/enrollment_commands.h"
@@ -156,7 +155,6 @@ void Tfrm_hv_client::buildLayout() {
     m_view = std::make_unique<WidgetOperatorView>(*this, *mmo_1, *mmo_2, *rzstsbr_1->rzstspn_1,
                                                   *rzstsbr_1->rzprgrsts_1, *dlgOpen_1);
     m_view->setFileDialogFilter(u"U盘记录文件(*.txt)|*.txt|所有文件(*.*)|*.*"_s);
-    m_panel = std::make_unique<WidgetConnectionPanel>(m_panelWidgets);
 }
 
 // The table of handlers.
@@ -207,8 +205,8 @@ void Tfrm_hv_client::runCommand(const std::function<void(CommandContext&)>& comm
 }
 
 CommandContext Tfrm_hv_client::commandContext() {
-    return CommandContext{*m_view, *m_panel, m_settings, *m_terminal,
-                          m_data,  *m_clock, m_appDir,   employeeSelection()};
+    return CommandContext{*m_view, readConnectionPanel(m_panelWidgets), m_settings, *m_terminal, m_data,
+                          *m_clock, m_appDir, employeeSelection()};
 }
 
 void Tfrm_hv_client::applyLinkChoice(Link link) {
@@ -259,13 +257,9 @@ void Tfrm_hv_client::rb_tcp_ipClick() {
 }
 
 void Tfrm_hv_client::pgc_DeviceChange() {
-    if (pgc_Device->currentIndex() != kEntryPageIndex) return;
-    emit employeeListsRefreshRequested();
-    runCommand([this](CommandContext& ctx) { RefreshEmployeeLists(ctx); });
-}
-
-void Tfrm_hv_client::RefreshEmployeeLists(CommandContext& ctx) {
-    orvelo::RefreshEmployeeLists(ctx.data, ts_EntryInfo->grids());
+    const int page = pgc_Device->currentIndex();
+    if (page == kEntryPageIndex) emit employeeListsRefreshRequested();
+    runCommand([&](CommandContext& ctx) { orvelo::pgc_DeviceChange(ctx, ts_EntryInfo->grids(), page); });
 }
 
 EmployeeSelection* Tfrm_hv_client::employeeSelection() {
