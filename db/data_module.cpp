@@ -113,7 +113,8 @@ void Query::open() {
     const auto lookup = [this, master](const QString& name) {
         return parameterValue(name, m_parameters, master);
     };
-    sql::ResultSet result = sql::runBatch(db, m_module.dialect(), sql(), lookup, true);
+    sql::ResultSet result =
+        sql::runBatch(db, m_module.dialect(), sql(), lookup, true, m_module.m_statements.get());
     emit aboutToReset();
     m_columns = result.columns;
     m_rows = std::move(result.rows);
@@ -130,7 +131,7 @@ void Query::execSql() {
     const auto lookup = [this, master](const QString& name) {
         return parameterValue(name, m_parameters, master);
     };
-    sql::runBatch(db, m_module.dialect(), sql(), lookup, false);
+    sql::runBatch(db, m_module.dialect(), sql(), lookup, false, m_module.m_statements.get());
 }
 
 int Query::rowCount() const {
@@ -322,7 +323,8 @@ DataModule::DataModule()
       qry_5(*this, QStringLiteral("qry_5")),
       ds_3(qry_3),
       ds_4(qry_4),
-      ds_5(qry_5) {
+      ds_5(qry_5),
+      m_statements(std::make_unique<sql::StatementCache>()) {
     static QAtomicInt serial;
     m_connectionName = QStringLiteral("orvelo_con_1_%1").arg(serial.fetchAndAddRelaxed(1));
     qry_5.setMasterSource(&ds_3);
@@ -336,7 +338,7 @@ DataModule::~DataModule() {
 
 void DataModule::closeConnection() {
     if (!QSqlDatabase::contains(m_connectionName)) return;
-    sql::releaseCachedStatements(m_connectionName);
+    m_statements->clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();

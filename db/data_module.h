@@ -123,6 +123,10 @@ private:
     Query& m_query;
 };
 
+namespace sql {
+class StatementCache;
+}
+
 // dtmdl_1: the one connection con_1 and the queries and data sources that live with it.
 class DataModule {
 public:
@@ -155,8 +159,12 @@ private:
     void openSqlite(const DatabaseTarget& target);
     void closeConnection();
 
+    friend class Query;
+
     QString m_connectionName;
     Dialect m_dialect = Dialect::Sqlite;
+    // Released with the connection: closeConnection empties it before the connection goes.
+    std::unique_ptr<sql::StatementCache> m_statements;
 };
 
 // RAII transaction on con_1: begun on construction, rolled back on destruction unless committed.

@@ -5,45 +5,17 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "db/data_module.h"
+#include "db/sql_translator.h"
 
 // How a statement text of the system reaches each server. The system writes Transact-SQL: several
 // statements in one text, `insert TABLE (...)` without INTO, `if not exists (...) insert ...`,
 // and named parameters such as :fpdata and :登记号码. SQL Server gets the text as it is (only the
-// parameters become ODBC's '?'); SQLite gets it through the small adapter below.
+// parameters become ODBC's '?'); SQLite gets it as sql_translator.h rewrites it.
 namespace orvelo::sql {
-
-// The text with every named parameter outside quoted literals and comments replaced by '?', and
-// the names in the order of the marks (a name used twice appears twice). Names may be non-ASCII:
-// Qt's own placeholder parser accepts only ASCII names, so the data module never leaves the
-// mapping to it.
-struct PositionalText {
-    QString text;
-    QStringList parameters;
-};
-PositionalText toPositional(const QString& text);
-
-// The parameter names of a text, each once, in order of first appearance.
-QStringList parameterNames(const QString& text);
-
-// Splits a batch at the start of each statement: at a top-level SELECT, INSERT, UPDATE, DELETE or
-// IF, or at a top-level ';'. A line break alone does not end a statement. The body of an IF, the
-// SELECT of an INSERT ... SELECT and the SELECT after UNION stay in their statement. Each piece
-// is trimmed; empty pieces are dropped.
-QStringList splitBatch(const QString& batch);
-
-// One statement of a batch as SQLite runs it. When `condition` is not empty it is a query giving
-// 1 or 0, and `statement` runs only when it gave 1 (T-SQL's IF).
-struct SqliteStatement {
-    QString condition;
-    QString statement;
-    bool operator==(const SqliteStatement&) const = default;
-};
-// The batch rewritten for SQLite: split, `insert TABLE` given its INTO, `IF cond stmt` turned into
-// a condition query and its statement. Parameters stay named.
-std::vector<SqliteStatement> translateForSqlite(const QString& batch);
 
 // What a batch gave back: the first result that has columns (or none).
 struct ResultSet {
@@ -54,17 +26,33 @@ struct ResultSet {
 
 using ParameterLookup = std::function<QVariant(const QString& name)>;
 
+// The prepared statements of the SQLite path for one connection. The data module owns one and
+// empties it before its connection closes, since a prepared statement must not outlive it.
+class StatementCache {
+public:
+    StatementCache();
+    ~StatementCache();
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    void clear();
+
+    struct Entries;
+    Entries& entries() { return *m_entries; }
+
+private:
+    std::unique_ptr<Entries> m_entries;
+};
+
 // Runs a batch on the connection and fetches every row of its first result with columns (only
 // the columns when keepRows is false). Throws DatabaseError with the server's text. On SQL Server
 // every result of the batch is drained and the first error raised, so that a failing statement
 // after a query or a delete is never taken for success; on SQLite the statements run in order
 // and the first error stops the batch.
+// With a cache, SQLite statements that differ only in their values share one prepared statement;
+// without one every statement is prepared anew.
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
-                   bool keepRows);
-
-// Drops the prepared statements that runBatch keeps for the connection's SQLite statements;
-// called before the connection closes.
-void releaseCachedStatements(const QString& connectionName);
+                   bool keepRows, StatementCache* cache = nullptr);
 
 // Runs a script of statements separated by ';' (the schema), one by one.
 void runScript(QSqlDatabase& db, const QString& script);
