@@ -284,6 +284,87 @@ TEST_F(EnrollmentEndToEndTest, OrveloctlWithoutTerminal) {
     }
 }
 
+// The terminal served again, from the state it saved, with these faults.
+void restartWithFaults(std::unique_ptr<EmulatorProcess>& terminal, const QString& statePath,
+                       const QStringList& faults) {
+    terminal->stop();
+    terminal = std::make_unique<EmulatorProcess>(statePath);
+    EmulatorProcess::Options options;
+    options.faults = faults;
+    terminal->start(options);
+}
+
+// Faults that cut or damage the link at points spread over the walk: in the connect, the user
+// count, the list request, the first name read and enrollment reads of the first and later users.
+const char* const kWalkFaults[] = {"drop-after=1",  "drop-after=2",    "drop-after=3",    "drop-after=4",
+                                   "drop-after=5",  "drop-after=6",    "drop-after=12",   "drop-after=25",
+                                   "drop-after=40", "corrupt-after=3", "corrupt-after=5", "corrupt-after=17"};
+
+TEST_F(EnrollmentEndToEndTest, OrveloctlDownloadAllOverAFailingLinkKeepsNamesAndEndsIncomplete) {
+    // Stored names that a failed name read must not replace with the enroll number.
+    db.addDepartment(QStringLiteral("01"), QStringLiteral("总部"));
+    db.addActiveEmployee(QStringLiteral("00000001"), QStringLiteral("00001"), QStringLiteral("张三"));
+    db.addActiveEmployee(QStringLiteral("00000002"), QStringLiteral("00002"), QStringLiteral("李四"));
+    for (const char* fault : kWalkFaults) {
+        SCOPED_TRACE(fault);
+        restartWithFaults(m_terminal, m_statePath, {QString::fromLatin1(fault)});
+
+        const Outcome run = orveloctl({QStringLiteral("enroll-download-all")});
+
+        EXPECT_EQ(run.status, 1) << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("获取全部注册信息: 与设备的连接在获取")))
+            << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("成功获取"))) << run.out.toStdString();
+        EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from hremployee where emplname like '0000000%'"))
+                      .toInt(),
+                  0);
+        EXPECT_EQ(
+            db.scalar(QStringLiteral("select emplname from hremployee where cardid='00001'")).toString(),
+            QStringLiteral("张三"));
+        EXPECT_LE(db.rowCount(QStringLiteral("equfinger")), 6);
+        m_terminal->stop();
+        EXPECT_TRUE(m_terminal->dump().value(QStringLiteral("enabled")).toBool());
+    }
+
+    // The link is whole again: one run brings everything, each row once.
+    restartWithFaults(m_terminal, m_statePath, {});
+    const Outcome clean = orveloctl({QStringLiteral("enroll-download-all")});
+    EXPECT_EQ(clean.status, 0) << clean.err.toStdString();
+    EXPECT_EQ(clean.out, QStringLiteral("获取全部注册信息: 成功获取3个人的注册信息！\n"));
+    EXPECT_EQ(db.rowCount(QStringLiteral("hremployee")), 3);
+    EXPECT_EQ(db.rowCount(QStringLiteral("equcard")), 1);  // only the new employee gets a card
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), 6);
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00003'")).toString(),
+              kThirteenCharacters);
+}
+
+TEST_F(EnrollmentEndToEndTest, OrveloctlUploadOverAFailingLinkEndsIncompleteAndTheNextRunWritesAll) {
+    const auto original = terminalUsers();
+    ASSERT_EQ(orveloctl({QStringLiteral("enroll-download-all")}).status, 0);
+    for (const char* fault : {"drop-after=2", "drop-after=3", "drop-after=5", "drop-after=8",
+                              "corrupt-after=4", "corrupt-after=7"}) {
+        SCOPED_TRACE(fault);
+        restartWithFaults(m_terminal, m_statePath, {});
+        ASSERT_EQ(orveloctl({QStringLiteral("enroll-delete"), QStringLiteral("--all")}).status, 0);
+        restartWithFaults(m_terminal, m_statePath, {QString::fromLatin1(fault)});
+
+        const Outcome run = orveloctl({QStringLiteral("enroll-upload"), QStringLiteral("--all")});
+
+        EXPECT_EQ(run.status, 1) << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("写入指纹及姓名: 与设备的连接在写入")))
+            << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("共写入注册信息"))) << run.out.toStdString();
+        m_terminal->stop();
+        EXPECT_TRUE(m_terminal->dump().value(QStringLiteral("enabled")).toBool());
+        EXPECT_NE(enrolledUsers(m_terminal->dump()), original);
+    }
+    restartWithFaults(m_terminal, m_statePath, {});
+    const Outcome clean = orveloctl({QStringLiteral("enroll-upload"), QStringLiteral("--all")});
+    EXPECT_EQ(clean.status, 0) << clean.err.toStdString();
+    EXPECT_EQ(clean.out, QStringLiteral("写入指纹及姓名: 共写入注册信息：3条;其中成功：3条，失败：0条！\n"));
+    EXPECT_EQ(terminalUsers(), original);
+}
+
 // The window over the same database and terminal, its boxes answered by a hook.
 class EnrollmentWindowTest : public EnrollmentEndToEndTest {
 protected:
