@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/hv_client.h"
+#include "app/qt_translations.h"
 #include "shell/startup.h"
 #include "db/data_module.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char* argv[]) {
     // title on X11, and the window's caption must stay "Orvelo". The display name falls back to
     // this name, so the task bar and the default error box still read "Orvelo系统".
     QApplication::setApplicationName(orvelo::applicationTitle());
+    // Before any widget exists: Qt's standard buttons take their texts when they are made.
+    orvelo::installQtTranslations(app);
 
     QCommandLineParser parser;
     const QCommandLineOption appDirOption(

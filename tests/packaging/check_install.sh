@@ -29,8 +29,8 @@ grep -qx "Exec=$app/orvelo" "$app/share/applications/orvelo.desktop" || fail "de
 if command -v help2man >/dev/null; then
     check_file "$app/share/man/man1/orveloctl.1"
     check_file "$app/share/man/man1/orvelo-terminal.1"
-    grep -q 'check-database' "$app/share/man/man1/orveloctl.1" || fail "orveloctl(1) lacks the command list"
-    grep -q -- '--state' "$app/share/man/man1/orvelo-terminal.1" || fail "orvelo-terminal(1) lacks --state"
+    grep -qF 'check\-database' "$app/share/man/man1/orveloctl.1" || fail "orveloctl(1) lacks the command list"
+    grep -qF -- '\-\-state' "$app/share/man/man1/orvelo-terminal.1" || fail "orvelo-terminal(1) lacks --state"
 fi
 
 "$app/orveloctl" --help >"$scratch/help.txt" || fail "installed orveloctl --help failed"
