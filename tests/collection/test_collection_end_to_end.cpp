@@ -206,13 +206,28 @@ TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload) {
     for (int e = 1; e <= 7; ++e) db.addActiveEmployee(u"E%1"_s.arg(e), u"0000%1"_s.arg(e), u"员工"_s);
 
     const Outcome run = orveloctl({u"collect"_s});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
     const int read = db.rowCount(u"AtdRecord"_s);
     EXPECT_GT(read, 0);
     EXPECT_LT(read, 4000);
-    EXPECT_EQ(run.out, collectOut(read, read));
+    const QString summary = u"共采集数据记录%1条；其中有效数据记录%1条，重复或无效数据记录0条。"_s.arg(read);
+    const QString failed =
+        u"数据采集未完成！与设备的连接在读取%1条记录后中断，再次执行本命令可采集其余记录。"_s.arg(read);
+    EXPECT_EQ(run.out, u"\n"_s + failed + u'\n' + summary + u"\n数据采集: "_s + failed + u'\n' + summary +
+                           u"\n\n\n"_s);
     EXPECT_EQ(onlyRawFile().count('\n'), read);
     EXPECT_EQ(collectedOnTerminal(), 0);  // handed out again next time
+    EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
+
+    // Without the fault the next run brings every record; the ones stored already are duplicates.
+    m_terminal->stop();
+    m_terminal = std::make_unique<EmulatorProcess>(m_statePath);
+    m_terminal->start(EmulatorProcess::Options{});
+    const Outcome again = orveloctl({u"collect"_s});
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_EQ(again.out, collectOut(4000, 4000 - read));
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 4000);
+    EXPECT_EQ(collectedOnTerminal(), 4000);
 }
 
 TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal) {
