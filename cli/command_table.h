@@ -56,6 +56,13 @@ struct CommandArgument {
 
 class CommandInvocation;
 
+// A command's own options and arguments as given, before the start-up.
+struct CommandLineValues {
+    std::function<bool(const QString&)> isSet;
+    std::function<QString(const QString&)> value;
+    QStringList arguments;
+};
+
 struct CommandDefinition {
     QString name;              // the word on the command line, e.g. "collect"
     QString summary;           // one line for the list of --help
@@ -63,6 +70,9 @@ struct CommandDefinition {
     QList<QCommandLineOption> options = {};
     QList<CommandArgument> arguments = {};
     std::function<void(CommandInvocation&)> run;
+    // Optional: checks the options and arguments before the start-up; a text back is a usage
+    // error (exit status 64, the database untouched).
+    std::function<QString(const CommandLineValues&)> checkUsage = {};
 };
 
 // What a command's run() gets: the context of every command function, the console view and

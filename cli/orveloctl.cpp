@@ -77,6 +77,7 @@ public:
              u"--password TEXT"_s},
             {QCommandLineOption({u"h"_s, u"help"_s}, u"this text; COMMAND --help describes a command"_s),
              u"-h, --help"_s},
+            {QCommandLineOption(u"version"_s, u"the program's version"_s), u"--version"_s},
         };
     }
 
@@ -175,6 +176,10 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (!global.parse(arguments)) return usageError(err, global.errorText());
     if (global.isSet(u"help"_s)) {
         print(out, programHelp(options));
+        return kExitDone;
+    }
+    if (global.isSet(u"version"_s)) {
+        print(out, u"orveloctl (Orvelo) "_s + QString::fromLatin1(ORVELO_VERSION) + u'\n');
         return kExitDone;
     }
     QStringList rest = global.positionalArguments();
