@@ -99,7 +99,8 @@ QString replaceFile(const QString& path, const QByteArray& bytes) {
     QByteArray temporary = target + ".XXXXXX";
     UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.isOpen()) return systemErrorText(u"cannot create a file beside"_s, path);
-    const bool written = ::fchmod(fd.get(), 0644) == 0 && writeWholeFile(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    const bool written =
+        ::fchmod(fd.get(), 0644) == 0 && writeWholeFile(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     if (!written || ::close(fd.release()) != 0) {
         const QString problem = systemErrorText(u"cannot write"_s, QFile::decodeName(temporary));
         ::unlink(temporary.constData());
@@ -204,13 +205,15 @@ std::optional<CollectionHistory> parseCollectionHistory(const QByteArray& json) 
         const auto refused = count(object, u"refused"_s);
         if (!when.isString() || !by.isString() || !result || !read || !stored || !rejected || !refused)
             return std::nullopt;
-        history[it.key()] = LastCollection{when.toString(), by.toString(), *result, *read, *stored, *rejected,
-                                           *refused};
+        history[it.key()] =
+            LastCollection{when.toString(), by.toString(), *result, *read, *stored, *rejected, *refused};
     }
     return history;
 }
 
-QString collectionHistoryPath(const QString& appDir) { return appDir + u"data/.collections.json"_s; }
+QString collectionHistoryPath(const QString& appDir) {
+    return appDir + u"data/.collections.json"_s;
+}
 
 CollectionHistoryRead readCollectionHistory(const QString& appDir) {
     CollectionHistoryRead found;
@@ -267,7 +270,8 @@ void noteCollection(const CommandContext& ctx, const CommandOutcome& outcome) {
                                outcome.refusedByDatabase};
     // The records are in the database and the raw record file by now; a history that cannot be
     // written is not worth failing the collection for.
-    if (const QString problem = recordLastCollection(ctx.appDir, terminalKey(ctx.panel), entry); !problem.isEmpty())
+    if (const QString problem = recordLastCollection(ctx.appDir, terminalKey(ctx.panel), entry);
+        !problem.isEmpty())
         qWarning().noquote() << "the last collection could not be noted:" << problem;
 }
 

@@ -20,8 +20,8 @@ struct CommandContext;
 // a window collection from the panel must meet the orveloctl collection of a listed terminal with
 // the same settings.
 struct LastCollection {
-    QString when;     // local date-time text, "yyyy-mm-dd hh:nn:ss"
-    QString by;       // the program that collected: "window" or "orveloctl"
+    QString when;  // local date-time text, "yyyy-mm-dd hh:nn:ss"
+    QString by;    // the program that collected: "window" or "orveloctl"
     CommandOutcome::Result result = CommandOutcome::Result::Done;
     int read = 0;
     int stored = 0;

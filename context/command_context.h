@@ -29,7 +29,7 @@ struct CommandContext {
     const Clock& clock;
     QString appDir;                          // the application folder, ending with "/"
     EmployeeSelection* selection = nullptr;  // the shown employee grid's selection
-    QString program;  // who runs the command, "window" or "orveloctl": noted with each collection
+    QString program = {};  // who runs the command, "window" or "orveloctl": noted with each collection
 };
 
 }  // namespace orvelo

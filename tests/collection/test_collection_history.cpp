@@ -81,9 +81,12 @@ TEST(CollectionHistoryText, RoundTripsEveryField) {
     const CollectionHistory history = {
         {u"tcp 10.0.0.7:5005 machine 1"_s,
          LastCollection{u"2026-12-10 02:30:00"_s, u"orveloctl"_s, Result::Incomplete, 3072, 3000, 70, 2}},
-        {u"usb machine 4"_s, LastCollection{u"2026-12-09 17:05:09"_s, u"window"_s, Result::NotReachable, 0, 0, 0, 0}},
-        {u"serial COM3 machine 2"_s, LastCollection{u"2026-12-08 08:00:00"_s, u"window"_s, Result::Error, 1, 0, 1, 0}},
-        {u"tcp 10.0.0.8:5005 machine 1"_s, LastCollection{u"2026-12-07 08:00:00"_s, u"orveloctl"_s, Result::Done, 5, 5, 0, 0}},
+        {u"usb machine 4"_s,
+         LastCollection{u"2026-12-09 17:05:09"_s, u"window"_s, Result::NotReachable, 0, 0, 0, 0}},
+        {u"serial COM3 machine 2"_s,
+         LastCollection{u"2026-12-08 08:00:00"_s, u"window"_s, Result::Error, 1, 0, 1, 0}},
+        {u"tcp 10.0.0.8:5005 machine 1"_s,
+         LastCollection{u"2026-12-07 08:00:00"_s, u"orveloctl"_s, Result::Done, 5, 5, 0, 0}},
     };
     const std::optional<CollectionHistory> back = parseCollectionHistory(collectionHistoryJson(history));
     ASSERT_TRUE(back.has_value());
@@ -137,7 +140,7 @@ protected:
 };
 
 TEST_F(CollectionHistoryFile, EntriesAreAddedAndReplacedByKey) {
-    EXPECT_FALSE(QDir(db.appDir() + u"data"_s).exists());
+    ASSERT_TRUE(QDir(db.appDir() + u"data"_s).removeRecursively());  // created when needed
     const CollectionHistoryRead none = readCollectionHistory(db.appDir());
     EXPECT_TRUE(none.history.empty());
     EXPECT_FALSE(none.damaged);
@@ -195,6 +198,7 @@ TEST_F(CollectionHistoryFile, ConcurrentWritersLoseNoEntry) {
 
 TEST_F(CollectionHistoryFile, AnUnwritableFolderIsReportedNotThrown) {
     // `data` taken by a file: the history cannot be written, and says so.
+    ASSERT_TRUE(QDir(db.appDir() + u"data"_s).removeRecursively());
     writeFile(db.appDir() + u"data"_s, "not a folder");
     EXPECT_NE(recordLastCollection(db.appDir(), u"a"_s, entry(1)), QString());
 }
@@ -245,6 +249,7 @@ TEST_F(CollectionNotes, AStoppedDownloadIsNotedAsAnError) {
 TEST_F(CollectionNotes, ADamagedStateFileNeverStopsACollection) {
     ASSERT_TRUE(QDir().mkpath(db.appDir() + u"data"_s));
     writeFile(collectionHistoryPath(db.appDir()), "\x01\x02 not json");
+    terminal.status = {{6, 1}, {8, 1}};  // one record on the terminal, as it says
     addLog(123, 1, u"2005-03-07 08:15:40"_s);
     const CommandOutcome outcome = btn_GetDataClick(ctx, true);
     EXPECT_EQ(outcome.result, Result::Done);
