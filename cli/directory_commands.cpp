@@ -19,7 +19,8 @@ const CommandRegistration kList{{
     .summary = u"人员注册: prints the active (or departed) employees, each with its stored enrollments"_s,
     .description = u"One line of column titles, then one line per employee in the order the database gives\n"
                    u"them, fields separated by a tab (NULL empty, dates as yyyy-mm-dd); under each employee\n"
-                   u"the rows of its enrollment details, each line starting with a tab."_s,
+                   u"the rows of its enrollment details, each line starting with a tab. A backslash, tab,\n"
+                   u"line feed or carriage return inside a field is written as \\\\, \\t, \\n, \\r."_s,
     .options = ConsoleEmployeeSelection::listOptions(),
     .run =
         [](CommandInvocation& run) {

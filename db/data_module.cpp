@@ -373,7 +373,13 @@ void DataModule::openSqlServer(const DatabaseTarget& target) {
 
 void DataModule::openSqlite(const DatabaseTarget& target) {
     const QString file = target.sqliteFile;
-    const bool creating = !QFileInfo::exists(file);
+    // An empty file (made by hand, or left by a copy that failed) holds no database: SQLite
+    // would open it as one without tables and every later start would fail on the lists. It is
+    // made like a missing one, unless a write-ahead log beside it still holds the database.
+    const QFileInfo info(file);
+    const bool emptyFile =
+        info.isFile() && info.size() == 0 && QFileInfo(file + QStringLiteral("-wal")).size() == 0;
+    const bool creating = !info.exists() || emptyFile;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(file);
     // Another process (orveloctl beside the window) may hold the write lock for a moment.

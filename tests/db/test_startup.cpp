@@ -292,6 +292,28 @@ TEST(Startup, EmbeddedDatabaseThatIsNoDatabaseFails) {
     EXPECT_TRUE(QFile::exists(folder.appDir() + u"hr.db"_s));
 }
 
+TEST(Startup, AnEmptyDatabaseFileIsMadeLikeAMissingOne) {
+    AppFolder folder("[database]\r\nprovider=sqlite\r\ndatabase name=hr.db\r\n");
+    QFile empty(folder.appDir() + u"hr.db"_s);
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    const auto openLists = [](DataModule& data) {
+        data.qry_3.clearSql();
+        data.qry_3.addSql(test::kActiveListText);
+        data.qry_3.open();
+    };
+    // Twice: the schema made at the first start is there at the next one.
+    for (int start = 1; start <= 2; ++start) {
+        DataModule data;
+        ASSERT_TRUE(openDatabaseAtStartup(data, folder.appDir(), [&] { openLists(data); })) << start;
+        QSqlQuery codes(data.connection());
+        ASSERT_TRUE(codes.exec(u"select count(*) from systxtset"_s));
+        ASSERT_TRUE(codes.next());
+        EXPECT_GT(codes.value(0).toInt(), 0) << start;
+    }
+    EXPECT_GT(QFileInfo(folder.appDir() + u"hr.db"_s).size(), 0);
+}
+
 // The bytes of a literal, a NUL inside included.
 template <std::size_t N>
 QByteArray raw(const char (&text)[N]) {
