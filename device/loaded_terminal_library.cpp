@@ -21,7 +21,12 @@ namespace {
 ORVELO_TERMINAL_OPERATIONS(ORVELO_CHECK_SIGNATURE)
 #undef ORVELO_CHECK_SIGNATURE
 
-// One pointer per operation, typed from the library's own header.
+LibraryError missingOperation(const QString& path, const QString& name) {
+    return LibraryError(QStringLiteral("The terminal library %1 has no operation %2").arg(path, name));
+}
+
+// One pointer per operation, typed from the library's own header; null for an extension
+// operation the library lacks.
 struct Operations {
 #define ORVELO_DECLARE_POINTER(name, result, parameters, arguments) decltype(&::name) name = nullptr;
     ORVELO_TERMINAL_OPERATIONS(ORVELO_DECLARE_POINTER)
@@ -30,19 +35,30 @@ struct Operations {
 
 class LoadedTerminalLibrary final : public TerminalLibrary {
 public:
-    LoadedTerminalLibrary(void* handle, const Operations& ops) : m_handle(handle), m_ops(ops) {}
+    LoadedTerminalLibrary(void* handle, const Operations& ops, QString path)
+        : m_handle(handle), m_ops(ops), m_path(std::move(path)) {}
     ~LoadedTerminalLibrary() override { ::dlclose(m_handle); }
 
 #define ORVELO_CALL_POINTER(name, result, parameters, arguments) \
     result name parameters override {                            \
         return m_ops.name arguments;                             \
     }
-    ORVELO_TERMINAL_OPERATIONS(ORVELO_CALL_POINTER)
+    ORVELO_TERMINAL_CORE_OPERATIONS(ORVELO_CALL_POINTER)
 #undef ORVELO_CALL_POINTER
+
+    // An older library lacks the extension: only the command that needs it fails, and says why.
+#define ORVELO_CALL_OPTIONAL_POINTER(name, result, parameters, arguments)                 \
+    result name parameters override {                                                     \
+        if (m_ops.name == nullptr) throw missingOperation(m_path, QStringLiteral(#name)); \
+        return m_ops.name arguments;                                                      \
+    }
+    ORVELO_TERMINAL_EXTENSION_OPERATIONS(ORVELO_CALL_OPTIONAL_POINTER)
+#undef ORVELO_CALL_OPTIONAL_POINTER
 
 private:
     void* m_handle;
     Operations m_ops;
+    QString m_path;
 };
 
 }  // namespace
@@ -59,16 +75,19 @@ std::unique_ptr<TerminalLibrary> loadTerminalLibrary(const QString& folder) {
                 .arg(path, QString::fromLocal8Bit(reason != nullptr ? reason : "unknown error")));
     }
     Operations ops;
-#define ORVELO_RESOLVE(name, result, parameters, arguments)                                                  \
-    ops.name = reinterpret_cast<decltype(ops.name)>(::dlsym(handle, #name));                                 \
-    if (ops.name == nullptr) {                                                                               \
-        ::dlclose(handle);                                                                                   \
-        throw LibraryError(                                                                                  \
-            QStringLiteral("The terminal library %1 has no operation %2").arg(path, QStringLiteral(#name))); \
+#define ORVELO_RESOLVE(name, result, parameters, arguments)                  \
+    ops.name = reinterpret_cast<decltype(ops.name)>(::dlsym(handle, #name)); \
+    if (ops.name == nullptr) {                                               \
+        ::dlclose(handle);                                                   \
+        throw missingOperation(path, QStringLiteral(#name));                 \
     }
-    ORVELO_TERMINAL_OPERATIONS(ORVELO_RESOLVE)
+    ORVELO_TERMINAL_CORE_OPERATIONS(ORVELO_RESOLVE)
 #undef ORVELO_RESOLVE
-    return std::make_unique<LoadedTerminalLibrary>(handle, ops);
+#define ORVELO_RESOLVE_OPTIONAL(name, result, parameters, arguments) \
+    ops.name = reinterpret_cast<decltype(ops.name)>(::dlsym(handle, #name));
+    ORVELO_TERMINAL_EXTENSION_OPERATIONS(ORVELO_RESOLVE_OPTIONAL)
+#undef ORVELO_RESOLVE_OPTIONAL
+    return std::make_unique<LoadedTerminalLibrary>(handle, ops, path);
 }
 
 LazyTerminalLibrary::LazyTerminalLibrary(QString folder) : m_folder(std::move(folder)) {}

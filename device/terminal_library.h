@@ -11,10 +11,13 @@ namespace orvelo {
 // The operations of the terminal library that the client relies on, one line each:
 // X(name, result type, parameter list, argument list), arguments in the library's order.
 // Every C++ view of the library (the interface, the forwarding base, the loader's function
-// pointers) is generated from this table, and the loader checks each line against the C header,
-// so adding an operation is one line here and one in terminal/fkattend.h.
+// pointers) is generated from ORVELO_TERMINAL_OPERATIONS, and the loader checks each line against
+// the C header, so adding an operation is one line here and one in terminal/fkattend.h.
+//
+// The nineteen core operations every terminal library has; the loader refuses a library that
+// lacks one.
 // clang-format off
-#define ORVELO_TERMINAL_OPERATIONS(X)                                                                          \
+#define ORVELO_TERMINAL_CORE_OPERATIONS(X)                                                                     \
     X(FK_ConnectComm, std::int32_t,                                                                            \
       (std::int32_t machineNo, std::int32_t comPort, std::int32_t baudRate, const char* dialText,             \
        std::int32_t reserved),                                                                                 \
@@ -59,6 +62,18 @@ namespace orvelo {
       (handle, enrollNumber, nameBuffer))                                                                      \
     X(FK_SetUserName, std::int32_t, (std::int32_t handle, std::int32_t enrollNumber, const char* name),       \
       (handle, enrollNumber, name))
+
+// Our extension beside the nineteen: live events. A library without them still loads; calling one
+// it lacks throws the LibraryError that names it.
+#define ORVELO_TERMINAL_EXTENSION_OPERATIONS(X)                                                                \
+    X(FK_SubscribeEvents, std::int32_t, (std::int32_t handle), (handle))                                       \
+    X(FK_WaitEvent, std::int32_t,                                                                              \
+      (std::int32_t handle, std::int32_t timeOutMs, std::int32_t* enrollNumber, std::int32_t* modeCode,        \
+       double* dateTime, std::int32_t* logPosition),                                                           \
+      (handle, timeOutMs, enrollNumber, modeCode, dateTime, logPosition))                                      \
+    X(FK_UnsubscribeEvents, std::int32_t, (std::int32_t handle), (handle))
+
+#define ORVELO_TERMINAL_OPERATIONS(X) ORVELO_TERMINAL_CORE_OPERATIONS(X) ORVELO_TERMINAL_EXTENSION_OPERATIONS(X)
 // clang-format on
 
 // The terminal library as the client reaches it; the client reaches a terminal only through this
@@ -68,7 +83,8 @@ namespace orvelo {
 // Buffers belong to the caller: FK_GetEnrollData writes at most kTemplateValues values into
 // `templateBuffer` and FK_PutEnrollData reads kTemplateValues from it; FK_GetUserName writes at
 // most kNameBytes - 1 bytes and a terminating zero into `nameBuffer` (kNameBytes bytes); texts are
-// zero-terminated UTF-8, an empty one nullptr.
+// zero-terminated UTF-8, an empty one nullptr. FK_WaitEvent writes one value into each of its four
+// outputs when it returns FK_OK (see fkattend.h for the event operations' results).
 class TerminalLibrary {
 public:
     static constexpr int kTemplateValues = FK_TEMPLATE_VALUES;
@@ -107,7 +123,7 @@ private:
 
 // The production implementation: resolves the operations at run time from the shared library
 // `libfkattend.so` in `folder` (the executable's folder). Throws LibraryError naming the file or
-// the missing operation.
+// the missing core operation; a missing extension operation throws when it is called.
 std::unique_ptr<TerminalLibrary> loadTerminalLibrary(const QString& folder);
 
 }  // namespace orvelo

@@ -9,6 +9,7 @@
  *   FK_BAD_ARG     -4  an argument the library or the terminal cannot take
  *   FK_INTERNAL_ERROR -5  the library itself failed (out of memory); no exception ever reaches
  *                         the caller, a connect call returns 0 instead
+ *   FK_SILENT_LINK -6, FK_EVENTS_ONLY -7, FK_NOT_SUBSCRIBED -8: the event extension (at the end)
  *
  * Buffers: every pointer argument belongs to the caller and is only used during the call; the
  * library keeps none of them. Texts are zero-terminated UTF-8; a null text counts as empty.
@@ -83,6 +84,52 @@ int32_t FK_PutEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNum
 int32_t FK_DeleteEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber);
 int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer);
 int32_t FK_SetUserName(int32_t handle, int32_t enrollNumber, const char* name);
+
+/* Our extension: live events. Not one of the nineteen operations; a client that loads the library
+ * at run time resolves these three on their own, so that a library without them still serves the
+ * nineteen.
+ *
+ * FK_SubscribeEvents(handle) turns an open TCP, USB or serial connection into an event connection:
+ * from then on the terminal sends every new record of its log as an event, and a heartbeat when
+ * it has sent nothing for its heartbeat interval (1 s on the emulator). Results: FK_OK subscribed;
+ * FK_NO the terminal refused (a UDP connection, a terminal without events); FK_BAD_HANDLE;
+ * FK_LINK_ERROR or FK_BAD_REPLY when the link failed. A subscribed connection carries events only:
+ * any other operation on it but FK_UnsubscribeEvents and FK_DisConnect returns FK_EVENTS_ONLY, and
+ * the machine-number operations (FK_ReadAllUserID, FK_ClearKeeperData) pass it over. Collect the
+ * log over a second connection.
+ *
+ * FK_WaitEvent(handle, timeOutMs, ...) waits at most timeOutMs (0: only what has arrived; more than
+ * 600,000 counts as 600,000) for the next event:
+ *   FK_OK (1)            an event: its enroll number, mode code, date-time (days since 1899-12-30)
+ *                        and position in the terminal's log (0 for its first record) are written
+ *   FK_NO (0)            no event within the time-out, while the terminal's heartbeats show the
+ *                        link is alive
+ *   FK_SILENT_LINK (-6)  nothing at all came from the terminal for FK_SILENT_HEARTBEATS of its
+ *                        heartbeat intervals: it hangs, or the link is cut without a reset. This
+ *                        is returned as soon as the bound passes, even before the time-out
+ *   FK_LINK_ERROR (-2)   the link closed or failed
+ *   FK_BAD_REPLY (-3)    a damaged or malformed event
+ *   FK_NOT_SUBSCRIBED (-8) the handle is open but not subscribed
+ *   FK_BAD_HANDLE (-1)
+ * After a negative result other than FK_NOT_SUBSCRIBED and FK_BAD_HANDLE the connection is broken
+ * for good: disconnect it, connect again, collect the new records, and subscribe again. An event
+ * may come twice across such a reconnection (once collected, once sent); its position tells.
+ * FK_WaitEvent does not hold the library's lock while it waits: other threads may use other
+ * handles meanwhile; one handle is waited on by one thread at a time.
+ *
+ * FK_UnsubscribeEvents(handle): FK_OK the connection is an ordinary one again (events still in
+ * flight are dropped); FK_NOT_SUBSCRIBED; FK_BAD_HANDLE; FK_LINK_ERROR. FK_DisConnect ends a
+ * subscription too. */
+#define FK_SILENT_LINK (-6)
+#define FK_EVENTS_ONLY (-7)
+#define FK_NOT_SUBSCRIBED (-8)
+/* Heartbeat intervals without a byte from the terminal after which FK_WaitEvent gives up. */
+#define FK_SILENT_HEARTBEATS 3
+
+int32_t FK_SubscribeEvents(int32_t handle);
+int32_t FK_WaitEvent(int32_t handle, int32_t timeOutMs, int32_t* enrollNumber, int32_t* modeCode,
+                     double* dateTime, int32_t* logPosition);
+int32_t FK_UnsubscribeEvents(int32_t handle);
 
 #ifdef __cplusplus
 }

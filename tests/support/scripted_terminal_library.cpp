@@ -214,4 +214,31 @@ std::int32_t ScriptedTerminalLibrary::scripted_FK_SetUserName(std::int32_t /*han
     return 1;
 }
 
+std::int32_t ScriptedTerminalLibrary::scripted_FK_SubscribeEvents(std::int32_t /*handle*/) {
+    subscribed = true;
+    return 1;
+}
+
+std::int32_t ScriptedTerminalLibrary::scripted_FK_WaitEvent(std::int32_t /*handle*/,
+                                                            std::int32_t /*timeOutMs*/,
+                                                            std::int32_t* enrollNumber,
+                                                            std::int32_t* modeCode, double* dateTime,
+                                                            std::int32_t* logPosition) {
+    if (!subscribed) return FK_NOT_SUBSCRIBED;
+    if (events.empty()) return idleWaitResult;
+    const Event e = events.front();
+    events.pop_front();
+    *enrollNumber = e.enrollNumber;
+    *modeCode = e.modeCode;
+    *dateTime = e.dateTime;
+    *logPosition = e.logPosition;
+    return 1;
+}
+
+std::int32_t ScriptedTerminalLibrary::scripted_FK_UnsubscribeEvents(std::int32_t /*handle*/) {
+    if (!subscribed) return FK_NOT_SUBSCRIBED;
+    subscribed = false;
+    return 1;
+}
+
 }  // namespace orvelo::test

@@ -85,6 +85,19 @@ public:
 
     bool cleared = false;  // set by FK_ClearKeeperData
 
+    // Live events. FK_SubscribeEvents returns 1 and subscribes; FK_WaitEvent hands out `events`
+    // one per call while subscribed, then returns `idleWaitResult` (0: nothing within the
+    // time-out; -6 for a silent link); unsubscribed, it and FK_UnsubscribeEvents return -8.
+    struct Event {
+        std::int32_t enrollNumber;
+        std::int32_t modeCode;
+        double dateTime;
+        std::int32_t logPosition;
+    };
+    std::deque<Event> events;
+    std::int32_t idleWaitResult = 0;
+    bool subscribed = false;
+
     std::map<QString, std::deque<std::int32_t>> forcedResults;
 
 #define ORVELO_SCRIPTED_OPERATION(name, result, parameters, arguments) result name parameters override;
