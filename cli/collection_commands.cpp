@@ -1,6 +1,7 @@
 // The commands of the page "数据采集" on the console.
-#include "cli/command_table.h"
 #include "collection/collection_commands.h"
+
+#include "cli/command_table.h"
 
 using namespace Qt::StringLiterals;
 
@@ -14,8 +15,12 @@ const CommandRegistration kCollect{{
     .description = u"Stores the records in AtdRecord and leaves every record read in a raw record file "
                    u"data/FDataQ5yymmddhhnnss.hv. Without --all only the records the terminal has not handed "
                    u"out yet (采集新数据); with --all every record it holds (采集全部数据)."_s,
-    .options = {QCommandLineOption(QStringList{u"all"_s}, u"采集全部数据: every record the terminal holds"_s)},
-    .run = [](CommandInvocation& run) { orvelo::btn_GetDataClick(run.context(), !run.isSet(u"all"_s)); },
+    .options = {QCommandLineOption(QStringList{u"all"_s},
+                                   u"采集全部数据: every record the terminal holds"_s)},
+    .run =
+        [](CommandInvocation& run) {
+            run.setOutcome(orvelo::btn_GetDataClick(run.context(), !run.isSet(u"all"_s)));
+        },
 }};
 
 const CommandRegistration kImportUsb{{
@@ -26,7 +31,7 @@ const CommandRegistration kImportUsb{{
     .arguments = {{.name = u"FILE"_s,
                    .description = u"the USB-disk log file (the dialog's choice)"_s,
                    .answersFileDialog = true}},
-    .run = [](CommandInvocation& run) { orvelo::btn_ImportDataFromUClick(run.context()); },
+    .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_ImportDataFromUClick(run.context())); },
 }};
 
 const CommandRegistration kImportRaw{{
@@ -37,7 +42,7 @@ const CommandRegistration kImportRaw{{
     .arguments = {{.name = u"FILE"_s,
                    .description = u"the raw record file (the dialog's choice)"_s,
                    .answersFileDialog = true}},
-    .run = [](CommandInvocation& run) { orvelo::btn_ImportFromHVClick(run.context()); },
+    .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_ImportFromHVClick(run.context())); },
 }};
 
 }  // namespace

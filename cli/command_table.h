@@ -30,7 +30,9 @@
 // run() is called; run() executes inside the default-error-box guard, so an orvelo::Error ends
 // the command with "Orvelo系统: <text>" on stderr and exit status 2. A connect call that fails or
 // a warning box gives exit status 1. A command that needs an EmployeeSelection sets
-// run.context().selection itself.
+// run.context().selection itself. A command whose function returns a CommandOutcome hands it to
+// run.setOutcome, so that a run over many terminals can count it in its summary; set
+// .changesTerminalUsers on a command that changes a terminal's users or erases it.
 
 #include <QCommandLineOption>
 #include <QList>
@@ -38,9 +40,11 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "context/command_context.h"
+#include "core/command_outcome.h"
 
 namespace orvelo::cli {
 
@@ -73,6 +77,9 @@ struct CommandDefinition {
     // Optional: checks the options and arguments before the start-up; a text back is a usage
     // error (exit status 64, the database untouched).
     std::function<QString(const CommandLineValues&)> checkUsage = {};
+    // The command changes a terminal's users or erases it: on more than one terminal at once it
+    // runs only with --yes.
+    bool changesTerminalUsers = false;
 };
 
 // What a command's run() gets: the context of every command function, the console view and
@@ -93,12 +100,18 @@ public:
     const QStringList& arguments() const { return m_arguments; }
     QString argument(qsizetype i) const { return m_arguments.value(i); }
 
+    // What the command came to, for a command function that returns it; a run over many terminals
+    // puts it in its summary. Without it the result is read off the boxes and the connect calls.
+    void setOutcome(const CommandOutcome& outcome) { m_outcome = outcome; }
+    const std::optional<CommandOutcome>& outcome() const { return m_outcome; }
+
 private:
     CommandContext& m_context;
     ConsoleOperatorView& m_console;
     QStringList m_setOptions;
     std::function<QString(const QString&)> m_valueOf;
     QStringList m_arguments;
+    std::optional<CommandOutcome> m_outcome;
 };
 
 // The table: commands in the order they were registered; find() by name.

@@ -33,14 +33,16 @@ const CommandRegistration kClearAdmins{{
     .name = u"clear-admins"_s,
     .summary = u"清除设备管理员: makes every administrator on the terminal an ordinary user"_s,
     .description = u"Asks for no confirmation. The line tells how many demotions the terminal accepted."_s,
-    .run = [](CommandInvocation& run) { orvelo::btn_DelDeviceAdminClick(run.context()); },
+    .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_DelDeviceAdminClick(run.context())); },
+    .changesTerminalUsers = true,
 }};
 
 const CommandRegistration kClearData{{
     .name = u"clear-data"_s,
     .summary = u"清除设备全部数据: erases every user, enrollment and record on the terminal"_s,
     .description = u"Asks for no confirmation and cannot be undone."_s,
-    .run = [](CommandInvocation& run) { orvelo::btn_SetDeviceParaClick(run.context()); },
+    .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_SetDeviceParaClick(run.context())); },
+    .changesTerminalUsers = true,
 }};
 
 }  // namespace

@@ -3,6 +3,8 @@
 // ticking chk_SelectAll) or --emplid ID,...; with neither no employee is selected.
 #include "enrollment/enrollment_commands.h"
 
+#include <type_traits>
+
 #include "cli/command_table.h"
 #include "cli/console_employee_selection.h"
 
@@ -17,7 +19,10 @@ template <auto command>
 void onChosenEmployees(CommandInvocation& run) {
     ConsoleEmployeeSelection selection(run);
     run.context().selection = &selection;
-    command(run.context());
+    if constexpr (std::is_void_v<decltype(command(run.context()))>)
+        command(run.context());
+    else
+        run.setOutcome(command(run.context()));
 }
 
 const QString kChooseEmployees =
@@ -36,7 +41,7 @@ const CommandRegistration kDownloadAll{{
     .name = u"enroll-download-all"_s,
     .summary =
         u"获取所有注册信息: brings every user of the terminal with its enrollments into the database"_s,
-    .run = [](CommandInvocation& run) { orvelo::btn_GetAllEntryInfoClick(run.context()); },
+    .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_GetAllEntryInfoClick(run.context())); },
 }};
 
 const CommandRegistration kUpload{{
@@ -46,6 +51,7 @@ const CommandRegistration kUpload{{
     .description = kChooseEmployees,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_WriteEntryInfoClick>,
+    .changesTerminalUsers = true,
 }};
 
 const CommandRegistration kDelete{{
@@ -55,6 +61,7 @@ const CommandRegistration kDelete{{
     .description = kChooseEmployees,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_DelEntryInfoClick>,
+    .changesTerminalUsers = true,
 }};
 
 }  // namespace

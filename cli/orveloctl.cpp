@@ -8,16 +8,19 @@
 #include <algorithm>
 #include <optional>
 
-#include "shell/handler_guard.h"
-#include "shell/panel_defaults.h"
-#include "shell/startup.h"
 #include "cli/command_table.h"
 #include "cli/connect_watch.h"
 #include "cli/console_operator_view.h"
+#include "cli/fleet_run.h"
+#include "cli/terminal_selection.h"
 #include "core/datetime.h"
 #include "db/data_module.h"
+#include "db/startup.h"
 #include "device/connection.h"
 #include "device/loaded_terminal_library.h"
+#include "shell/handler_guard.h"
+#include "shell/panel_defaults.h"
+#include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
 
@@ -48,33 +51,40 @@ QString column(const QString& left, qsizetype width) {
 class Options {
 public:
     Options() {
-        const ConnectionPanelState initial = initialPanelState();
-        auto text = [](const QString& name, const QString& description, const QString& value) {
-            return QCommandLineOption(name, description, u"TEXT"_s, value);
+        // The option column of --help for each option of the terminal selection, by first name.
+        const QList<std::pair<QString, QString>> columns = {
+            {u"machine"_s, u"--machine TEXT"_s},
+            {u"link"_s, u"--link usb|serial|tcp"_s},
+            {u"com"_s, u"--com TEXT"_s},
+            {u"baud"_s, u"--baud TEXT"_s},
+            {u"ip"_s, u"--ip TEXT"_s},
+            {u"port"_s, u"--port TEXT"_s},
+            {u"udp"_s, u"--udp"_s},
+            {u"timeout"_s, u"--timeout TEXT"_s},
+            {u"password"_s, u"--password TEXT"_s},
+            {u"terminal"_s, u"--terminal NAME"_s},
+            {u"all-terminals"_s, u"--all-terminals"_s},
         };
-        m_options = {
-            {QCommandLineOption(u"app-dir"_s,
-                                u"folder of hv.ini and data (default: the executable's folder)"_s, u"DIR"_s),
-             u"--app-dir DIR"_s},
-            {text(u"machine"_s, u"machine number, edt_MachineNO (default \"1\")"_s, initial.machineNo),
-             u"--machine TEXT"_s},
-            {QCommandLineOption(u"link"_s, u"link to the terminal (default usb)"_s, u"LINK"_s, u"usb"_s),
-             u"--link usb|serial|tcp"_s},
-            {text(u"com"_s, u"serial port, cbb_commport (default \"COM1\")"_s, initial.comPort),
-             u"--com TEXT"_s},
-            {text(u"baud"_s, u"serial speed, cbb_baudrate (default \"38400\")"_s, initial.baudRate),
-             u"--baud TEXT"_s},
-            {text(u"ip"_s, u"terminal address, edt_ip_address (default \""_s + initial.ipAddress + u"\")"_s,
-                  initial.ipAddress),
-             u"--ip TEXT"_s},
-            {text(u"port"_s, u"network port, edt_NetPort (default \"5005\")"_s, initial.netPort),
-             u"--port TEXT"_s},
-            {QCommandLineOption(u"udp"_s, u"UDP instead of TCP, chk_UDP"_s), u"--udp"_s},
-            {text(u"timeout"_s, u"network time-out in ms, edt_TimeOut (default \"5000\")"_s, initial.timeOut),
-             u"--timeout TEXT"_s},
-            {text(u"password"_s, u"communication password, edt_NetPassWord (default \"0\")"_s,
-                  initial.netPassword),
-             u"--password TEXT"_s},
+        m_options.append({QCommandLineOption(u"app-dir"_s,
+                                             u"folder of hv.ini, terminals.ini and data (default: the "
+                                             u"executable's folder)"_s,
+                                             u"DIR"_s),
+                          u"--app-dir DIR"_s});
+        for (const QCommandLineOption& option : terminalSelectionOptions()) {
+            const QString first = option.names().constFirst();
+            const auto column = std::find_if(columns.begin(), columns.end(),
+                                             [&](const auto& entry) { return entry.first == first; });
+            m_options.append({option, column == columns.end() ? u"--"_s + first : column->second});
+        }
+        m_options += {
+            {QCommandLineOption(u"json"_s,
+                                u"with --terminal or --all-terminals: the summary as one JSON document on "
+                                u"stdout, the runs' own lines on stderr"_s),
+             u"--json"_s},
+            {QCommandLineOption(u"yes"_s,
+                                u"lets a command that changes a terminal's users or erases it run on more "
+                                u"than one terminal"_s),
+             u"--yes"_s},
             {QCommandLineOption({u"h"_s, u"help"_s}, u"this text; COMMAND --help describes a command"_s),
              u"-h, --help"_s},
             {QCommandLineOption(u"version"_s, u"the program's version"_s), u"--version"_s},
@@ -98,7 +108,11 @@ QString programHelp(const Options& options) {
         u"Runs one command of the Orvelo window without a window: on the database named by\n"
         u"hv.ini of the application folder and, for a terminal command, on the terminal that\n"
         u"the connection options choose. The options are the connection panel's fields,\n"
-        u"passed as texts and converted as the window converts them.\n\nOptions:\n"_s;
+        u"passed as texts and converted as the window converts them.\n\n"
+        u"--terminal NAME and --all-terminals take the terminals from terminals.ini of the\n"
+        u"application folder. On several terminals the command runs once per terminal, each\n"
+        u"run headed by \"== NAME ==\", one failure not stopping the others, and a summary\n"
+        u"table (or --json) follows; the exit status is the worst of the runs.\n\nOptions:\n"_s;
     qsizetype width = 0;
     for (const GlobalOption& option : options.all()) width = std::max(width, option.help.size());
     for (const GlobalOption& option : options.all())
@@ -111,7 +125,8 @@ QString programHelp(const Options& options) {
         text += column(command->name, nameWidth) + command->summary + u'\n';
     text +=
         u"\nExit status: 0 done; 1 the terminal could not be reached or a warning was shown;\n"
-        u"2 an error stopped the command; 3 the database could not be used (start-up); 64 usage error.\n"_s;
+        u"2 an error stopped the command (or terminals.ini cannot be used); 3 the database could\n"
+        u"not be used (start-up); 64 usage error.\n"_s;
     return text;
 }
 
@@ -142,27 +157,6 @@ QString commandHelp(const CommandDefinition& command) {
     for (const auto& row : rows) text += column(row.first, width) + row.second + u'\n';
     text += u"\nThe connection options of orveloctl --help come before the command.\n"_s;
     return text;
-}
-
-std::optional<ConnectionPanelState> panelFrom(const QCommandLineParser& parser, QString& error) {
-    ConnectionPanelState state = initialPanelState();
-    const QString link = parser.value(u"link"_s);
-    state.usbChecked = link == u"usb"_s;
-    state.rs232Checked = link == u"serial"_s;
-    state.tcpIpChecked = link == u"tcp"_s;
-    if (!state.usbChecked && !state.rs232Checked && !state.tcpIpChecked) {
-        error = u"--link takes usb, serial or tcp, not '"_s + link + u"'"_s;
-        return std::nullopt;
-    }
-    state.machineNo = parser.value(u"machine"_s);
-    state.comPort = parser.value(u"com"_s);
-    state.baudRate = parser.value(u"baud"_s);
-    state.ipAddress = parser.value(u"ip"_s);
-    state.netPort = parser.value(u"port"_s);
-    state.udpTicked = parser.isSet(u"udp"_s);
-    state.timeOut = parser.value(u"timeout"_s);
-    state.netPassword = parser.value(u"password"_s);
-    return state;
 }
 
 }  // namespace
@@ -204,43 +198,52 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (positional.size() < required || positional.size() > command->arguments.size())
         return usageError(err, u"usage: "_s + commandUsage(*command));
     if (command->checkUsage) {
-        const QString problem = command->checkUsage(
-            {[&own](const QString& option) { return own.isSet(option); },
-             [&own](const QString& option) { return own.value(option); }, positional});
+        const QString problem =
+            command->checkUsage({[&own](const QString& option) { return own.isSet(option); },
+                                 [&own](const QString& option) { return own.value(option); }, positional});
         if (!problem.isEmpty()) return usageError(err, name + u": "_s + problem);
     }
 
-    QString panelError;
-    const std::optional<ConnectionPanelState> panelState = panelFrom(global, panelError);
-    if (!panelState) return usageError(err, panelError);
     const QString appDir =
         applicationFolder(global.value(u"app-dir"_s), QCoreApplication::applicationDirPath());
+    const bool json = global.isSet(u"json"_s);
+    if (json && !namesListedTerminals(global))
+        return usageError(err, u"--json needs --terminal or --all-terminals"_s);
+    QList<SelectedTerminal> terminals;
+    try {
+        terminals = selectTerminals(global, appDir);
+    } catch (const TerminalSelectionError& error) {
+        if (error.exitStatus() == kExitUsage) return usageError(err, error.text());
+        print(err, u"orveloctl: "_s + error.text() + u'\n');
+        return error.exitStatus();
+    }
+    if (command->changesTerminalUsers && terminals.size() > 1 && !global.isSet(u"yes"_s))
+        return usageError(err,
+                          name + u" changes the terminals' users or erases them: give --yes to run it on "_s +
+                              QString::number(terminals.size()) + u" terminals"_s);
 
     DataModule data;
     if (!openStartupDatabase(data, appDir)) {
         print(err, startupFailureCaption() + u": "_s + startupFailureText() + u'\n');
+        // The window shows only the one message; the console also says which key is unusable.
+        if (const QString problem = databaseSettingsProblem(appDir); !problem.isEmpty())
+            print(err, problem + u'\n');
         return kExitStartup;
     }
-
-    ConsoleOperatorView view(out, err, ::isatty(::fileno(err)) == 1);
-    for (qsizetype i = 0; i < positional.size(); ++i)
-        if (command->arguments.at(i).answersFileDialog) view.answerFileDialog(positional.at(i));
-    ConnectionSettings settings;
-    LazyTerminalLibrary library(QCoreApplication::applicationDirPath());
-    ConnectWatch terminal(library);
-    const SystemClock clock;
-    CommandContext context{view, *panelState, settings, terminal, data, clock, appDir};
 
     QStringList setOptions;
     for (const QCommandLineOption& option : command->options)
         if (own.isSet(option.names().constFirst())) setOptions << option.names().constFirst();
-    CommandInvocation invocation(
-        context, view, setOptions, [&own](const QString& option) { return own.value(option); }, positional);
-    runWithDefaultErrorBox(view, [&] { command->run(invocation); });
-
-    if (view.errorBoxShown()) return kExitError;
-    if (view.warningBoxShown() || terminal.connectFailed()) return kExitNotReached;
-    return kExitDone;
+    LazyTerminalLibrary library(QCoreApplication::applicationDirPath());
+    const CommandRequest request{
+        *command, setOptions, [&own](const QString& option) { return own.value(option); }, positional, data,
+        library,  appDir};
+    // A run on one terminal, named or not, looks as it always has; the headings and the summary
+    // come with --all-terminals, several --terminal or --json, so that a script sees one shape
+    // whatever the list holds.
+    if (json || global.isSet(u"all-terminals"_s) || terminals.size() > 1)
+        return runOnTerminals(request, terminals, json, out, err);
+    return runOnTerminal(request, terminals.constFirst(), out, err).exitStatus;
 }
 
 }  // namespace orvelo::cli

@@ -1,0 +1,179 @@
+#include "cli/fleet_run.h"
+
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <algorithm>
+#include <cmath>
+
+#include "cli/command_table.h"
+#include "cli/connect_watch.h"
+#include "cli/console_operator_view.h"
+#include "cli/orveloctl.h"
+#include "core/datetime.h"
+#include "device/connection.h"
+#include "shell/handler_guard.h"
+
+using namespace Qt::StringLiterals;
+
+namespace orvelo::cli {
+
+namespace {
+
+void print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int exitStatusOf(CommandOutcome::Result result) {
+    switch (result) {
+        case CommandOutcome::Result::Done:
+            return kExitDone;
+        case CommandOutcome::Result::Incomplete:
+        case CommandOutcome::Result::NotReachable:
+            return kExitNotReached;
+        case CommandOutcome::Result::Error:
+            return kExitError;
+    }
+    return kExitError;
+}
+
+CommandOutcome::Result resultFromSigns(const ConsoleOperatorView& view, const ConnectWatch& watch) {
+    if (view.errorBoxShown()) return CommandOutcome::Result::Error;
+    if (watch.connectFailed()) return CommandOutcome::Result::NotReachable;
+    if (view.warningBoxShown()) return CommandOutcome::Result::Incomplete;
+    return CommandOutcome::Result::Done;
+}
+
+QString seconds(double value) {
+    return QString::number(value, 'f', 1);
+}
+
+}  // namespace
+
+TerminalRun runOnTerminal(const CommandRequest& request, const SelectedTerminal& terminal, std::FILE* out,
+                          std::FILE* err) {
+    QElapsedTimer timer;
+    timer.start();
+    std::optional<CommandOutcome> outcome;
+    ConnectWatch watch(request.library);
+    int viewStatus = kExitDone;
+    {
+        // The view's destructor erases its status line before the next run writes.
+        ConsoleOperatorView view(out, err, ::isatty(::fileno(err)) == 1);
+        for (qsizetype i = 0; i < request.arguments.size() && i < request.command.arguments.size(); ++i)
+            if (request.command.arguments.at(i).answersFileDialog)
+                view.answerFileDialog(request.arguments.at(i));
+        ConnectionSettings settings;
+        const SystemClock clock;
+        CommandContext context{view,  terminal.panel, settings, watch,         request.data,
+                               clock, request.appDir, nullptr,  u"orveloctl"_s};
+        CommandInvocation invocation(context, view, request.setOptions, request.value, request.arguments);
+        runWithDefaultErrorBox(view, [&] { request.command.run(invocation); });
+        outcome = invocation.outcome();
+        if (view.errorBoxShown())
+            viewStatus = kExitError;
+        else if (view.warningBoxShown() || watch.connectFailed())
+            viewStatus = kExitNotReached;
+        if (!outcome) {
+            outcome.emplace();
+            outcome->result = resultFromSigns(view, watch);
+        }
+    }
+    TerminalRun run;
+    run.name = terminal.name;
+    run.outcome = *outcome;
+    run.exitStatus = std::max(viewStatus, exitStatusOf(outcome->result));
+    run.seconds = static_cast<double>(timer.elapsed()) / 1000.0;
+    return run;
+}
+
+int runOnTerminals(const CommandRequest& request, const QList<SelectedTerminal>& terminals, bool json,
+                   std::FILE* out, std::FILE* err) {
+    std::FILE* runOut = json ? err : out;
+    QList<TerminalRun> runs;
+    for (const SelectedTerminal& terminal : terminals) {
+        print(runOut, u"== "_s + terminal.name + u" ==\n"_s);
+        runs.append(runOnTerminal(request, terminal, runOut, err));
+    }
+    if (json) {
+        print(out,
+              QString::fromUtf8(summaryJson(request.command.name, runs).toJson(QJsonDocument::Indented)));
+    } else {
+        print(out, u"== summary ==\n"_s + summaryTable(runs));
+    }
+    return worstExitStatus(runs);
+}
+
+QString resultWord(CommandOutcome::Result result, bool json) {
+    switch (result) {
+        case CommandOutcome::Result::Done:
+            return u"done"_s;
+        case CommandOutcome::Result::Incomplete:
+            return u"incomplete"_s;
+        case CommandOutcome::Result::NotReachable:
+            return json ? u"not-reachable"_s : u"not reachable"_s;
+        case CommandOutcome::Result::Error:
+            return u"error"_s;
+    }
+    return u"error"_s;
+}
+
+QString summaryTable(const QList<TerminalRun>& runs) {
+    const QStringList titles = {u"terminal"_s, u"result"_s,  u"read"_s,   u"stored"_s,
+                                u"rejected"_s, u"refused"_s, u"seconds"_s};
+    QList<QStringList> rows{titles};
+    for (const TerminalRun& run : runs) {
+        const CommandOutcome& o = run.outcome;
+        rows.append({run.name, resultWord(o.result), QString::number(o.read), QString::number(o.stored),
+                     QString::number(o.rejected), QString::number(o.refusedByDatabase),
+                     seconds(run.seconds)});
+    }
+    QList<qsizetype> widths(titles.size(), 0);
+    for (const QStringList& row : rows)
+        for (qsizetype i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    QString text;
+    for (const QStringList& row : rows) {
+        QStringList cells;
+        // Name and result read from the left, the numbers line up on the right.
+        for (qsizetype i = 0; i < row.size(); ++i)
+            cells << (i < 2 ? row[i].leftJustified(widths[i]) : row[i].rightJustified(widths[i]));
+        QString line = cells.join(u"  "_s);
+        while (line.endsWith(u' ')) line.chop(1);
+        text += line + u'\n';
+    }
+    return text;
+}
+
+QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs) {
+    QJsonArray terminals;
+    for (const TerminalRun& run : runs) {
+        const CommandOutcome& o = run.outcome;
+        terminals.append(QJsonObject{
+            {u"name"_s, run.name},
+            {u"result"_s, resultWord(o.result, true)},
+            {u"read"_s, o.read},
+            {u"stored"_s, o.stored},
+            {u"rejected"_s, o.rejected},
+            {u"refused"_s, o.refusedByDatabase},
+            {u"seconds"_s, std::round(run.seconds * 1000.0) / 1000.0},
+            {u"exit"_s, run.exitStatus},
+        });
+    }
+    return QJsonDocument(QJsonObject{
+        {u"command"_s, command},
+        {u"terminals"_s, terminals},
+        {u"exit"_s, worstExitStatus(runs)},
+    });
+}
+
+int worstExitStatus(const QList<TerminalRun>& runs) {
+    int worst = kExitDone;
+    for (const TerminalRun& run : runs) worst = std::max(worst, run.exitStatus);
+    return worst;
+}
+
+}  // namespace orvelo::cli
