@@ -1,8 +1,5 @@
 // orveloctl's device commands as a program, against the emulated terminal over TCP and over the
 // USB socket: what they print, their exit status and what the terminal holds afterwards.
-#include "tests/device/device_terminal_fixture.h"
-#include "tests/support/emulator_process.h"
-
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -10,6 +7,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include "tests/device/device_terminal_fixture.h"
+#include "tests/support/emulator_process.h"
 
 namespace orvelo {
 namespace {
@@ -25,8 +25,7 @@ struct Outcome {
 enum class Link { Tcp, Usb };
 
 // hv.ini naming the embedded database, which orveloctl creates at its start-up.
-bool writeHvIni(const QTemporaryDir& appDir)
-{
+bool writeHvIni(const QTemporaryDir& appDir) {
     QFile ini(appDir.filePath(QStringLiteral("hv.ini")));
     return ini.open(QIODevice::WriteOnly) &&
            ini.write("[database]\r\nprovider=sqlite\r\ndatabase name=orvelo.db\r\n") > 0;
@@ -34,8 +33,7 @@ bool writeHvIni(const QTemporaryDir& appDir)
 
 class OrveloctlDeviceTest : public ::testing::TestWithParam<Link> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(m_appDir.isValid());
         ASSERT_TRUE(writeHvIni(m_appDir));
         ASSERT_TRUE(m_stateDir.isValid());
@@ -43,8 +41,7 @@ protected:
         EmulatorProcess::writeState(m_statePath, test::maintenanceTerminalState());
     }
 
-    void startTerminal(const QStringList& faults = {})
-    {
+    void startTerminal(const QStringList& faults = {}) {
         m_terminal = std::make_unique<EmulatorProcess>(m_statePath);
         EmulatorProcess::Options options;
         options.tcp = GetParam() == Link::Tcp;
@@ -53,15 +50,14 @@ protected:
         m_terminal->start(options);
     }
 
-    QStringList linkArguments() const
-    {
+    QStringList linkArguments() const {
         if (GetParam() == Link::Usb) return {QStringLiteral("--link"), QStringLiteral("usb")};
-        return {QStringLiteral("--link"), QStringLiteral("tcp"), QStringLiteral("--ip"), QStringLiteral("127.0.0.1"),
+        return {QStringLiteral("--link"), QStringLiteral("tcp"),
+                QStringLiteral("--ip"),   QStringLiteral("127.0.0.1"),
                 QStringLiteral("--port"), QString::number(m_terminal->tcpPort())};
     }
 
-    Outcome run(const QStringList& arguments)
-    {
+    Outcome run(const QStringList& arguments) {
         QProcess process;
         process.setProgram(EmulatorProcess::binFolder() + QStringLiteral("/orveloctl"));
         process.setArguments(QStringList{QStringLiteral("--app-dir"), m_appDir.path()} + arguments);
@@ -79,13 +75,11 @@ protected:
     std::unique_ptr<EmulatorProcess> m_terminal;
 };
 
-QString lines(const QStringList& list)
-{
+QString lines(const QStringList& list) {
     return list.join(u'\n') + u'\n';
 }
 
-TEST_P(OrveloctlDeviceTest, EachCommandPrintsItsLinesAndChangesTheTerminal)
-{
+TEST_P(OrveloctlDeviceTest, EachCommandPrintsItsLinesAndChangesTheTerminal) {
     startTerminal();
     const QJsonObject initial = m_terminal->dump();
 
@@ -101,8 +95,9 @@ TEST_P(OrveloctlDeviceTest, EachCommandPrintsItsLinesAndChangesTheTerminal)
 
     Outcome setTime = runOnTerminal(QStringLiteral("set-time"));
     EXPECT_EQ(setTime.status, 0) << setTime.err.toStdString();
-    const QRegularExpression clockLine(QStringLiteral(
-        "^设置1号设备时间为：(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) \\.\\.\\.成功！\n同步设备时间: 时间同步成功！\n\n$"));
+    const QRegularExpression clockLine(
+        QStringLiteral("^设置1号设备时间为：(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) "
+                       "\\.\\.\\.成功！\n同步设备时间: 时间同步成功！\n\n$"));
     const QRegularExpressionMatch match = clockLine.match(setTime.out);
     ASSERT_TRUE(match.hasMatch()) << setTime.out.toStdString();
     const QJsonObject afterClock = m_terminal->dump();
@@ -130,8 +125,7 @@ TEST_P(OrveloctlDeviceTest, EachCommandPrintsItsLinesAndChangesTheTerminal)
     EXPECT_TRUE(afterClear.value(QStringLiteral("enabled")).toBool(true));
 }
 
-TEST_P(OrveloctlDeviceTest, RefusedAnswersShowInTheCountsNotAsFailures)
-{
+TEST_P(OrveloctlDeviceTest, RefusedAnswersShowInTheCountsNotAsFailures) {
     // The terminal refuses status code 1 and every change of a privilege.
     startTerminal({QStringLiteral("refuse=GetDeviceStatus:1"), QStringLiteral("refuse=ModifyPrivilege")});
 
@@ -149,12 +143,49 @@ TEST_P(OrveloctlDeviceTest, RefusedAnswersShowInTheCountsNotAsFailures)
     EXPECT_EQ(test::privileges(m_terminal->dump()), (QList<int>{1, 1, 0, 0, 2, 0}));
 }
 
+TEST_P(OrveloctlDeviceTest, ALinkThatFailsOrARefusedClearingIsAFailure) {
+    startTerminal({QStringLiteral("refuse=ClearKeeperData")});
+    Outcome clear = runOnTerminal(QStringLiteral("clear-data"));
+    // An error of the command (the terminal refused), not a link that failed part-way.
+    EXPECT_EQ(clear.status, 2) << clear.err.toStdString();
+    EXPECT_EQ(clear.out,
+              QStringLiteral("清除设备里面全部数据...............失败！\n"
+                             "清除设备全部数据: 清除设备里面全部数据失败，请连接好设备后重试！\n\n"));
+    EXPECT_EQ(m_terminal->dump().value(QStringLiteral("users")).toArray().size(), 4);
+    m_terminal->stop();
+
+    // Cut in the list request, the walk or the demotions: never reported as done.
+    for (const char* fault :
+         {"drop-after=2", "drop-after=3", "drop-after=4", "drop-after=5", "corrupt-after=3"}) {
+        SCOPED_TRACE(fault);
+        EmulatorProcess::writeState(m_statePath, test::maintenanceTerminalState());
+        startTerminal({QString::fromLatin1(fault)});
+        Outcome admins = runOnTerminal(QStringLiteral("clear-admins"));
+        EXPECT_EQ(admins.status, 1) << admins.err.toStdString();
+        EXPECT_TRUE(
+            admins.out.startsWith(QStringLiteral("清除设备管理员...............失败！\n与设备的连接在清除")))
+            << admins.out.toStdString();
+        EXPECT_TRUE(admins.out.endsWith(
+            QStringLiteral("清除设备管理员: 清除管理员失败，与设备的连接中断，请连接好设备后重试！\n\n")))
+            << admins.out.toStdString();
+        EXPECT_NE(test::privileges(m_terminal->dump()), (QList<int>{0, 0, 0, 0, 0, 0}));
+        m_terminal->stop();
+        EXPECT_TRUE(m_terminal->dump().value(QStringLiteral("enabled")).toBool());
+
+        // Once the link holds, the rest are removed.
+        startTerminal();
+        Outcome again = runOnTerminal(QStringLiteral("clear-admins"));
+        EXPECT_EQ(again.status, 0) << again.err.toStdString();
+        EXPECT_EQ(test::privileges(m_terminal->dump()), (QList<int>{0, 0, 0, 0, 0, 0}));
+        m_terminal->stop();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, OrveloctlDeviceTest, ::testing::Values(Link::Tcp, Link::Usb),
                          [](const auto& info) { return info.param == Link::Tcp ? "Tcp" : "Usb"; });
 
 // Nothing listens on the port: each command's own words, exit status 1.
-TEST(OrveloctlDeviceFailureTest, ACommandThatCannotConnectSaysSoAndExitsWithOne)
-{
+TEST(OrveloctlDeviceFailureTest, ACommandThatCannotConnectSaysSoAndExitsWithOne) {
     QTemporaryDir appDir;
     ASSERT_TRUE(appDir.isValid());
     ASSERT_TRUE(writeHvIni(appDir));
@@ -167,10 +198,12 @@ TEST(OrveloctlDeviceFailureTest, ACommandThatCannotConnectSaysSoAndExitsWithOne)
         {"test-connection", QStringLiteral("测试设备连接: 设备连接失败,请连接好设备后重试!\n")},
         {"status", QStringLiteral("获取1号设备状态：\n\n获取设备状态: 设备连接失败，请连接好设备后重试！\n")},
         {"set-time", QStringLiteral("同步设备时间连接: 设备连接失败，请连接好设备后重试！\n\n")},
-        {"clear-admins", QStringLiteral("清除设备管理员...............失败！\n"
-                                        "清除设备管理员: 清除管理员失败，可能是设备没有连接好，请连接好设备后重试！\n\n")},
-        {"clear-data", QStringLiteral("清除设备里面全部数据...............失败！\n"
-                                      "清除设备全部数据: 清除设备里面全部数据失败，请连接好设备后重试！\n\n")},
+        {"clear-admins",
+         QStringLiteral("清除设备管理员...............失败！\n"
+                        "清除设备管理员: 清除管理员失败，可能是设备没有连接好，请连接好设备后重试！\n\n")},
+        {"clear-data",
+         QStringLiteral("清除设备里面全部数据...............失败！\n"
+                        "清除设备全部数据: 清除设备里面全部数据失败，请连接好设备后重试！\n\n")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
@@ -178,8 +211,8 @@ TEST(OrveloctlDeviceFailureTest, ACommandThatCannotConnectSaysSoAndExitsWithOne)
         process.setProgram(EmulatorProcess::binFolder() + QStringLiteral("/orveloctl"));
         process.setArguments({QStringLiteral("--app-dir"), appDir.path(), QStringLiteral("--link"),
                               QStringLiteral("tcp"), QStringLiteral("--ip"), QStringLiteral("127.0.0.1"),
-                              QStringLiteral("--port"), port, QStringLiteral("--timeout"), QStringLiteral("1000"),
-                              QString::fromLatin1(c.command)});
+                              QStringLiteral("--port"), port, QStringLiteral("--timeout"),
+                              QStringLiteral("1000"), QString::fromLatin1(c.command)});
         process.start();
         ASSERT_TRUE(process.waitForFinished(120000));
         EXPECT_EQ(process.exitCode(), 1);
@@ -190,8 +223,7 @@ TEST(OrveloctlDeviceFailureTest, ACommandThatCannotConnectSaysSoAndExitsWithOne)
 
 // A machine number that is no number: the default error box on stderr, exit status 2; the
 // status report has not written its header yet.
-TEST(OrveloctlDeviceFailureTest, AMachineNumberThatIsNoNumberStopsWithTheErrorBox)
-{
+TEST(OrveloctlDeviceFailureTest, AMachineNumberThatIsNoNumberStopsWithTheErrorBox) {
     QTemporaryDir appDir;
     ASSERT_TRUE(appDir.isValid());
     ASSERT_TRUE(writeHvIni(appDir));
