@@ -18,9 +18,7 @@
 
 #include "app/device_pages.h"
 #include "app/entry_page.h"
-#include "shell/handler_guard.h"
 #include "app/log_memo.h"
-#include "shell/startup.h"
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
 #include "app/widget_operator_view.h"
@@ -29,10 +27,13 @@
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "device/loaded_terminal_library.h"
-#include "enrollment/enrollment_commands.h"
+#include "device/maintenance.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
-#include "device/maintenance.h"
+#include "enrollment/enrollment_commands.h"
+#include "shell/app_folder_lock.h"
+#include "shell/handler_guard.h"
+#include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
 
@@ -204,9 +205,22 @@ void Tfrm_hv_client::runCommand(const std::function<void(CommandContext&)>& comm
     runWithDefaultErrorBox(*m_view, [&] { command(ctx); });
 }
 
+void Tfrm_hv_client::runTerminalCommand(const std::function<void(CommandContext&)>& command) {
+    CommandContext ctx = commandContext();
+    // Inside the guard: a lock file that cannot be opened is shown in the default error box.
+    runWithDefaultErrorBox(*m_view, [&] {
+        if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), [&] { command(ctx); }) ==
+            LockedRun::Busy)
+            m_view->messageBox(appFolderBusyText(), appFolderBusyCaption(), BoxIcon::Warning);
+    });
+}
+
 CommandContext Tfrm_hv_client::commandContext() {
-    return CommandContext{*m_view, readConnectionPanel(m_panelWidgets), m_settings, *m_terminal, m_data,
-                          *m_clock, m_appDir, employeeSelection()};
+    return CommandContext{*m_view,    readConnectionPanel(m_panelWidgets),
+                          m_settings, *m_terminal,
+                          m_data,     *m_clock,
+                          m_appDir,   employeeSelection(),
+                          u"window"_s};
 }
 
 void Tfrm_hv_client::applyLinkChoice(Link link) {
@@ -267,52 +281,53 @@ EmployeeSelection* Tfrm_hv_client::employeeSelection() {
 }
 
 void Tfrm_hv_client::btn_connectdeviceClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_connectdeviceClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_connectdeviceClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetDeviceParaClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_GetDeviceParaClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_GetDeviceParaClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_SetTimeClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_SetTimeClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_SetTimeClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_DelDeviceAdminClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_DelDeviceAdminClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_DelDeviceAdminClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_SetDeviceParaClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_SetDeviceParaClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_SetDeviceParaClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetDataClick() {
     const bool newRecordsOnly = rb_GetNewData->isChecked();
-    runCommand([newRecordsOnly](CommandContext& ctx) { orvelo::btn_GetDataClick(ctx, newRecordsOnly); });
+    runTerminalCommand(
+        [newRecordsOnly](CommandContext& ctx) { orvelo::btn_GetDataClick(ctx, newRecordsOnly); });
 }
 
 void Tfrm_hv_client::btn_ImportDataFromUClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_ImportDataFromUClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_ImportDataFromUClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_ImportFromHVClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_ImportFromHVClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_ImportFromHVClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetEntryInfoClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_GetEntryInfoClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_GetEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_GetAllEntryInfoClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_GetAllEntryInfoClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_GetAllEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_WriteEntryInfoClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_WriteEntryInfoClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_WriteEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_DelEntryInfoClick() {
-    runCommand([](CommandContext& ctx) { orvelo::btn_DelEntryInfoClick(ctx); });
+    runTerminalCommand([](CommandContext& ctx) { orvelo::btn_DelEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::chk_SelectAllClick() {

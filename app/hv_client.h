@@ -62,6 +62,11 @@ public:
     // Runs `command` with this window's context inside the default-error-box guard; every handler
     // goes through here.
     void runCommand(const std::function<void(CommandContext&)>& command);
+    // runCommand for a command that talks to a terminal or stores records: it runs only while
+    // this window holds the application folder's lock. When another command (orveloctl, another
+    // window) holds it, the window does not wait, which would freeze it for as long as that
+    // command runs: it shows a warning box at once and runs nothing.
+    void runTerminalCommand(const std::function<void(CommandContext&)>& command);
 
     WidgetOperatorView& operatorView() { return *m_view; }
     const ConnectionSettings& connectionSettings() const { return m_settings; }
