@@ -110,6 +110,9 @@ int runServe(const ProgramOptions& options) {
     std::printf("%s\n", server.listeningLine().c_str());
     std::fflush(stdout);
     server.run(g_stopPipe[0]);
+    if (options.countRequests)
+        std::fprintf(stderr, "orvelo-terminal: %llu requests received\n",
+                     static_cast<unsigned long long>(service.requestsReceived()));
     // run() has written every change; a failed last write is a failure of the program.
     return service.hasUnsavedChanges() ? 1 : 0;
 }

@@ -12,7 +12,7 @@ namespace orvelo::emulator {
 const char* const kUsage =
     "usage: orvelo-terminal --state FILE [--machine N] [--password N] [--tcp [HOST:]PORT]\n"
     "                       [--udp [HOST:]PORT] [--serial-pty] [--usb] [--fault FAULT]...\n"
-    "                       [--idle-timeout-ms N] [--save-delay-ms N]\n"
+    "                       [--idle-timeout-ms N] [--save-delay-ms N] [--count-requests]\n"
     "       orvelo-terminal --state FILE --dump\n"
     "       orvelo-terminal --state FILE --export-usb FILE\n"
     "       orvelo-terminal seed --users N --enrollments M --logs K --out FILE [--seed S]\n"
@@ -116,6 +116,8 @@ bool parseTerminalOption(const std::string& option, Arguments& args, ProgramOpti
         config.idleTimeoutMs = args.integer(option, 1);
     else if (option == "--save-delay-ms")
         options.saveDelay = std::chrono::milliseconds(args.integer(option, 0));
+    else if (option == "--count-requests")
+        options.countRequests = true;
     else
         return false;
     return true;

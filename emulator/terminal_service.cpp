@@ -44,6 +44,7 @@ bool takesIntegerArgument(Op op)
         case Op::DeleteEnroll:
         case Op::GetName:
         case Op::SetName:
+        case Op::GetUserRecord:
             return true;
         default:
             return false;
@@ -58,6 +59,7 @@ std::optional<std::int32_t> firstIntegerArgument(Op op, const Bytes& payload)
         case Op::GetStatus:
         case Op::LogBegin:
         case Op::GetName:
+        case Op::GetUserRecord:
             return decodeI32(payload);
         case Op::ModifyPrivilege:
             if (const auto r = decodeModifyPrivilege(payload)) return r->enroll;
@@ -189,6 +191,7 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
     reply.machine = request.machine;
     reply.seq = request.seq;
     if (request.reply) return std::nullopt;
+    ++m_requestsReceived;
     if (request.machine != m_state.machine) {
         if (session.link == LinkKind::Serial) return std::nullopt;
         reply.status = static_cast<std::uint16_t>(Status::WrongMachine);
@@ -204,6 +207,7 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
         const auto arg =
             m_faults.refusedArgs.empty() ? std::nullopt : firstIntegerArgument(op, request.payload);
         if (arg && m_faults.refusedArgs.count({request.op, *arg}) != 0) status = Status::Refused;
+        else if (refusedAsPart(op, request.payload)) status = Status::Refused;
         else if (op != Op::Connect && !session.authenticated) status = Status::NoSession;
         else status = execute(session, op, request.payload, reply.payload);
     }
@@ -218,7 +222,7 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
 // One member function per operation, indexed by the operation's number.
 TerminalService::Handler TerminalService::handlerFor(Op op)
 {
-    static constexpr std::array<std::pair<Op, Handler>, 17> kHandlers{{
+    static constexpr std::array<std::pair<Op, Handler>, 19> kHandlers{{
         {Op::Connect, &TerminalService::connect},
         {Op::Disconnect, &TerminalService::disconnect},
         {Op::Enable, &TerminalService::enable},
@@ -236,6 +240,8 @@ TerminalService::Handler TerminalService::handlerFor(Op op)
         {Op::DeleteEnroll, &TerminalService::deleteEnroll},
         {Op::GetName, &TerminalService::getName},
         {Op::SetName, &TerminalService::setName},
+        {Op::GetUserRecord, &TerminalService::getUserRecord},
+        {Op::GetAllStatus, &TerminalService::getAllStatus},
     }};
     for (const auto& [known, handler] : kHandlers)
         if (known == op) return handler;

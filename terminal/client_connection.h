@@ -3,6 +3,7 @@
 #include "terminal/client_link.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
+#include "terminal/read_cache.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,6 +34,9 @@ public:
         std::size_t index = 0;
     };
     UserCursor users;
+
+    // What this connection fetched in bulk (read_cache.h).
+    ReadCache cache;
 
 private:
     std::int32_t exchangeStream(const Frame& request, Frame& reply, int timeoutMs);

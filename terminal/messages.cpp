@@ -11,7 +11,7 @@ namespace orvelo::terminal {
 
 namespace {
 
-constexpr std::array<std::pair<Op, std::string_view>, 17> kOpNames{{
+constexpr std::array<std::pair<Op, std::string_view>, 19> kOpNames{{
     {Op::Connect, "Connect"},
     {Op::Disconnect, "DisConnect"},
     {Op::Enable, "EnableDevice"},
@@ -29,6 +29,8 @@ constexpr std::array<std::pair<Op, std::string_view>, 17> kOpNames{{
     {Op::DeleteEnroll, "DeleteEnrollData"},
     {Op::GetName, "GetUserName"},
     {Op::SetName, "SetUserName"},
+    {Op::GetUserRecord, "GetUserRecord"},
+    {Op::GetAllStatus, "GetAllDeviceStatus"},
 }};
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -336,6 +338,76 @@ std::optional<SetNameRequest> decodeSetName(const Bytes& p)
         v.enroll = r.i32();
         v.name = readName(r);
         return v;
+    });
+}
+
+Bytes encodeUserRecord(const UserRecord& v)
+{
+    Bytes out;
+    ByteWriter w(out);
+    const std::string_view name = std::string_view(v.name).substr(0, kMaxNameBytes);
+    w.u16(static_cast<std::uint16_t>(name.size()));
+    w.bytes(name);
+    w.u32(static_cast<std::uint32_t>(v.enrollments.size()));
+    for (const auto& e : v.enrollments) {
+        w.i32(e.backup);
+        w.i32(e.data.privilege);
+        w.i32(e.data.password);
+        writeTemplate(w, e.data.templateValues);
+    }
+    return out;
+}
+
+std::optional<UserRecord> decodeUserRecord(const Bytes& p)
+{
+    return decodeWith<UserRecord>(p, [](ByteReader& r) {
+        UserRecord v;
+        v.name = readName(r);
+        const std::uint32_t count = r.u32();
+        if (count > kMaxRecordEnrollments || count > r.remaining() / 16) {
+            r.fail();
+            return v;
+        }
+        v.enrollments.resize(count);
+        std::int32_t previous = -1;
+        for (auto& e : v.enrollments) {
+            e.backup = r.i32();
+            e.data.privilege = r.i32();
+            e.data.password = r.i32();
+            e.data.templateValues = readTemplate(r);
+            // Each backup once, in order: the reader looks them up, and a list that names one twice
+            // could answer two different things for it.
+            if (e.backup <= previous || e.backup >= static_cast<std::int32_t>(kMaxRecordEnrollments) ||
+                e.data.templateValues.size() > kMaxRecordTemplateValues) {
+                r.fail();
+                return v;
+            }
+            previous = e.backup;
+        }
+        return v;
+    });
+}
+
+Bytes encodeAllStatus(const std::vector<std::int32_t>& values)
+{
+    Bytes out;
+    ByteWriter w(out);
+    w.u32(static_cast<std::uint32_t>(values.size()));
+    for (std::int32_t v : values) w.i32(v);
+    return out;
+}
+
+std::optional<std::vector<std::int32_t>> decodeAllStatus(const Bytes& p)
+{
+    return decodeWith<std::vector<std::int32_t>>(p, [](ByteReader& r) {
+        std::vector<std::int32_t> values;
+        if (r.u32() != kStatusCodes) {
+            r.fail();
+            return values;
+        }
+        values.resize(kStatusCodes);
+        for (auto& v : values) v = r.i32();
+        return values;
     });
 }
 

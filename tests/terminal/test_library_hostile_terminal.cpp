@@ -158,7 +158,9 @@ TEST(HostileTerminal, MalformedRepliesAreRefused)
             case Op::LogPage:  // more records than were asked for
                 ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeLogPage({{1, 1, 3.0}, {2, 1, 3.0}})));
                 break;
-            default: break;
+            default:  // as a terminal answers what it does not know (the bulk status read among them)
+                ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, {}, Status::UnknownOp));
+                break;
         }
     });
     const std::int32_t h = connectTo(terminal);

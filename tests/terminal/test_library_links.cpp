@@ -1,5 +1,6 @@
 // The real libfkattend.so against the real emulator, over each link.
 #include "library_fixture.h"
+#include "one_by_one_reads.h"
 #include "terminal/text_utils.h"
 
 #include <QJsonArray>
@@ -242,10 +243,12 @@ TEST_P(LinkTest, ConnectionDroppedMidDownloadLeavesTheRecordsNew)
 
 // The third reply is damaged. A stream link reports it on that step and goes on; over UDP the
 // damaged datagram is dropped and the resent request gets the terminal's cached reply.
+// One request per read: the damaged reply is that of the second status read.
 TEST_P(LinkTest, DamagedReplyFailsOnlyThatStep)
 {
     terminal.write(smallTerminal());
     terminal.start(GetParam(), withFaults({QStringLiteral("corrupt-after=2")}));
+    const OneByOneReads oneByOne;
     const std::int32_t h = terminal.connect();
     ASSERT_GT(h, 0);
     EXPECT_EQ(status(h, 2), 2);
@@ -258,6 +261,28 @@ TEST_P(LinkTest, DamagedReplyFailsOnlyThatStep)
         EXPECT_EQ(r, FK_BAD_REPLY);
         EXPECT_EQ(value, kSentinel);
     }
+    EXPECT_EQ(status(h, 9), 1);
+    FK_DisConnect(h);
+}
+
+// The nine counters come in one reply (one by one on the serial line): when it is damaged, the read
+// that fetched it fails, nothing is kept, and the next read fetches them again.
+TEST_P(LinkTest, DamagedBulkReplyFailsOnlyThatStep)
+{
+    terminal.write(smallTerminal());
+    terminal.start(GetParam(), withFaults({QStringLiteral("corrupt-after=1")}));
+    const std::int32_t h = terminal.connect();
+    ASSERT_GT(h, 0);
+    std::int32_t value = kSentinel;
+    const std::int32_t r = FK_GetDeviceStatus(h, 8, &value);
+    if (GetParam() == Link::Udp) {
+        EXPECT_EQ(r, FK_OK);
+        EXPECT_EQ(value, 3);
+    } else {
+        EXPECT_EQ(r, FK_BAD_REPLY);
+        EXPECT_EQ(value, kSentinel);
+    }
+    EXPECT_EQ(status(h, 8), 3);
     EXPECT_EQ(status(h, 9), 1);
     FK_DisConnect(h);
 }
