@@ -5,6 +5,7 @@
 
 #include "emulator/program_modes.h"
 #include "emulator/program_options.h"
+#include "emulator/punch_command.h"
 
 using namespace orvelo::emulator;
 
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
             return 0;
         case ProgramOptions::Mode::Seed:
             return runSeed(options);
+        case ProgramOptions::Mode::Punch:
+            return runPunch(options.punch);
         case ProgramOptions::Mode::Dump:
             return runDump(options);
         case ProgramOptions::Mode::ExportUsb:

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "terminal/event_messages.h"
 #include "terminal/text_utils.h"
 
 namespace orvelo::emulator {
@@ -12,10 +13,12 @@ namespace orvelo::emulator {
 const char* const kUsage =
     "usage: orvelo-terminal --state FILE [--machine N] [--password N] [--tcp [HOST:]PORT]\n"
     "                       [--udp [HOST:]PORT] [--serial-pty] [--usb] [--fault FAULT]...\n"
-    "                       [--idle-timeout-ms N] [--save-delay-ms N] [--count-requests]\n"
+    "                       [--idle-timeout-ms N] [--save-delay-ms N]\n"
+    "                       [--heartbeat-ms N] [--punch-every-ms N] [--punch-seed S]\n"
     "       orvelo-terminal --state FILE --dump\n"
     "       orvelo-terminal --state FILE --export-usb FILE\n"
     "       orvelo-terminal seed --users N --enrollments M --logs K --out FILE [--seed S]\n"
+    "       orvelo-terminal punch (--tcp [HOST:]PORT | --usb) --enroll N [--mode M] [--machine N]\n"
     "FAULT: drop-after=N, delay-ms=N, refuse=OP[:VALUE], corrupt-after=N\n";
 
 void usageError(const std::string& message) {
@@ -86,6 +89,37 @@ ProgramOptions parseSeedOptions(int argc, char** argv) {
     return options;
 }
 
+// punch: one punch on a running terminal, over TCP or its USB socket.
+ProgramOptions parsePunchOptions(int argc, char** argv) {
+    ProgramOptions options;
+    options.mode = ProgramOptions::Mode::Punch;
+    PunchOptions& punch = options.punch;
+    Arguments args(argc, argv, 2);
+    bool haveEnroll = false;
+    while (!args.done()) {
+        const std::string option = args.next();
+        if (option == "--tcp") {
+            const std::string text = args.value(option);
+            punch.tcp = parseEndpoint(text);
+            if (!punch.tcp) usageError(option + ": expected [HOST:]PORT with an IPv4 host, got " + text);
+        } else if (option == "--usb")
+            punch.usb = true;
+        else if (option == "--enroll") {
+            punch.enroll = args.integer(option, INT32_MIN);
+            haveEnroll = true;
+        } else if (option == "--mode")
+            punch.mode = args.integer(option, INT32_MIN);
+        else if (option == "--machine")
+            punch.machine = args.integer(option, INT32_MIN);
+        else
+            usageError("unknown option " + option);
+    }
+    if (!haveEnroll) usageError("punch needs --enroll N");
+    if (punch.tcp.has_value() == punch.usb) usageError("punch needs one of --tcp [HOST:]PORT and --usb");
+    if (punch.tcp && punch.tcp->port == 0) usageError("punch: --tcp needs the terminal's port");
+    return options;
+}
+
 // Reads one option of the terminal's own modes; false for an unknown one.
 bool parseTerminalOption(const std::string& option, Arguments& args, ProgramOptions& options) {
     ServerConfig& config = options.config;
@@ -116,8 +150,12 @@ bool parseTerminalOption(const std::string& option, Arguments& args, ProgramOpti
         config.idleTimeoutMs = args.integer(option, 1);
     else if (option == "--save-delay-ms")
         options.saveDelay = std::chrono::milliseconds(args.integer(option, 0));
-    else if (option == "--count-requests")
-        options.countRequests = true;
+    else if (option == "--heartbeat-ms")
+        config.heartbeatMs = args.integer(option, static_cast<int>(terminal::kMinHeartbeatMs));
+    else if (option == "--punch-every-ms")
+        config.punchEveryMs = args.integer(option, 0);
+    else if (option == "--punch-seed")
+        config.punchSeed = static_cast<std::uint64_t>(args.integer(option, 0));
     else
         return false;
     return true;
@@ -127,6 +165,7 @@ bool parseTerminalOption(const std::string& option, Arguments& args, ProgramOpti
 
 ProgramOptions parseProgramOptions(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "seed") == 0) return parseSeedOptions(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "punch") == 0) return parsePunchOptions(argc, argv);
     ProgramOptions options;
     Arguments args(argc, argv, 1);
     while (!args.done()) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "emulator/punch_command.h"
 #include "emulator/seed.h"
 #include "emulator/server.h"
 #include "emulator/terminal_service.h"
@@ -12,7 +13,7 @@ namespace orvelo::emulator {
 
 // What orvelo-terminal was asked to do, read from its command line.
 struct ProgramOptions {
-    enum class Mode { Serve, Dump, ExportUsb, Seed, Help, Version };
+    enum class Mode { Serve, Dump, ExportUsb, Seed, Punch, Help, Version };
     Mode mode = Mode::Serve;
 
     // Serve, Dump, ExportUsb
@@ -23,11 +24,13 @@ struct ProgramOptions {
     ServerConfig config;
     Faults faults;
     std::chrono::milliseconds saveDelay = TerminalService::kDefaultSaveDelay;
-    bool countRequests = false;  // tell the requests received on stderr at exit
 
     // Seed
     SeedOptions seed;
     std::string seedOut;
+
+    // Punch
+    PunchOptions punch;
 };
 
 extern const char* const kUsage;

@@ -101,7 +101,12 @@ std::optional<Endpoint> parseEndpoint(const std::string& text)
     return endpoint;
 }
 
-Server::Server(TerminalService& service, ServerConfig config) : m_service(service), m_config(std::move(config)) {}
+Server::Server(TerminalService& service, ServerConfig config)
+    : m_service(service),
+      m_config(std::move(config)),
+      m_puncher(std::chrono::milliseconds(m_config.punchEveryMs), m_config.punchSeed)
+{
+}
 
 Server::~Server()
 {
@@ -276,6 +281,10 @@ void Server::processStream(Channel& channel, const Frame& request)
         channel.dropped = false;
     }
     if (channel.dropped) return;
+    // A session's subscription ends with it.
+    if (request.op == static_cast<std::uint16_t>(Op::Connect) ||
+        request.op == static_cast<std::uint16_t>(Op::Disconnect))
+        channel.subscribed = false;
     if (dropDue(session)) {
         if (serial) {
             m_service.endSession(session);
@@ -283,6 +292,14 @@ void Server::processStream(Channel& channel, const Frame& request)
         } else {
             closeChannel(channel);
         }
+        return;
+    }
+    Frame live;
+    if (answerLive(session, request, &channel.subscribed, live)) {
+        const auto bytes = encodeFrame(live);
+        channel.out.insert(channel.out.end(), bytes.begin(), bytes.end());
+        channel.lastSent = Clock::now();
+        broadcastPunches();  // after the reply, so that a punching connection hears its answer first
         return;
     }
     const auto reply = m_service.handle(session, request);
@@ -387,12 +404,15 @@ void Server::readUdp()
             peer.dropped = true;
             continue;
         }
-        const auto reply = m_service.handle(peer.session, request);
+        Frame live;
+        const auto reply = answerLive(peer.session, request, nullptr, live) ? std::optional<Frame>(live)
+                                                                             : m_service.handle(peer.session, request);
         if (!reply) continue;
         peer.hasLast = true;
         peer.lastSeq = request.seq;
         peer.lastReply = encodeFrame(*reply);
         send(wireBytes(peer.session, peer.lastReply));
+        broadcastPunches();
     }
 }
 
@@ -437,6 +457,7 @@ void Server::run(int stopFd)
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
             timeoutMs = static_cast<int>(std::clamp<std::int64_t>(left, 0, timeoutMs));
         }
+        timeoutMs = std::min(timeoutMs, msUntilLive(Clock::now()));
         const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0 && errno != EINTR) break;
         if (fds[0].revents != 0) break;
@@ -462,6 +483,7 @@ void Server::run(int stopFd)
             }
         }
         expireIdleSessions();
+        runLive(Clock::now());
         m_service.saveIfDue(Clock::now());
     }
     for (auto& channel : m_channels) m_service.endSession(channel.session);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/punches.h"
 #include "emulator/terminal_service.h"
 #include "terminal/frame.h"
 
@@ -31,6 +32,11 @@ struct ServerConfig {
     // A UDP or serial session that sends nothing for this long is taken as gone; a TCP or USB
     // session ends when its connection closes.
     int idleTimeoutMs = 60'000;
+    // Live events: a subscribed connection hears from the terminal at least this often.
+    int heartbeatMs = 1000;
+    // --punch-every-ms, --punch-seed: 0 makes no punches of its own.
+    int punchEveryMs = 0;
+    std::uint64_t punchSeed = 1;
 };
 
 // Serves the terminal on every configured link from one thread: one request at a time, each
@@ -67,6 +73,8 @@ private:
         bool dropped = false;  // after drop-after: silent until the next connect (serial)
         bool closing = false;
         Clock::time_point lastActivity;
+        bool subscribed = false;  // live events go out on it
+        Clock::time_point lastSent;
     };
     struct UdpPeer {
         sockaddr_storage address{};
@@ -91,6 +99,17 @@ private:
     bool dropDue(const Session& session) const;
     void closeChannel(Channel& channel);
 
+    // Live events (server_live.cpp). Answers Subscribe, Unsubscribe and Punch, which the server
+    // handles itself since they concern its connections; false for any other request.
+    // `subscribed` is null for a UDP peer, which cannot subscribe.
+    bool answerLive(Session& session, const terminal::Frame& request, bool* subscribed,
+                    terminal::Frame& reply);
+    // Sends the punches answerLive recorded to every subscribed connection.
+    void broadcastPunches();
+    // Random punches and heartbeats that are due; how long until the next one (ms).
+    void runLive(Clock::time_point now);
+    int msUntilLive(Clock::time_point now) const;
+
     TerminalService& m_service;
     ServerConfig m_config;
     int m_tcpListener = -1;
@@ -104,6 +123,8 @@ private:
     std::string m_usbPath;
     std::list<Channel> m_channels;  // TCP and USB connections, and the serial line
     std::map<std::string, UdpPeer> m_udpPeers;
+    RandomPuncher m_puncher;
+    std::vector<terminal::EventRecord> m_punches;  // recorded, not yet sent
 };
 
 }  // namespace orvelo::emulator

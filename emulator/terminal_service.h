@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulator/state.h"
+#include "terminal/event_messages.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
 
@@ -93,9 +94,9 @@ public:
     // Status counters of FK_GetDeviceStatus; nullopt for an unknown code.
     std::optional<std::int32_t> status(std::int32_t code) const;
 
-    // Requests received since the start, whatever their answer: what a benchmark divides by the
-    // users it moved.
-    std::uint64_t requestsReceived() const { return m_requestsReceived; }
+    // A punch at the terminal's clock (punches.cpp): a new record of the log, not yet collected,
+    // so that the next download of the new records finds it. Returns it with its place in the log.
+    terminal::EventRecord recordPunch(std::int32_t enroll, std::int32_t mode);
 
 private:
     terminal::Status execute(Session& session, terminal::Op op, const terminal::Bytes& payload,
@@ -124,14 +125,9 @@ private:
     ORVELO_EMULATOR_HANDLER(deleteEnroll)
     ORVELO_EMULATOR_HANDLER(getName)
     ORVELO_EMULATOR_HANDLER(setName)
-    ORVELO_EMULATOR_HANDLER(getUserRecord)  // bulk_reads.cpp
-    ORVELO_EMULATOR_HANDLER(getAllStatus)   // bulk_reads.cpp
 #undef ORVELO_EMULATOR_HANDLER
     // Something in m_state differs from the file now.
     void changed();
-    // A bulk read answers for single operations; a refusal fault that would refuse one of them for
-    // this request refuses the bulk read too, so the client's answers stay those of the single ones.
-    bool refusedAsPart(terminal::Op op, const terminal::Bytes& payload) const;
 
     TerminalState m_state;
     StateFileWriter m_writer;
@@ -142,7 +138,6 @@ private:
     std::uint64_t m_lastSessionId = 0;
     std::uint64_t m_disabledBy = 0;
     std::uint64_t m_generation = 1;
-    std::uint64_t m_requestsReceived = 0;
 };
 
 }  // namespace orvelo::emulator

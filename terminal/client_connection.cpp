@@ -24,7 +24,7 @@ Connection::Connection(std::int32_t machine, std::unique_ptr<Link> link, int tim
 std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Status* status, int timeoutMs)
 {
     if (m_broken) return FK_LINK_ERROR;
-    cache.beforeRequest(op);
+    if (m_subscribed && op != Op::Unsubscribe && op != Op::Disconnect) return FK_EVENTS_ONLY;
     Frame request;
     request.op = static_cast<std::uint16_t>(op);
     request.machine = m_machine;

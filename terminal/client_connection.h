@@ -1,9 +1,9 @@
 #pragma once
 
 #include "terminal/client_link.h"
+#include "terminal/event_messages.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
-#include "terminal/read_cache.h"
 
 #include <cstdint>
 #include <memory>
@@ -35,8 +35,13 @@ public:
     };
     UserCursor users;
 
-    // What this connection fetched in bulk (read_cache.h).
-    ReadCache cache;
+    // Live events (client_events.cpp). While subscribed, every exchange but Unsubscribe and
+    // DisConnect returns FK_EVENTS_ONLY: the events share the link with replies.
+    bool subscribed() const { return m_subscribed; }
+    std::int32_t subscribe();
+    std::int32_t unsubscribe();
+    // The results of FK_WaitEvent (fkattend.h).
+    std::int32_t waitEvent(int timeoutMs, EventRecord& out);
 
 private:
     std::int32_t exchangeStream(const Frame& request, Frame& reply, int timeoutMs);
@@ -47,6 +52,9 @@ private:
     int m_timeoutMs;
     std::uint32_t m_nextSeq;
     bool m_broken = false;
+    bool m_subscribed = false;
+    std::chrono::milliseconds m_heartbeat{0};
+    SteadyClock::time_point m_lastHeard;
     FrameDecoder m_decoder;
     std::vector<std::uint8_t> m_readBuffer;
 };

@@ -4,7 +4,6 @@
 
 #include "terminal/client_connection.h"
 #include "terminal/client_link.h"
-#include "terminal/read_cache.h"
 #include "terminal/text_utils.h"
 #include "terminal/usb_log_file.h"
 
@@ -14,7 +13,6 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -45,7 +43,8 @@ struct LogSource {
 };
 
 struct OpenConnection {
-    std::unique_ptr<Connection> connection;
+    // Shared, so that FK_WaitEvent can wait on it without holding the library's lock.
+    std::shared_ptr<Connection> connection;
     std::uint64_t openedAt = 0;
 };
 
@@ -71,13 +70,15 @@ Connection* find(Library& lib, std::int32_t handle)
     return it == lib.connections.end() ? nullptr : it->second.connection.get();
 }
 
-// The most recently opened connection to that machine number.
+// The most recently opened connection to that machine number that takes requests.
 Connection* findByMachine(Library& lib, std::int32_t machine)
 {
     Connection* best = nullptr;
     std::uint64_t bestOpened = 0;
     for (auto& [handle, open] : lib.connections) {
-        if (open.connection->machine() == machine && (best == nullptr || open.openedAt > bestOpened)) {
+        // An event connection takes no requests: the machine-number operations pass it over.
+        if (open.connection->machine() == machine && !open.connection->subscribed() &&
+            (best == nullptr || open.openedAt > bestOpened)) {
             best = open.connection.get();
             bestOpened = open.openedAt;
         }
@@ -95,17 +96,13 @@ std::int32_t allocateHandle(Library& lib)
     return handle;
 }
 
-// `bulkReads` false for a serial line: at low baud rates one user's record (up to 17 KB) could take
-// longer than the time-out, and the line's byte time outweighs its latency anyway.
-std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::int32_t password,
-                           bool bulkReads = true)
+std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::int32_t password)
 {
     if (!link) return 0;
     Library& lib = library();
     auto connection = std::make_unique<Connection>(machine, std::move(link), timeoutMs,
                                                    static_cast<std::uint32_t>(lib.random()));
     if (connection->exchange(Op::Connect, encodeI32(password), nullptr) != FK_OK) return 0;
-    if (!bulkReads || oneByOneRequested()) connection->cache.disable();
     const std::int32_t handle = allocateHandle(lib);
     lib.connections[handle] = OpenConnection{std::move(connection), ++lib.opened};
     lib.logs.erase(handle);
@@ -198,8 +195,7 @@ int32_t FK_ConnectComm(int32_t machineNo, int32_t comPort, int32_t baudRate, con
 {
     return guarded(0, [&]() -> int32_t {
         std::lock_guard lock(library().mutex);
-        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0,
-                             false);
+        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0);
     });
 }
 
@@ -256,11 +252,6 @@ int32_t FK_GetDeviceStatus(int32_t handle, int32_t statusCode, int32_t* value)
         std::lock_guard lock(lib.mutex);
         Connection* c = find(lib, handle);
         if (c == nullptr) return FK_BAD_HANDLE;
-        std::int32_t held = 0;
-        if (const auto r = c->cache.status(*c, statusCode, held)) {
-            if (*r == FK_OK) put(value, held);
-            return *r;
-        }
         Bytes reply;
         const std::int32_t r = c->exchange(Op::GetStatus, encodeI32(statusCode), &reply);
         if (r != FK_OK) return r;
@@ -443,27 +434,18 @@ int32_t FK_GetEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNum
         std::lock_guard lock(lib.mutex);
         Connection* c = find(lib, handle);
         if (c == nullptr) return FK_BAD_HANDLE;
-        const auto deliver = [&](const EnrollData& data) {
-            put(privilege, data.privilege);
-            put(password, data.password);
-            if (templateBuffer != nullptr) {
-                const std::size_t n = std::min<std::size_t>(data.templateValues.size(), FK_TEMPLATE_VALUES);
-                std::copy_n(data.templateValues.begin(), n, templateBuffer);
-            }
-            return FK_OK;
-        };
-        const UserRecord* record = nullptr;
-        if (const auto r = c->cache.userRecord(*c, enrollNumber, record)) {
-            if (*r != FK_OK) return *r;
-            const EnrollData* data = record != nullptr ? findEnrollment(*record, backupNumber) : nullptr;
-            return data != nullptr ? deliver(*data) : FK_NO;
-        }
         Bytes reply;
         const std::int32_t r = c->exchange(Op::GetEnroll, encodeEnrollKey({enrollNumber, backupNumber}), &reply);
         if (r != FK_OK) return r;
         const auto data = decodeEnrollData(reply);
         if (!data) return FK_BAD_REPLY;
-        return deliver(*data);
+        put(privilege, data->privilege);
+        put(password, data->password);
+        if (templateBuffer != nullptr) {
+            const std::size_t n = std::min<std::size_t>(data->templateValues.size(), FK_TEMPLATE_VALUES);
+            std::copy_n(data->templateValues.begin(), n, templateBuffer);
+        }
+        return FK_OK;
     });
 }
 
@@ -503,19 +485,11 @@ int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer)
         Connection* c = find(lib, handle);
         if (c == nullptr) return FK_BAD_HANDLE;
         if (nameBuffer == nullptr) return FK_BAD_ARG;
-        std::optional<std::string> name;
-        const UserRecord* record = nullptr;
-        if (const auto held = c->cache.userRecord(*c, enrollNumber, record)) {
-            if (*held != FK_OK) return *held;
-            if (record == nullptr) return FK_NO;
-            name = record->name;
-        } else {
-            Bytes reply;
-            const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
-            if (r != FK_OK) return r;
-            name = decodeName(reply);
-            if (!name) return FK_BAD_REPLY;
-        }
+        Bytes reply;
+        const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
+        if (r != FK_OK) return r;
+        auto name = decodeName(reply);
+        if (!name) return FK_BAD_REPLY;
         name->resize(std::strlen(name->c_str()));  // a zero byte would end the caller's text anyway
         if (!isValidUtf8(*name)) return FK_BAD_REPLY;
         if (name->empty()) return FK_NO;
@@ -537,6 +511,53 @@ int32_t FK_SetUserName(int32_t handle, int32_t enrollNumber, const char* name)
         // What FK_GetUserName could not deliver whole is refused before it reaches the terminal.
         if (text.size() > FK_NAME_BYTES - 1 || !isValidUtf8(text)) return FK_BAD_ARG;
         return c->exchange(Op::SetName, encodeSetName({enrollNumber, std::string(text)}), nullptr);
+    });
+}
+
+int32_t FK_SubscribeEvents(int32_t handle)
+{
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        return c->subscribe();
+    });
+}
+
+int32_t FK_WaitEvent(int32_t handle, int32_t timeOutMs, int32_t* enrollNumber, int32_t* modeCode,
+                     double* dateTime, int32_t* logPosition)
+{
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::shared_ptr<Connection> c;
+        {
+            std::lock_guard lock(lib.mutex);
+            const auto it = lib.connections.find(handle);
+            if (it == lib.connections.end()) return FK_BAD_HANDLE;
+            c = it->second.connection;
+        }
+        // Waiting for events is most of an event connection's life: the other handles stay usable
+        // meanwhile, from other threads.
+        EventRecord event;
+        const std::int32_t r = c->waitEvent(std::min<int32_t>(timeOutMs, kMaxTimeoutMs), event);
+        if (r != FK_OK) return r;
+        put(enrollNumber, event.entry.enroll);
+        put(modeCode, event.entry.mode);
+        put(dateTime, event.entry.time);
+        put(logPosition, static_cast<int32_t>(event.position));
+        return FK_OK;
+    });
+}
+
+int32_t FK_UnsubscribeEvents(int32_t handle)
+{
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        return c->unsubscribe();
     });
 }
 

@@ -1,0 +1,51 @@
+#include "terminal/event_messages.h"
+
+#include "terminal/wire.h"
+
+namespace orvelo::terminal {
+
+Bytes encodeEvent(const EventRecord& v) {
+    Bytes out;
+    ByteWriter w(out);
+    w.i32(v.entry.enroll);
+    w.i32(v.entry.mode);
+    w.f64(v.entry.time);
+    w.u32(v.position);
+    return out;
+}
+
+std::optional<EventRecord> decodeEvent(const Bytes& p) {
+    ByteReader r(p);
+    EventRecord v;
+    v.entry.enroll = r.i32();
+    v.entry.mode = r.i32();
+    v.entry.time = r.f64();
+    v.position = r.u32();
+    if (!r.ok() || !r.atEnd()) return std::nullopt;
+    return v;
+}
+
+Bytes encodePunch(const PunchRequest& v) {
+    Bytes out;
+    ByteWriter w(out);
+    w.i32(v.enroll);
+    w.i32(v.mode);
+    return out;
+}
+
+std::optional<PunchRequest> decodePunch(const Bytes& p) {
+    ByteReader r(p);
+    PunchRequest v;
+    v.enroll = r.i32();
+    v.mode = r.i32();
+    if (!r.ok() || !r.atEnd()) return std::nullopt;
+    return v;
+}
+
+std::optional<std::uint32_t> decodeHeartbeatInterval(const Bytes& p) {
+    const auto ms = decodeU32(p);
+    if (!ms || *ms < kMinHeartbeatMs || *ms > kMaxHeartbeatMs) return std::nullopt;
+    return ms;
+}
+
+}  // namespace orvelo::terminal
