@@ -13,7 +13,7 @@ namespace orvelo::emulator {
 const char* const kUsage =
     "usage: orvelo-terminal --state FILE [--machine N] [--password N] [--tcp [HOST:]PORT]\n"
     "                       [--udp [HOST:]PORT] [--serial-pty] [--usb] [--fault FAULT]...\n"
-    "                       [--idle-timeout-ms N] [--save-delay-ms N]\n"
+    "                       [--idle-timeout-ms N] [--save-delay-ms N] [--count-requests]\n"
     "                       [--heartbeat-ms N] [--punch-every-ms N] [--punch-seed S]\n"
     "       orvelo-terminal --state FILE --dump\n"
     "       orvelo-terminal --state FILE --export-usb FILE\n"
@@ -150,6 +150,8 @@ bool parseTerminalOption(const std::string& option, Arguments& args, ProgramOpti
         config.idleTimeoutMs = args.integer(option, 1);
     else if (option == "--save-delay-ms")
         options.saveDelay = std::chrono::milliseconds(args.integer(option, 0));
+    else if (option == "--count-requests")
+        options.countRequests = true;
     else if (option == "--heartbeat-ms")
         config.heartbeatMs = args.integer(option, static_cast<int>(terminal::kMinHeartbeatMs));
     else if (option == "--punch-every-ms")

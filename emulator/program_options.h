@@ -24,6 +24,7 @@ struct ProgramOptions {
     ServerConfig config;
     Faults faults;
     std::chrono::milliseconds saveDelay = TerminalService::kDefaultSaveDelay;
+    bool countRequests = false;  // tell the requests received on stderr at exit
 
     // Seed
     SeedOptions seed;

@@ -98,6 +98,10 @@ public:
     // so that the next download of the new records finds it. Returns it with its place in the log.
     terminal::EventRecord recordPunch(std::int32_t enroll, std::int32_t mode);
 
+    // Requests received since the start, whatever their answer: what a benchmark divides by the
+    // users it moved.
+    std::uint64_t requestsReceived() const { return m_requestsReceived; }
+
 private:
     terminal::Status execute(Session& session, terminal::Op op, const terminal::Bytes& payload,
                              terminal::Bytes& reply);
@@ -125,9 +129,14 @@ private:
     ORVELO_EMULATOR_HANDLER(deleteEnroll)
     ORVELO_EMULATOR_HANDLER(getName)
     ORVELO_EMULATOR_HANDLER(setName)
+    ORVELO_EMULATOR_HANDLER(getUserRecord)  // bulk_reads.cpp
+    ORVELO_EMULATOR_HANDLER(getAllStatus)   // bulk_reads.cpp
 #undef ORVELO_EMULATOR_HANDLER
     // Something in m_state differs from the file now.
     void changed();
+    // A bulk read answers for single operations; a refusal fault that would refuse one of them for
+    // this request refuses the bulk read too, so the client's answers stay those of the single ones.
+    bool refusedAsPart(terminal::Op op, const terminal::Bytes& payload) const;
 
     TerminalState m_state;
     StateFileWriter m_writer;
@@ -138,6 +147,7 @@ private:
     std::uint64_t m_lastSessionId = 0;
     std::uint64_t m_disabledBy = 0;
     std::uint64_t m_generation = 1;
+    std::uint64_t m_requestsReceived = 0;
 };
 
 }  // namespace orvelo::emulator

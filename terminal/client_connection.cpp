@@ -25,6 +25,7 @@ std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Sta
 {
     if (m_broken) return FK_LINK_ERROR;
     if (m_subscribed && op != Op::Unsubscribe && op != Op::Disconnect) return FK_EVENTS_ONLY;
+    cache.beforeRequest(op);
     Frame request;
     request.op = static_cast<std::uint16_t>(op);
     request.machine = m_machine;

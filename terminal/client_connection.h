@@ -4,6 +4,7 @@
 #include "terminal/event_messages.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
+#include "terminal/read_cache.h"
 
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,9 @@ public:
         std::size_t index = 0;
     };
     UserCursor users;
+
+    // What this connection fetched in bulk (read_cache.h).
+    ReadCache cache;
 
     // Live events (client_events.cpp). While subscribed, every exchange but Unsubscribe and
     // DisConnect returns FK_EVENTS_ONLY: the events share the link with replies.

@@ -4,6 +4,7 @@
 
 #include "terminal/client_connection.h"
 #include "terminal/client_link.h"
+#include "terminal/read_cache.h"
 #include "terminal/text_utils.h"
 #include "terminal/usb_log_file.h"
 
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -96,13 +98,17 @@ std::int32_t allocateHandle(Library& lib)
     return handle;
 }
 
-std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::int32_t password)
+// `bulkReads` false for a serial line: at low baud rates one user's record (up to 17 KB) could take
+// longer than the time-out, and the line's byte time outweighs its latency anyway.
+std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::int32_t password,
+                           bool bulkReads = true)
 {
     if (!link) return 0;
     Library& lib = library();
     auto connection = std::make_unique<Connection>(machine, std::move(link), timeoutMs,
                                                    static_cast<std::uint32_t>(lib.random()));
     if (connection->exchange(Op::Connect, encodeI32(password), nullptr) != FK_OK) return 0;
+    if (!bulkReads || oneByOneRequested()) connection->cache.disable();
     const std::int32_t handle = allocateHandle(lib);
     lib.connections[handle] = OpenConnection{std::move(connection), ++lib.opened};
     lib.logs.erase(handle);
@@ -195,7 +201,8 @@ int32_t FK_ConnectComm(int32_t machineNo, int32_t comPort, int32_t baudRate, con
 {
     return guarded(0, [&]() -> int32_t {
         std::lock_guard lock(library().mutex);
-        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0);
+        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0,
+                             false);
     });
 }
 
@@ -252,6 +259,11 @@ int32_t FK_GetDeviceStatus(int32_t handle, int32_t statusCode, int32_t* value)
         std::lock_guard lock(lib.mutex);
         Connection* c = find(lib, handle);
         if (c == nullptr) return FK_BAD_HANDLE;
+        std::int32_t held = 0;
+        if (const auto r = c->cache.status(*c, statusCode, held)) {
+            if (*r == FK_OK) put(value, held);
+            return *r;
+        }
         Bytes reply;
         const std::int32_t r = c->exchange(Op::GetStatus, encodeI32(statusCode), &reply);
         if (r != FK_OK) return r;
@@ -434,18 +446,27 @@ int32_t FK_GetEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNum
         std::lock_guard lock(lib.mutex);
         Connection* c = find(lib, handle);
         if (c == nullptr) return FK_BAD_HANDLE;
+        const auto deliver = [&](const EnrollData& data) {
+            put(privilege, data.privilege);
+            put(password, data.password);
+            if (templateBuffer != nullptr) {
+                const std::size_t n = std::min<std::size_t>(data.templateValues.size(), FK_TEMPLATE_VALUES);
+                std::copy_n(data.templateValues.begin(), n, templateBuffer);
+            }
+            return FK_OK;
+        };
+        const UserRecord* record = nullptr;
+        if (const auto r = c->cache.userRecord(*c, enrollNumber, record)) {
+            if (*r != FK_OK) return *r;
+            const EnrollData* data = record != nullptr ? findEnrollment(*record, backupNumber) : nullptr;
+            return data != nullptr ? deliver(*data) : FK_NO;
+        }
         Bytes reply;
         const std::int32_t r = c->exchange(Op::GetEnroll, encodeEnrollKey({enrollNumber, backupNumber}), &reply);
         if (r != FK_OK) return r;
         const auto data = decodeEnrollData(reply);
         if (!data) return FK_BAD_REPLY;
-        put(privilege, data->privilege);
-        put(password, data->password);
-        if (templateBuffer != nullptr) {
-            const std::size_t n = std::min<std::size_t>(data->templateValues.size(), FK_TEMPLATE_VALUES);
-            std::copy_n(data->templateValues.begin(), n, templateBuffer);
-        }
-        return FK_OK;
+        return deliver(*data);
     });
 }
 
@@ -485,11 +506,19 @@ int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer)
         Connection* c = find(lib, handle);
         if (c == nullptr) return FK_BAD_HANDLE;
         if (nameBuffer == nullptr) return FK_BAD_ARG;
-        Bytes reply;
-        const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
-        if (r != FK_OK) return r;
-        auto name = decodeName(reply);
-        if (!name) return FK_BAD_REPLY;
+        std::optional<std::string> name;
+        const UserRecord* record = nullptr;
+        if (const auto held = c->cache.userRecord(*c, enrollNumber, record)) {
+            if (*held != FK_OK) return *held;
+            if (record == nullptr) return FK_NO;
+            name = record->name;
+        } else {
+            Bytes reply;
+            const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
+            if (r != FK_OK) return r;
+            name = decodeName(reply);
+            if (!name) return FK_BAD_REPLY;
+        }
         name->resize(std::strlen(name->c_str()));  // a zero byte would end the caller's text anyway
         if (!isValidUtf8(*name)) return FK_BAD_REPLY;
         if (name->empty()) return FK_NO;

@@ -27,6 +27,10 @@ enum class Op : std::uint16_t {
     DeleteEnroll = 15,
     GetName = 16,
     SetName = 17,
+    // Bulk reads: one request answers what a walk would otherwise ask in many. A terminal without
+    // them answers UnknownOp, and the library asks one by one.
+    GetUserRecord = 32,
+    GetAllStatus = 33,
     // Live events (event_messages.h). Subscribe turns the connection into an event connection,
     // Unsubscribe back; Event and Heartbeat are sent by the terminal unasked; Punch makes the
     // emulator record a punch, as a finger on the sensor would.
@@ -61,6 +65,13 @@ constexpr std::size_t kMaxNameBytes = 255;
 constexpr std::uint32_t kMaxUserPage = 4096;
 constexpr std::uint32_t kMaxLogPage = 3072;
 constexpr std::uint32_t kMaxLogRecords = 50'000'000;
+// A user record carries at most one enrollment per backup number (0 to 10), and of a template only
+// the values the library can ever deliver (FK_TEMPLATE_VALUES): that keeps the largest record
+// (about 17 KB) well inside one frame and one datagram.
+constexpr std::uint32_t kMaxRecordEnrollments = 11;
+constexpr std::size_t kMaxRecordTemplateValues = 458;
+// GetAllStatus answers the status codes 1 to kStatusCodes, in order.
+constexpr std::uint32_t kStatusCodes = 9;
 
 struct UserEntry {
     std::int32_t enroll = 0;
@@ -110,6 +121,19 @@ struct SetNameRequest {
     std::string name;
 };
 
+// Everything the library's per-user reads (GetUserName, GetEnrollData of every backup) would be
+// told about one user, as one reply.
+struct UserRecord {
+    std::string name;  // as GetUserName answers it
+    struct Entry {
+        std::int32_t backup = 0;
+        EnrollData data;
+        bool operator==(const Entry&) const = default;
+    };
+    std::vector<Entry> enrollments;  // by backup number, each at most once
+    bool operator==(const UserRecord&) const = default;
+};
+
 using Bytes = std::vector<std::uint8_t>;
 
 // Payload codecs. Every decoder accepts exactly its own encoding: a short payload, trailing bytes
@@ -140,5 +164,12 @@ Bytes encodeName(std::string_view name);
 std::optional<std::string> decodeName(const Bytes& p);
 Bytes encodeSetName(const SetNameRequest& v);
 std::optional<SetNameRequest> decodeSetName(const Bytes& p);
+// A record whose enrollments are not in increasing backup order within 0 to 10, or whose template
+// exceeds kMaxRecordTemplateValues, does not decode.
+Bytes encodeUserRecord(const UserRecord& v);
+std::optional<UserRecord> decodeUserRecord(const Bytes& p);
+// kStatusCodes values; any other count does not decode.
+Bytes encodeAllStatus(const std::vector<std::int32_t>& values);
+std::optional<std::vector<std::int32_t>> decodeAllStatus(const Bytes& p);
 
 }  // namespace orvelo::terminal
