@@ -21,6 +21,7 @@ const CommandRegistration kCollect{{
         [](CommandInvocation& run) {
             run.setOutcome(orvelo::btn_GetDataClick(run.context(), !run.isSet(u"all"_s)));
         },
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kImportUsb{{
@@ -32,6 +33,7 @@ const CommandRegistration kImportUsb{{
                    .description = u"the USB-disk log file (the dialog's choice)"_s,
                    .answersFileDialog = true}},
     .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_ImportDataFromUClick(run.context())); },
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kImportRaw{{
@@ -43,6 +45,7 @@ const CommandRegistration kImportRaw{{
                    .description = u"the raw record file (the dialog's choice)"_s,
                    .answersFileDialog = true}},
     .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_ImportFromHVClick(run.context())); },
+    .holdsFolderLock = true,
 }};
 
 }  // namespace

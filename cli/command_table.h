@@ -80,6 +80,9 @@ struct CommandDefinition {
     // The command changes a terminal's users or erases it: on more than one terminal at once it
     // runs only with --yes.
     bool changesTerminalUsers = false;
+    // The command talks to a terminal or stores records: it runs holding the application folder's
+    // lock, so that it never overlaps such a command of the window or of another orveloctl.
+    bool holdsFolderLock = false;
 };
 
 // What a command's run() gets: the context of every command function, the console view and

@@ -13,6 +13,7 @@ const CommandRegistration kTestConnection{{
     .summary = u"测试设备连接: connects to the terminal and disconnects again"_s,
     .description = u"The terminal is enabled and released; nothing on it changes."_s,
     .run = [](CommandInvocation& run) { orvelo::btn_connectdeviceClick(run.context()); },
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kStatus{{
@@ -21,12 +22,14 @@ const CommandRegistration kStatus{{
     .description = u"Administrators, users, fingerprints, cards, passwords, new and all management "
                    u"records, new and all attendance records, as the lines of mmo_1."_s,
     .run = [](CommandInvocation& run) { orvelo::btn_GetDeviceParaClick(run.context()); },
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kSetTime{{
     .name = u"set-time"_s,
     .summary = u"同步设备时间: sets the terminal's clock to this PC's time"_s,
     .run = [](CommandInvocation& run) { orvelo::btn_SetTimeClick(run.context()); },
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kClearAdmins{{
@@ -35,6 +38,7 @@ const CommandRegistration kClearAdmins{{
     .description = u"Asks for no confirmation. The line tells how many demotions the terminal accepted."_s,
     .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_DelDeviceAdminClick(run.context())); },
     .changesTerminalUsers = true,
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kClearData{{
@@ -43,6 +47,7 @@ const CommandRegistration kClearData{{
     .description = u"Asks for no confirmation and cannot be undone."_s,
     .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_SetDeviceParaClick(run.context())); },
     .changesTerminalUsers = true,
+    .holdsFolderLock = true,
 }};
 
 }  // namespace

@@ -35,6 +35,7 @@ const CommandRegistration kDownload{{
     .description = kChooseEmployees,
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_GetEntryInfoClick>,
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kDownloadAll{{
@@ -42,6 +43,7 @@ const CommandRegistration kDownloadAll{{
     .summary =
         u"获取所有注册信息: brings every user of the terminal with its enrollments into the database"_s,
     .run = [](CommandInvocation& run) { run.setOutcome(orvelo::btn_GetAllEntryInfoClick(run.context())); },
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kUpload{{
@@ -52,6 +54,7 @@ const CommandRegistration kUpload{{
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_WriteEntryInfoClick>,
     .changesTerminalUsers = true,
+    .holdsFolderLock = true,
 }};
 
 const CommandRegistration kDelete{{
@@ -62,6 +65,7 @@ const CommandRegistration kDelete{{
     .options = ConsoleEmployeeSelection::options(),
     .run = onChosenEmployees<&orvelo::btn_DelEntryInfoClick>,
     .changesTerminalUsers = true,
+    .holdsFolderLock = true,
 }};
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "cli/orveloctl.h"
 #include "core/datetime.h"
 #include "device/connection.h"
+#include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
 
 using namespace Qt::StringLiterals;
@@ -72,7 +73,23 @@ TerminalRun runOnTerminal(const CommandRequest& request, const SelectedTerminal&
         CommandContext context{view,  terminal.panel, settings, watch,         request.data,
                                clock, request.appDir, nullptr,  u"orveloctl"_s};
         CommandInvocation invocation(context, view, request.setOptions, request.value, request.arguments);
-        runWithDefaultErrorBox(view, [&] { request.command.run(invocation); });
+        bool folderBusy = false;
+        runWithDefaultErrorBox(view, [&] {
+            if (!request.command.holdsFolderLock) return request.command.run(invocation);
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(request.lockWait);
+            if (runUnderAppFolderLock(request.appDir, wait, [&] { request.command.run(invocation); }) ==
+                LockedRun::Busy) {
+                folderBusy = true;
+                view.printError(
+                    u"orveloctl: "_s +
+                    appFolderBusyConsoleText(AppFolderLock(request.appDir).path(), request.lockWait));
+            }
+        });
+        if (folderBusy) {
+            CommandOutcome busy;
+            busy.result = CommandOutcome::Result::Incomplete;
+            invocation.setOutcome(busy);
+        }
         outcome = invocation.outcome();
         if (view.errorBoxShown())
             viewStatus = kExitError;

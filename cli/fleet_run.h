@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -29,6 +30,8 @@ struct CommandRequest {
     DataModule& data;                              // opened by the start-up
     TerminalLibrary& library;                      // shared by every run; each run watches its connects
     QString appDir;
+    // How long a run waits for the application folder's lock, for a command that holds it.
+    std::chrono::seconds lockWait{0};
 };
 
 // What one run on one terminal came to.
@@ -42,6 +45,11 @@ struct TerminalRun {
 // Runs the command once on `terminal`, inside the default-error-box guard, with a console view,
 // connection settings and connect watch of its own: nothing of one run's failure reaches the next.
 // Log lines and boxes go to `out`, errors and the status line to `err`.
+//
+// A command that holds the folder's lock takes it for this run alone, waiting up to
+// request.lockWait: between two terminals of a long run the window's commands get their turn. When
+// the wait runs out the command does not run; the run says so on `err` and counts as Incomplete
+// (running again brings what it would have done).
 //
 // The exit status is the worse of what the view saw (an error box 2; a warning box or a failed
 // connect 1) and of the outcome (Error 2; Incomplete or NotReachable 1). A command that returns

@@ -81,6 +81,11 @@ public:
                                 u"with --terminal or --all-terminals: the summary as one JSON document on "
                                 u"stdout, the runs' own lines on stderr"_s),
              u"--json"_s},
+            {QCommandLineOption(u"wait"_s,
+                                u"how long a terminal command waits for another command on the "
+                                u"application folder to end (default 0: it gives up at once)"_s,
+                                u"SECONDS"_s, u"0"_s),
+             u"--wait SECONDS"_s},
             {QCommandLineOption(u"yes"_s,
                                 u"lets a command that changes a terminal's users or erases it run on more "
                                 u"than one terminal"_s),
@@ -207,6 +212,11 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     const QString appDir =
         applicationFolder(global.value(u"app-dir"_s), QCoreApplication::applicationDirPath());
     const bool json = global.isSet(u"json"_s);
+    bool waitIsNumber = false;
+    const int waitSeconds = global.value(u"wait"_s).toInt(&waitIsNumber);
+    if (!waitIsNumber || waitSeconds < 0)
+        return usageError(err,
+                          u"--wait takes a number of seconds, not '"_s + global.value(u"wait"_s) + u"'"_s);
     if (json && !namesListedTerminals(global))
         return usageError(err, u"--json needs --terminal or --all-terminals"_s);
     QList<SelectedTerminal> terminals;
@@ -235,9 +245,14 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     for (const QCommandLineOption& option : command->options)
         if (own.isSet(option.names().constFirst())) setOptions << option.names().constFirst();
     LazyTerminalLibrary library(QCoreApplication::applicationDirPath());
-    const CommandRequest request{
-        *command, setOptions, [&own](const QString& option) { return own.value(option); }, positional, data,
-        library,  appDir};
+    const CommandRequest request{*command,
+                                 setOptions,
+                                 [&own](const QString& option) { return own.value(option); },
+                                 positional,
+                                 data,
+                                 library,
+                                 appDir,
+                                 std::chrono::seconds(waitSeconds)};
     // A run on one terminal, named or not, looks as it always has; the headings and the summary
     // come with --all-terminals, several --terminal or --json, so that a script sees one shape
     // whatever the list holds.

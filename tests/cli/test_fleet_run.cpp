@@ -19,6 +19,7 @@
 #include "cli/fleet_run.h"
 #include "cli/orveloctl.h"
 #include "core/errors.h"
+#include "shell/app_folder_lock.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/test_database.h"
@@ -452,6 +453,51 @@ TEST(FleetInProcess, EveryRunIsCountedOnItsOwnAndAnErrorStopsOnlyItsTerminal) {
               (QStringList{u"thrown=2"_s, u"counted=0"_s, u"warned=1"_s, u"incomplete=1"_s, u"plain=0"_s}));
     EXPECT_EQ(root.value(u"exit"_s).toInt(-1), kExitError);
     EXPECT_EQ(json.status, kExitError);
+}
+
+// A command of this test that holds the folder's lock: it says whether another holder would find
+// the folder taken while it runs.
+const CommandRegistration kLocked{{
+    .name = u"test-locked"_s,
+    .summary = u"tells whether the application folder is locked while it runs"_s,
+    .run =
+        [](CommandInvocation& run) {
+            const bool taken = !AppFolderLock(run.context().appDir).tryLock();
+            run.context().view.appendLog(LogPane::Mmo1, taken ? u"folder locked"_s : u"folder free"_s);
+        },
+    .holdsFolderLock = true,
+}};
+
+TEST(FleetInProcess, EachRunTakesTheFoldersLockOrSaysItIsBusy) {
+    TestDatabase db;
+    writeFile(db.appDir() + u"terminals.ini"_s, "[one]\nmachine=1\n[two]\nmachine=2\n");
+    const QStringList arguments = {u"--app-dir"_s, db.appDir(), u"--all-terminals"_s};
+
+    const ProgramRun free = runInProcess(arguments + QStringList{u"test-locked"_s});
+    EXPECT_EQ(free.status, kExitDone) << free.err.toStdString();
+    EXPECT_EQ(free.out.count(u"folder locked\n"_s), 2) << free.out.toStdString();
+    EXPECT_TRUE(AppFolderLock(db.appDir()).tryLock()) << "a run kept the lock";
+
+    AppFolderLock other(db.appDir());
+    ASSERT_TRUE(other.tryLock());
+    const ProgramRun busy = runInProcess(arguments + QStringList{u"--wait"_s, u"0"_s, u"test-locked"_s});
+    EXPECT_EQ(busy.status, kExitNotReached);
+    EXPECT_FALSE(busy.out.contains(u"folder"_s))
+        << "the command ran without the lock: " << busy.out.toStdString();
+    EXPECT_EQ(busy.err.count(other.path()), 2) << busy.err.toStdString();
+    const QList<QStringList> rows = summaryRows(busy.out);
+    ASSERT_EQ(rows.size(), 3) << busy.out.toStdString();
+    EXPECT_EQ(rows[1].mid(0, 2), (QStringList{u"one"_s, u"incomplete"_s}));
+    EXPECT_EQ(rows[2].mid(0, 2), (QStringList{u"two"_s, u"incomplete"_s}));
+
+    // Commands that hold no lock run regardless.
+    EXPECT_EQ(runInProcess(arguments + QStringList{u"test-by-machine"_s}).out.count(u"on "_s), 2);
+
+    const ProgramRun badWait =
+        runInProcess(arguments + QStringList{u"--wait"_s, u"soon"_s, u"test-locked"_s});
+    EXPECT_EQ(badWait.status, kExitUsage);
+    EXPECT_TRUE(badWait.err.contains(u"--wait takes a number of seconds, not 'soon'"_s))
+        << badWait.err.toStdString();
 }
 
 TEST(FleetSummary, ExitIsTheWorstRunAndResultsHaveTheirWords) {
