@@ -1,7 +1,5 @@
 #include "collection/attendance_store.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <exception>
 
 #include "collection/attendance_statements.h"
@@ -22,9 +20,6 @@ void openStatement(Query& query, const QString& sql) {
     query.open();
 }
 
-// Raised inside the store when the database as a whole cannot take the record.
-struct DatabaseUnusable {};
-
 // Texts of errors that are about the database, not about the statement that met them: the same
 // statement for the next record would meet them again.
 bool isDatabaseWide(const QString& text) {
@@ -37,78 +32,130 @@ bool isDatabaseWide(const QString& text) {
     return false;
 }
 
-// BEGIN IMMEDIATE takes SQLite's write lock before the duplicate test: a second writer waits here
-// (busy time-out) instead of testing while the first one is between its test and its insert.
-class ImmediateTransaction {
-public:
-    explicit ImmediateTransaction(DataModule& data) : m_db(data.connection()) {
-        QSqlQuery begin(m_db);
-        if (!begin.exec(u"BEGIN IMMEDIATE"_s)) throw DatabaseUnusable{};
-        m_open = true;
-    }
-    ~ImmediateTransaction() {
-        if (m_open) QSqlQuery(m_db).exec(u"ROLLBACK"_s);
-    }
-    ImmediateTransaction(const ImmediateTransaction&) = delete;
-    ImmediateTransaction& operator=(const ImmediateTransaction&) = delete;
-
-    void commit() {
-        QSqlQuery end(m_db);
-        if (!end.exec(u"COMMIT"_s)) throw DatabaseUnusable{};
-        m_open = false;
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
-
-StoreResult testAndWrite(DataModule& data, const Clock& clock, const LogRecord& record,
-                         const QString& employee) {
-    try {
-        openStatement(data.qry_2, duplicateTestSql(employee, record.RecordTime));
-        if (data.qry_2.rowCount() > 0) return StoreResult::Duplicate;
-        // The batch repeats the test before its insert; it counts as written once it completes
-        // without error.
-        openStatement(data.qry_2, attendanceWriteSql(employee, record, clock.now()));
-        return StoreResult::Stored;
-    } catch (const Error& error) {
-        if (isDatabaseWide(error.text())) throw DatabaseUnusable{};
-        return StoreResult::Refused;
-    } catch (const std::exception&) {
-        return StoreResult::Refused;
-    }
+// The employee, day and minute that the duplicate test compares.
+QString rowKey(const QString& employee, const LogRecord& record) {
+    return employee.trimmed() + u'|' + dateTimeText(record.RecordTime).left(16);
 }
 
 }  // namespace
 
-StoreResult StoreLogRecord(DataModule& data, const Clock& clock, const LogRecord& record) {
-    try {
-        try {
-            openStatement(data.qry_1, employeeLookupSql(record.EnrollNumber));
-        } catch (const std::exception&) {
-            // The lookup holds nothing of the record but a number: when it fails, the database
-            // does. qry_1 stays as the error left it; the next lookup closes it before use.
-            return StoreResult::Unusable;
-        }
-        const QVariant emplid = data.qry_1.rowCount() > 0 ? data.qry_1.field(u"emplid"_s) : QVariant();
-        data.qry_1.close();
-        if (emplid.isNull()) return StoreResult::UnknownPerson;
-        const QString employee = emplid.toString();
-        if (data.dialect() != Dialect::Sqlite) return testAndWrite(data, clock, record, employee);
+AttendanceStore::AttendanceStore(DataModule& data, const Clock& clock)
+    : m_data(data), m_clock(clock), m_group(data) {}
 
-        ImmediateTransaction transaction(data);
-        const StoreResult result = testAndWrite(data, clock, record, employee);
-        // The cursors of the test must not hold the read snapshot past the commit.
-        data.qry_2.close();
-        if (result == StoreResult::Stored) transaction.commit();
-        return result;
-    } catch (const DatabaseUnusable&) {
-        data.qry_2.close();
-        return StoreResult::Unusable;
+AttendanceStore::~AttendanceStore() = default;
+
+AttendanceStore::Pending AttendanceStore::storeOne(const LogRecord& record) {
+    try {
+        openStatement(m_data.qry_1, employeeLookupSql(record.EnrollNumber));
     } catch (const std::exception&) {
-        return StoreResult::Refused;
+        // The lookup holds nothing of the record but a number: when it fails, the database
+        // does. qry_1 stays as the error left it; the next lookup closes it before use.
+        return {StoreResult::Unusable, false};
     }
+    const QVariant emplid = m_data.qry_1.rowCount() > 0 ? m_data.qry_1.field(u"emplid"_s) : QVariant();
+    m_data.qry_1.close();
+    if (emplid.isNull()) return {StoreResult::UnknownPerson, false};
+    const QString employee = emplid.toString();
+
+    try {
+        m_group.begin();
+    } catch (const std::exception&) {
+        return {StoreResult::Unusable, false};
+    }
+    Pending outcome{StoreResult::Refused, false};
+    try {
+        openStatement(m_data.qry_2, duplicateTestSql(employee, record.RecordTime));
+        const QString key = rowKey(employee, record);
+        if (m_data.qry_2.rowCount() > 0) {
+            // A duplicate of a row of this very group is one only if the group commits.
+            outcome = {StoreResult::Duplicate, m_writtenInGroup.contains(key)};
+        } else {
+            // The batch repeats the test before its insert; the row is written once the batch
+            // completes without error, and stored once its group commits.
+            openStatement(m_data.qry_2, attendanceWriteSql(employee, record, m_clock.now()));
+            outcome = {StoreResult::Stored, true};
+            if (m_group.isOpen()) m_writtenInGroup.insert(key);
+        }
+    } catch (const Error& error) {
+        outcome.result = isDatabaseWide(error.text()) ? StoreResult::Unusable : StoreResult::Refused;
+    } catch (const std::exception&) {
+        outcome.result = StoreResult::Refused;
+    }
+    // The test's rows are not needed past this point.
+    m_data.qry_2.close();
+    return outcome;
+}
+
+bool AttendanceStore::store(const LogRecord& record) {
+    if (m_stopped || !settleIfDue()) {
+        m_last = StoreResult::Unusable;
+        ++m_counts.refused;
+        return false;
+    }
+    const Pending outcome = storeOne(record);
+    m_last = outcome.result;
+    if (outcome.result == StoreResult::Unusable) {
+        ++m_counts.refused;
+        stop();
+        return false;
+    }
+    m_pending.push_back(outcome);
+    if (m_group.isOpen()) m_group.addMember();
+    return settleIfDue();
+}
+
+bool AttendanceStore::settleIfDue() {
+    if (m_stopped) return false;
+    if (m_pending.empty() && !m_group.isOpen()) return true;
+    return m_group.isDue() ? settle() : true;
+}
+
+bool AttendanceStore::settle() {
+    if (m_stopped) return false;
+    try {
+        m_group.commit();
+    } catch (const std::exception&) {
+        m_last = StoreResult::Unusable;
+        stop();
+        return false;
+    }
+    for (const Pending& p : m_pending) tally(p.result);
+    m_pending.clear();
+    m_writtenInGroup.clear();
+    return true;
+}
+
+void AttendanceStore::stop() {
+    // None of the group's rows exist: what depended on them counts as refused by the database.
+    m_group.rollback();
+    for (const Pending& p : m_pending) tally(p.needsGroup ? StoreResult::Refused : p.result);
+    m_pending.clear();
+    m_writtenInGroup.clear();
+    m_stopped = true;
+}
+
+void AttendanceStore::tally(StoreResult result) {
+    switch (result) {
+        case StoreResult::Stored:
+            ++m_counts.stored;
+            break;
+        case StoreResult::Duplicate:
+            ++m_counts.duplicates;
+            break;
+        case StoreResult::UnknownPerson:
+            ++m_counts.unknownPersons;
+            break;
+        case StoreResult::Refused:
+        case StoreResult::Unusable:
+            ++m_counts.refused;
+            break;
+    }
+}
+
+StoreResult StoreLogRecord(DataModule& data, const Clock& clock, const LogRecord& record) {
+    AttendanceStore store(data, clock);
+    if (store.store(record)) store.settle();
+    return store.lastResult();
 }
 
 }  // namespace orvelo

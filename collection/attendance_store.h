@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QSet>
+#include <QString>
+#include <vector>
+
 #include "collection/log_record.h"
 #include "core/datetime.h"
+#include "db/commit_group.h"
 
 namespace orvelo {
 
@@ -22,13 +27,78 @@ inline bool refusedByDatabase(StoreResult result) {
     return result == StoreResult::Refused || result == StoreResult::Unusable;
 }
 
-// Stores one record through qry_1 (lookup) and qry_2 (test, write). Nothing is reported to the
-// operator and no error leaves the function: the result says why a record was not stored.
+// What became of the records of a run, counted once their group has committed.
+struct StoreCounts {
+    int stored = 0;
+    int duplicates = 0;
+    int unknownPersons = 0;
+    int refused = 0;  // by the database: Refused and Unusable, and every member of a group whose
+                      // commit failed
+
+    int settled() const { return stored + duplicates + unknownPersons + refused; }
+};
+
+// Stores the records of one run (a download, an import) through qry_1 (lookup) and qry_2 (test,
+// write), in the data module's commit groups. Nothing is reported to the operator and no error
+// leaves it: the counts say what became of the records.
 //
-// On SQLite the duplicate test and the insert run in one BEGIN IMMEDIATE transaction, so two
-// processes storing the same record at once write it once: the second one waits for the first
-// one's commit (up to the connection's busy time-out) and then finds its row. SQL Server gets the
-// test and the batch as they are, outside a transaction.
+// A record counts as stored only once the group holding its row has committed; if that commit
+// fails, the group's records count as refused by the database, their rows never existed, and
+// the run stops (the caller keeps them in its raw record file or journal, which it wrote before
+// handing them here). The duplicate test inside a group sees the group's own rows, uncommitted
+// as they are: it runs on the same connection in the same transaction.
+class AttendanceStore {
+public:
+    AttendanceStore(DataModule& data, const Clock& clock);
+    // A group still open here is rolled back, uncounted: its caller stopped on an error, and the
+    // records are in the file it read them from or wrote them to.
+    ~AttendanceStore();
+    AttendanceStore(const AttendanceStore&) = delete;
+    AttendanceStore& operator=(const AttendanceStore&) = delete;
+
+    // Stores one record in the open group (commits the group first when it is due). Returns false
+    // once the database can take nothing more: the record counts as refused, and so does every
+    // uncommitted record of the group; the caller stops there.
+    bool store(const LogRecord& record);
+    // Commits the open group when it has reached its count or age: called before a step that may
+    // wait (a read from a terminal), so a slow link does not hold the group and its lock long.
+    // Returns false when the commit failed.
+    bool settleIfDue();
+    // Commits whatever is open. Returns false when the commit failed (or the run had stopped).
+    bool settle();
+
+    const StoreCounts& counts() const { return m_counts; }
+    // Records handed in whose group has not committed yet.
+    int pending() const { return int(m_pending.size()); }
+    bool stopped() const { return m_stopped; }
+    // The outcome of the last record handed in, as far as it is known: Stored and Duplicate may
+    // still turn into Refused if its group's commit fails.
+    StoreResult lastResult() const { return m_last; }
+
+private:
+    struct Pending {
+        StoreResult result;
+        bool needsGroup;  // stored, or a duplicate of a row written in this group
+    };
+    Pending storeOne(const LogRecord& record);
+    void stop();
+    void tally(StoreResult result);
+
+    DataModule& m_data;
+    const Clock& m_clock;
+    CommitGroup m_group;
+    std::vector<Pending> m_pending;
+    QSet<QString> m_writtenInGroup;  // employee, day and minute of the group's rows
+    StoreCounts m_counts;
+    StoreResult m_last = StoreResult::Stored;
+    bool m_stopped = false;
+};
+
+// Stores one record on its own: a group of one, committed before it returns, so the result is
+// final. On SQLite the duplicate test and the insert run in one BEGIN IMMEDIATE transaction, so
+// two processes storing the same record at once write it once: the second one waits for the
+// first one's commit (up to the connection's busy time-out) and then finds its row. SQL Server
+// gets the test and the batch as they are, outside a transaction.
 StoreResult StoreLogRecord(DataModule& data, const Clock& clock, const LogRecord& record);
 
 }  // namespace orvelo

@@ -25,31 +25,50 @@ std::int32_t rawLineMachineNumber(const QString& text) {
 LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int32_t machineNo,
                               RawRecordCollector& raw, const std::function<void(int calls)>& afterReadStep) {
     LogReadCounts counts;
+    AttendanceStore store(ctx.data, ctx.clock);
+    // The counts of stored and refused records are those of committed groups only.
+    const auto settled = [&counts, &store]() -> LogReadCounts& {
+        counts.stored = store.counts().stored;
+        counts.refused = store.counts().refused;
+        counts.stoppedByDatabase = store.stopped();
+        return counts;
+    };
     std::int32_t recordCode = 0;
-    for (;;) {
-        std::int32_t enrollNumber = 0;
-        std::int32_t modeCode = 0;
-        std::int32_t ignored = 0;
-        double recordTime = 0;
-        const std::int32_t result =
-            ctx.terminal.FK_GetGeneralLogData(handle, &enrollNumber, &modeCode, &ignored, &recordTime);
-        if (result == 1) {
-            ++counts.records;
-            recordCode = MapModeCode(modeCode, recordCode);
-            const LogRecord record{enrollNumber, recordTime, recordCode, machineNo};
-            raw.append(FormatRawLine(record));
-            const StoreResult stored = StoreLogRecord(ctx.data, ctx.clock, record);
-            if (stored == StoreResult::Stored) ++counts.stored;
-            if (refusedByDatabase(stored)) ++counts.refused;
-            if (stored == StoreResult::Unusable) counts.stoppedByDatabase = true;
+    try {
+        for (;;) {
+            // A read may wait on the link: a group old enough commits before it rather than hold
+            // the database's write lock through the wait. A commit that fails stops the walk
+            // before the read, so the terminal keeps the records as new.
+            if (!store.settleIfDue()) return settled();
+            std::int32_t enrollNumber = 0;
+            std::int32_t modeCode = 0;
+            std::int32_t ignored = 0;
+            double recordTime = 0;
+            const std::int32_t result =
+                ctx.terminal.FK_GetGeneralLogData(handle, &enrollNumber, &modeCode, &ignored, &recordTime);
+            if (result == 1) {
+                ++counts.records;
+                recordCode = MapModeCode(modeCode, recordCode);
+                const LogRecord record{enrollNumber, recordTime, recordCode, machineNo};
+                // The line reaches the journal before the record joins a group: a crash before the
+                // group commits leaves the record in the journal.
+                raw.append(FormatRawLine(record));
+                store.store(record);
+            }
+            if (afterReadStep) afterReadStep(counts.calls);
+            ++counts.calls;
+            if (result != 1) {
+                counts.endResult = result;
+                store.settle();
+                return settled();
+            }
+            if (store.stopped()) return settled();
         }
-        if (afterReadStep) afterReadStep(counts.calls);
-        ++counts.calls;
-        if (result != 1) {
-            counts.endResult = result;
-            return counts;
-        }
-        if (counts.stoppedByDatabase) return counts;
+    } catch (...) {
+        // What was stored before the error stays stored, as it did when every record committed
+        // on its own.
+        store.settle();
+        throw;
     }
 }
 

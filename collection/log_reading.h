@@ -20,8 +20,9 @@ std::int32_t rawLineMachineNumber(const QString& text);
 struct LogReadCounts {
     int calls = 0;                   // read steps made, the final one that delivered nothing included
     int records = 0;                 // records delivered
-    int stored = 0;                  // rows written
-    int refused = 0;                 // records the database refused (not duplicates, not unknown persons)
+    int stored = 0;                  // rows written and committed
+    int refused = 0;                 // records the database refused (not duplicates, not unknown persons),
+                                     // those of a group whose commit failed included
     std::int32_t endResult = 0;      // the read step that ended the walk: 0 the end, negative a failure
     bool stoppedByDatabase = false;  // the walk stopped because the database could take nothing
 
@@ -32,12 +33,15 @@ struct LogReadCounts {
 
 // Reads the log that a successful load step prepared, until a read step returns anything but 1.
 // Each record gets its record code from MapModeCode, goes into `raw` as its line and only then to
-// StoreLogRecord. `afterReadStep` is told the number of read steps before the one just made.
+// the attendance store, which commits the rows in groups (the data module's commitGroupLimits);
+// the last group commits before this returns. `afterReadStep` is told the number of read steps
+// before the one just made.
 //
 // When the database cannot take a record at all (busy past its time-out, read-only, connection
-// lost) the walk stops there, before the read that finds the end of the log: the terminal marks
-// new records collected only at that read, so it keeps the unread ones (and the ones read now) as
-// new, and the next download brings them.
+// lost, a group's commit failed) the walk stops there, before the read that finds the end of the
+// log: the terminal marks new records collected only at that read, so it keeps the unread ones
+// (and the ones read now) as new, and the next download brings them. Only the last group commits
+// after that read: if its commit fails, its records are in the raw record file, counted refused.
 LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int32_t machineNo,
                               RawRecordCollector& raw,
                               const std::function<void(int calls)>& afterReadStep = {});

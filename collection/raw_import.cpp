@@ -19,8 +19,7 @@ namespace {
 constexpr qsizetype kShownLineLength = 100;
 
 [[noreturn]] void throwBadLine(const QString& path, qsizetype lineNumber, const QString& line,
-                               const QString& reason)
-{
+                               const QString& reason) {
     // The reason quotes the field that failed; a field of a huge line is itself huge.
     QString shownReason = reason;
     if (reason.size() > kShownLineLength + 40) {
@@ -35,9 +34,6 @@ constexpr qsizetype kShownLineLength = 100;
 CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
     ctx.view.setFileDialogFilter(u"原始记录文件(*.hv)|*.hv|所有文件(*.*)|*.*"_s);
     ctx.view.setFileDialogFolder(rawDataFolder(ctx.appDir));
-    int storedCount = 0;
-    int refused = 0;
-    bool stopped = false;
     const std::optional<QString> chosen = ctx.view.chooseFile();
     if (!chosen) return {};
     const QString path = *chosen;
@@ -45,6 +41,7 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
     ctx.view.appendLog(LogPane::Mmo2, u"正在从原始记录文件"_s + path + u"中导入记录数据....."_s);
     ctx.view.appendLog(LogPane::Mmo2, QString());
     const QStringList lines = readRawRecordLines(path);
+    AttendanceStore store(ctx.data, ctx.clock);
     int processed = 0;
     for (const QString& line : lines) {
         // A line that does not parse stops the import here; the rows of the lines before it stay.
@@ -52,18 +49,19 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
         try {
             record = ParseRawLine(line);
         } catch (const ConversionError& error) {
+            store.settle();
             throwBadLine(path, processed + 1, line, error.text());
         }
-        const StoreResult result = StoreLogRecord(ctx.data, ctx.clock, record);
-        if (result == StoreResult::Stored) ++storedCount;
-        if (refusedByDatabase(result)) ++refused;
+        const bool usable = store.store(record);
         ++processed;
         // The file stays as it is: importing it again once the database is usable stores the rest.
-        if (result == StoreResult::Unusable) {
-            stopped = true;
-            break;
-        }
+        if (!usable) break;
     }
+    // A failed last commit counts its records as refused; they are still in the file.
+    store.settle();
+    const bool stopped = store.stopped();
+    const int storedCount = store.counts().stored;
+    const int refused = store.counts().refused;
 
     CommandOutcome outcome;
     outcome.result = stopped ? CommandOutcome::Result::Incomplete : CommandOutcome::Result::Done;

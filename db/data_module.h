@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,14 @@ class DataModule;
 class DataSource;
 
 enum class Dialect { SqlServer, Sqlite };
+
+// How far a group of record writes may grow before it is committed (db/commit_group.h): a
+// download or an import commits when either bound is reached. A crash loses no record either way,
+// since every record is in a raw record file or journal before it joins a group.
+struct CommitGroupLimits {
+    int maxMembers = 1000;
+    std::chrono::milliseconds maxAge{200};
+};
 
 // Where start-up connects the data module to.
 struct DatabaseTarget {
@@ -144,6 +153,9 @@ public:
 
     // The embedded SQLite schema with the code-table rows (statements separated by ';').
     static QString sqliteSchema();
+
+    // The bounds of the write groups of downloads and imports on the embedded database.
+    CommitGroupLimits commitGroupLimits;
 
     Query qry_1;
     Query qry_2;

@@ -1,0 +1,69 @@
+#include "db/commit_group.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "core/errors.h"
+
+namespace orvelo {
+
+namespace {
+
+QString errorText(const QSqlError& error) {
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.trimmed();
+}
+
+}  // namespace
+
+CommitGroup::CommitGroup(DataModule& data)
+    : m_db(data.connection()),
+      m_limits(data.commitGroupLimits),
+      m_grouping(data.dialect() == Dialect::Sqlite) {}
+
+CommitGroup::~CommitGroup() {
+    rollback();
+}
+
+void CommitGroup::begin() {
+    if (m_open || !m_grouping) return;
+    // IMMEDIATE takes the write lock now, before the group's first duplicate test: a second
+    // writer waits here (busy time-out) instead of testing between our test and our insert.
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) throw DatabaseError(errorText(query.lastError()));
+    m_open = true;
+    m_members = 0;
+    m_age.start();
+}
+
+bool CommitGroup::isDue() const {
+    if (!m_grouping) return true;
+    if (!m_open) return false;
+    return m_members >= m_limits.maxMembers ||
+           std::chrono::nanoseconds(m_age.nsecsElapsed()) >= m_limits.maxAge;
+}
+
+void CommitGroup::commit() {
+    if (!m_open) return;
+    QSqlQuery query(m_db);
+    if (query.exec(QStringLiteral("COMMIT"))) {
+        m_open = false;
+        m_members = 0;
+        return;
+    }
+    // A failed COMMIT may leave the transaction open (a deferred constraint) or may already have
+    // lost it (an I/O error): either way none of the group may stay behind half-done.
+    const QString text = errorText(query.lastError());
+    rollback();
+    throw DatabaseError(text);
+}
+
+void CommitGroup::rollback() {
+    if (!m_open) return;
+    m_open = false;
+    m_members = 0;
+    QSqlQuery query(m_db);
+    query.exec(QStringLiteral("ROLLBACK"));
+}
+
+}  // namespace orvelo

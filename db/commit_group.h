@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <chrono>
+
+#include "db/data_module.h"
+
+namespace orvelo {
+
+// One transaction on con_1 that the statements of many records share, so that a long run of
+// writes (a download, an import) pays for a commit now and then instead of once per record.
+//
+// On the embedded database a group is BEGIN IMMEDIATE ... COMMIT: it holds SQLite's write lock
+// from its first write to its commit, so a test-then-insert inside it stays atomic against other
+// processes, which wait for the commit within their busy time-out. The limits (the data module's
+// commitGroupLimits) keep that wait short.
+//
+// On SQL Server there is no group: every statement commits on its own, as the larger system's
+// users of the shared database expect; a transaction held open across records would hold its
+// locks on AtdRecord and the employee rows against them. begin() and commit() do nothing there
+// and isDue() is always true, so a caller settles each record at once.
+class CommitGroup {
+public:
+    explicit CommitGroup(DataModule& data);
+    // An open group is rolled back: nothing of it was committed, so nothing of it may count.
+    ~CommitGroup();
+    CommitGroup(const CommitGroup&) = delete;
+    CommitGroup& operator=(const CommitGroup&) = delete;
+
+    // Whether this database groups at all (the embedded one).
+    bool grouping() const { return m_grouping; }
+    bool isOpen() const { return m_open; }
+    // Opens a group unless one is open. Throws DatabaseError when the database refuses it (another
+    // writer held it past the busy time-out, a read-only file).
+    void begin();
+    // One more record's statements belong to the open group.
+    void addMember() { ++m_members; }
+    int members() const { return m_members; }
+    // The open group has reached its count or its age: time to commit it.
+    bool isDue() const;
+    // Commits the open group (nothing when none is open). Throws DatabaseError when the commit
+    // fails; the group is rolled back and closed then, so none of its statements took effect.
+    void commit();
+    // Drops the open group's statements.
+    void rollback();
+
+private:
+    QSqlDatabase m_db;
+    CommitGroupLimits m_limits;
+    bool m_grouping = false;
+    bool m_open = false;
+    int m_members = 0;
+    QElapsedTimer m_age;
+};
+
+}  // namespace orvelo
