@@ -8,13 +8,7 @@
 //
 // --keep DIR works in DIR and leaves everything there; a base.db found there is used again.
 
-#include "bench/collect/bench_support.h"
-#include "collection/collection_commands.h"
-#include "context/command_context.h"
-#include "core/datetime.h"
-#include "core/errors.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,8 +17,15 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 #include <vector>
+
+#include "bench/collect/bench_support.h"
+#include "collection/collection_commands.h"
+#include "context/command_context.h"
+#include "core/datetime.h"
+#include "core/errors.h"
+#include "device/connection.h"
+#include "device/terminal_library.h"
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;
@@ -33,9 +34,12 @@ namespace {
 
 constexpr int kEmployees = 10'000;
 constexpr int kExistingRows = 1'000'000;
+// What the download may cost beyond the floor, and how it may grow from the first size to the
+// second (twice as many records: a little over twice the time).
+constexpr double kFloorRatioTarget = 2.5;
+constexpr double kGrowthTarget = 2.1;
 
-ConnectionPanelState loopbackPanel(int port)
-{
+ConnectionPanelState loopbackPanel(int port) {
     ConnectionPanelState state;
     state.chooseTcpIp();
     state.ipAddress = u"127.0.0.1"_s;
@@ -44,16 +48,14 @@ ConnectionPanelState loopbackPanel(int port)
     return state;
 }
 
-void line(const char* format, auto... values)
-{
+void line(const char* format, auto... values) {
     std::printf(format, values...);
     std::fflush(stdout);
 }
 
 // The embedded database with the employees and the existing attendance rows, built once and
 // copied for every run.
-QString buildBaseDatabase(const QString& folder)
-{
+QString buildBaseDatabase(const QString& folder) {
     const QString file = folder + u"/base.db"_s;
     if (QFile::exists(file)) {  // kept from an earlier run (--keep)
         line("base database: %s, kept from an earlier run\n", qPrintable(file));
@@ -73,8 +75,7 @@ QString buildBaseDatabase(const QString& folder)
 }
 
 // User and system time of this process: the client's share, whatever else the machine runs.
-double cpuSeconds()
-{
+double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
@@ -88,12 +89,12 @@ struct RunResult {
 };
 
 RunResult runOnce(const QString& work, const QString& baseDb, int records,
-                  std::unique_ptr<TerminalLibrary>& terminal)
-{
+                  std::unique_ptr<TerminalLibrary>& terminal) {
     const QString appDir = work + u"/app-"_s + QString::number(records) + u'/';
     QDir().mkpath(appDir);
     const QString dbFile = appDir + u"orvelo.db"_s;
-    for (const QString& file : QStringList{dbFile, dbFile + u"-wal"_s, dbFile + u"-shm"_s}) QFile::remove(file);
+    for (const QString& file : QStringList{dbFile, dbFile + u"-wal"_s, dbFile + u"-shm"_s})
+        QFile::remove(file);
     if (!QFile::copy(baseDb, dbFile)) throw std::runtime_error("cannot copy the base database");
 
     const QString state = appDir + u"terminal.json"_s;
@@ -125,13 +126,14 @@ RunResult runOnce(const QString& work, const QString& baseDb, int records,
     result.floorSeconds = bench::insertFloor(data, rows);
     line("  floor, the same %zu rows in one transaction with one prepared statement: %.2f s, %.0f rows/s\n",
          rows.size(), result.floorSeconds, rows.size() / result.floorSeconds);
+    line("  ratio to the floor: %.2f (target at most %.1f)\n", result.seconds / result.floorSeconds,
+         kFloorRatioTarget);
     return result;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::vector<int> counts;
     QString keep;
@@ -171,9 +173,16 @@ int main(int argc, char** argv)
                      n, fastest.seconds, n / fastest.seconds, fastest.cpuSeconds);
             best.push_back(fastest);
         }
+        for (std::size_t i = 0; i < best.size(); ++i)
+            line("summary: %d records %.2f s, floor %.2f s, ratio to the floor %.2f (target at most %.1f)\n",
+                 counts[i], best[i].seconds, best[i].floorSeconds, best[i].seconds / best[i].floorSeconds,
+                 kFloorRatioTarget);
         if (best.size() >= 2)
-            line("growth: %d records took %.2f times as long as %d (client CPU %.2f times)\n", counts[1],
-                 best[1].seconds / best[0].seconds, counts[0], best[1].cpuSeconds / best[0].cpuSeconds);
+            line(
+                "growth: %d records took %.2f times as long as %d (target at most %.1f; client CPU %.2f "
+                "times)\n",
+                counts[1], best[1].seconds / best[0].seconds, counts[0], kGrowthTarget,
+                best[1].cpuSeconds / best[0].cpuSeconds);
     } catch (const orvelo::Error& e) {
         std::fprintf(stderr, "collect: %s\n", e.text().toUtf8().constData());
         return 1;

@@ -1,17 +1,9 @@
 // bench/import_raw: btn_ImportFromHVClick on a raw record file of N lines (default 100,000) of
 // 10,000 employees, into an embedded database that already holds 1,000,000 attendance rows; then
-// the same file a second time, when every line is a duplicate.
+// the same file a second time, when every line is a duplicate. The floor: the rows of the first
+// import inserted once more, in one transaction with one prepared statement.
 //
 //   import_raw [--lines N]
-
-#include "bench/collect/bench_support.h"
-#include "collection/collection_commands.h"
-#include "collection/raw_record_file.h"
-#include "core/errors.h"
-#include "context/command_context.h"
-#include "core/datetime.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +12,15 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <stdexcept>
+
+#include "bench/collect/bench_support.h"
+#include "collection/collection_commands.h"
+#include "collection/raw_record_file.h"
+#include "context/command_context.h"
+#include "core/datetime.h"
+#include "core/errors.h"
+#include "device/connection.h"
+#include "device/terminal_library.h"
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;
@@ -30,13 +31,14 @@ namespace {
 // meaningless, so it stops the bench.
 class NoTerminal final : public ForwardingTerminalLibrary {
 protected:
-    TerminalLibrary& inner() override { throw std::logic_error("the raw record import called the terminal library"); }
+    TerminalLibrary& inner() override {
+        throw std::logic_error("the raw record import called the terminal library");
+    }
 };
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int lines = 100'000;
     const QStringList args = app.arguments();
@@ -73,14 +75,25 @@ int main(int argc, char** argv)
         NoTerminal terminal;
         SystemClock clock;
         CommandContext ctx{view, {}, settings, terminal, data, clock, appDir};
+        const qint64 before = bench::maxAtdRowid(data);
+        double firstSeconds = 0;
         for (const char* pass : {"first import", "second import (all duplicates)"}) {
             view.nextFile = file;
             timer.restart();
             btn_ImportFromHVClick(ctx);
             const double seconds = timer.nsecsElapsed() / 1e9;
+            if (firstSeconds == 0) firstSeconds = seconds;
             std::printf("%s of %d lines: %.2f s, %.0f lines/s; %s\n", pass, lines, seconds, lines / seconds,
                         view.lastBox.toUtf8().constData());
         }
+        const auto rows = bench::atdRowsAfter(data, before);
+        const double floor = bench::insertFloor(data, rows);
+        std::printf(
+            "floor, the same %zu rows in one transaction with one prepared statement: %.2f s, %.0f rows/s\n",
+            rows.size(), floor, rows.size() / floor);
+        std::printf(
+            "summary: first import %.2f s, floor %.2f s, ratio to the floor %.2f (target at most 2.5)\n",
+            firstSeconds, floor, firstSeconds / floor);
     } catch (const orvelo::Error& e) {
         std::fprintf(stderr, "import_raw: %s\n", e.text().toUtf8().constData());
         return 1;
