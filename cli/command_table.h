@@ -38,6 +38,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -49,6 +50,8 @@
 namespace orvelo::cli {
 
 class ConsoleOperatorView;
+struct CommandRequest;
+struct SelectedTerminal;
 
 // A positional argument of a command.
 struct CommandArgument {
@@ -83,6 +86,10 @@ struct CommandDefinition {
     // The command talks to a terminal or stores records: it runs holding the application folder's
     // lock, so that it never overlaps such a command of the window or of another orveloctl.
     bool holdsFolderLock = false;
+    // The command runs once over all the chosen terminals together (a watch that listens to every
+    // one of them at the same time) instead of once per terminal; it returns the exit status.
+    std::function<int(const CommandRequest&, const QList<SelectedTerminal>&, std::FILE* out, std::FILE* err)>
+        runOnAllTerminals = {};
 };
 
 // What a command's run() gets: the context of every command function, the console view and

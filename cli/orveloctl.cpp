@@ -253,6 +253,7 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                                  library,
                                  appDir,
                                  std::chrono::seconds(waitSeconds)};
+    if (command->runOnAllTerminals) return command->runOnAllTerminals(request, terminals, out, err);
     // A run on one terminal, named or not, looks as it always has; the headings and the summary
     // come with --all-terminals, several --terminal or --json, so that a script sees one shape
     // whatever the list holds.

@@ -45,8 +45,13 @@ QString punchResultWord(StoreResult result) {
 
 QString punchLine(DateTimeValue punchTime, const QString& terminal, std::int32_t enrollNumber,
                   const PunchOwner& owner, StoreResult result) {
-    return QStringList{dateTimeText(punchTime), terminal, u"punch"_s, QString::number(enrollNumber),
-                       orDash(owner.emplid), orDash(owner.name), punchResultWord(result)}
+    return QStringList{dateTimeText(punchTime),
+                       terminal,
+                       u"punch"_s,
+                       QString::number(enrollNumber),
+                       orDash(owner.emplid),
+                       orDash(owner.name),
+                       punchResultWord(result)}
         .join(kSeparator);
 }
 

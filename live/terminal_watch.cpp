@@ -66,8 +66,8 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
     }
     SilentView view;
     ConnectionSettings settings;
-    CommandContext ctx{view, terminal.panel, settings, library, data, clock, appDir, nullptr,
-                       u"orveloctl watch"_s};
+    CommandContext ctx{view,    terminal.panel,      settings, library, data, clock, appDir,
+                       nullptr, u"orveloctl watch"_s};
     return btn_GetDataClick(ctx, true);
 }
 
@@ -165,8 +165,8 @@ TerminalWatch::Listened TerminalWatch::listen(DataModule& data, std::int32_t han
         std::int32_t modeCode = 0;
         double dateTime = 0;
         std::int32_t position = 0;
-        const std::int32_t r =
-            m_library.FK_WaitEvent(handle, m_tuning.waitSliceMs, &enrollNumber, &modeCode, &dateTime, &position);
+        const std::int32_t r = m_library.FK_WaitEvent(handle, m_tuning.waitSliceMs, &enrollNumber, &modeCode,
+                                                      &dateTime, &position);
         if (r == FK_OK) {
             storeEvent(data, enrollNumber, modeCode, dateTime, machineNo);
         } else if (r != FK_NO) {

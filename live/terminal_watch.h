@@ -52,11 +52,11 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
 
 // What one terminal's watch has done so far.
 struct WatchCounts {
-    int connects = 0;    // event connections opened and subscribed
-    int backfills = 0;   // collections that came to Done
-    int failures = 0;    // link failures, silent links and failed connects
-    int events = 0;      // events received
-    StoreCounts store;   // what became of them
+    int connects = 0;   // event connections opened and subscribed
+    int backfills = 0;  // collections that came to Done
+    int failures = 0;   // link failures, silent links and failed connects
+    int events = 0;     // events received
+    StoreCounts store;  // what became of them
 };
 
 // One terminal's watch, a state machine run by one thread:

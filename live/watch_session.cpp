@@ -48,6 +48,7 @@ void WatchSession::runTerminal(TerminalWatch& watch) {
         print(linkLine(m_setup.clock.now(), watch.terminal().name, u"stopped"_s,
                        QString::fromLocal8Bit(error.what())));
     }
+    ++m_ended;
 }
 
 void WatchSession::print(const QString& line) {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -61,6 +62,8 @@ public:
     QStringList stop();
 
     const StopRequest& stopRequest() const { return m_stop; }
+    // True once every terminal's thread has ended on its own (bad settings, no database).
+    bool allEnded() const { return m_ended.load() == int(m_watches.size()); }
     // Each terminal's counts; read them after stop().
     QList<WatchCounts> counts() const;
 
@@ -76,6 +79,7 @@ private:
     std::vector<std::unique_ptr<TerminalWatch>> m_watches;
     std::vector<std::thread> m_threads;
     bool m_stopped = false;
+    std::atomic<int> m_ended{0};
 };
 
 }  // namespace orvelo::live

@@ -1,0 +1,114 @@
+// orveloctl watch: every punch of one or many terminals into the database as it happens.
+#include <QCoreApplication>
+#include <QString>
+#include <cstdio>
+
+#include "cli/command_table.h"
+#include "cli/fleet_run.h"
+#include "cli/orveloctl.h"
+#include "cli/terminal_selection.h"
+#include "core/datetime.h"
+#include "core/errors.h"
+#include "db/data_module.h"
+#include "db/startup.h"
+#include "device/terminal_library.h"
+#include "live/stop_signals.h"
+#include "live/watch_session.h"
+
+using namespace Qt::StringLiterals;
+
+namespace orvelo::cli {
+
+namespace {
+
+void printLine(std::FILE* stream, const QString& line) {
+    std::fputs((line + u'\n').toUtf8().constData(), stream);
+    // A watch runs for days behind a pipe or journald: each line is worth seeing when it happens.
+    std::fflush(stream);
+}
+
+// The name of a terminal in the lines: its section in terminals.ini, else its address.
+QString watchName(const SelectedTerminal& terminal) {
+    if (!terminal.name.isEmpty()) return terminal.name;
+    const ConnectionPanelState& panel = terminal.panel;
+    if (panel.tcpIpChecked) return panel.ipAddress + u':' + panel.netPort;
+    if (panel.rs232Checked) return panel.comPort;
+    return u"USB"_s;
+}
+
+std::unique_ptr<DataModule> openWatchDatabase(const QString& appDir) {
+    auto data = std::make_unique<DataModule>();
+    const std::optional<DatabaseTarget> target = databaseTargetAtStartup(appDir);
+    if (!target) throw DatabaseError(u"hv.ini of "_s + appDir + u" names no usable database"_s);
+    data->openConnection(*target);
+    return data;
+}
+
+int runWatch(const CommandRequest& request, const QList<SelectedTerminal>& selected, std::FILE* out,
+             std::FILE* err) {
+    std::unique_ptr<TerminalLibrary> library;
+    try {
+        // Loaded before any thread starts, so no two threads race to load it.
+        library = loadTerminalLibrary(QCoreApplication::applicationDirPath());
+    } catch (const Error& error) {
+        printLine(err, u"orveloctl: "_s + error.text());
+        return kExitError;
+    }
+    QList<live::WatchTerminal> terminals;
+    for (const SelectedTerminal& terminal : selected)
+        terminals << live::WatchTerminal{watchName(terminal), terminal.panel};
+
+    // Blocked before the threads start, so every thread inherits the mask and the signals wait for
+    // sigtimedwait below: no handler, nothing done in signal context.
+    live::blockStopSignals();
+    const SystemClock clock;
+    const QString appDir = request.appDir;
+    live::WatchSession session({.library = *library,
+                                .clock = clock,
+                                .appDir = appDir,
+                                .openDatabase = [appDir] { return openWatchDatabase(appDir); },
+                                .print = [out](const QString& line) { printLine(out, line); }},
+                               terminals);
+    session.start();
+    int status = kExitDone;
+    for (;;) {
+        if (live::waitForStopSignal(std::chrono::seconds(1)) != 0) break;
+        try {
+            session.rollOverIfDue();
+        } catch (const Error& error) {
+            // The journal stays a .part with every line; the next hour tries again.
+            printLine(err, u"orveloctl: "_s + error.text());
+        }
+        if (session.allEnded()) {
+            status = kExitError;
+            break;
+        }
+    }
+    try {
+        for (const QString& file : session.stop()) printLine(out, u"raw record file  "_s + file);
+    } catch (const Error& error) {
+        printLine(err, u"orveloctl: "_s + error.text());
+        return kExitError;
+    }
+    return status;
+}
+
+const CommandRegistration kWatch{{
+    .name = u"watch"_s,
+    .summary = u"stores every punch of the terminals as it happens, until SIGINT or SIGTERM"_s,
+    .description =
+        u"For each terminal (--terminal, --all-terminals or the connection options) it subscribes to the "
+        u"terminal's events, collects the new records (采集新数据) holding the application folder's lock "
+        u"only "
+        u"meanwhile, then stores each punch in AtdRecord and prints one line per punch: time, terminal, "
+        u"punch, enroll number, employee ID, name, and stored, duplicate, unknown person or refused. A link "
+        u"that fails or goes silent is reconnected after 1 s, 2 s, 4 s ... up to 60 s and collected again. "
+        u"Every punch also goes to a raw record file in data/ (a .part journal while running, a .hv file "
+        u"every hour and at the end). SIGINT or SIGTERM ends it with exit status 0."_s,
+    .run = {},
+    .runOnAllTerminals = runWatch,
+}};
+
+}  // namespace
+
+}  // namespace orvelo::cli
