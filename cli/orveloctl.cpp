@@ -83,8 +83,8 @@ public:
              u"--json"_s},
             {QCommandLineOption(u"wait"_s,
                                 u"how long a terminal command waits for another command on the "
-                                u"application folder to end (default 0: it gives up at once)"_s,
-                                u"SECONDS"_s, u"0"_s),
+                                u"application folder to end (default 60; 0 gives up at once)"_s,
+                                u"SECONDS"_s, u"60"_s),
              u"--wait SECONDS"_s},
             {QCommandLineOption(u"yes"_s,
                                 u"lets a command that changes a terminal's users or erases it run on more "
@@ -129,9 +129,10 @@ QString programHelp(const Options& options) {
     for (const CommandDefinition* command : commands)
         text += column(command->name, nameWidth) + command->summary + u'\n';
     text +=
-        u"\nExit status: 0 done; 1 the terminal could not be reached or a warning was shown;\n"
-        u"2 an error stopped the command (or terminals.ini cannot be used); 3 the database could\n"
-        u"not be used (start-up); 64 usage error.\n"_s;
+        u"\nExit status: 0 done; 1 the terminal could not be reached, a warning was shown or\n"
+        u"another command held the application folder for the whole --wait; 2 an error stopped\n"
+        u"the command (or terminals.ini cannot be used); 3 the database could not be used\n"
+        u"(start-up); 64 usage error.\n"_s;
     return text;
 }
 

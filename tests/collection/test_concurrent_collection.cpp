@@ -1,0 +1,349 @@
+// Commands that meet: orveloctl against the application folder's lock, two downloads at once on
+// one folder, two folders sharing one embedded database file, and a database that another
+// program holds past the busy time-out. Through libfkattend.so over loopback TCP, against the
+// emulated terminal.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <memory>
+
+#include "core/datetime.h"
+#include "shell/app_folder_lock.h"
+#include "tests/collection/qstring_printer.h"
+#include "tests/support/emulator_process.h"
+#include "tests/support/test_database.h"
+
+namespace orvelo::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr int kEmployees = 20;
+
+QString enrollText(int enroll) {
+    return u"%1"_s.arg(enroll, 5, 10, QChar(u'0'));
+}
+
+// `count` records of kEmployees employees, each at a minute of its own: no two are duplicates.
+QJsonArray distinctRecords(int count) {
+    QJsonArray logs;
+    const DateTimeValue start = *parseDateTimeText(u"2024-03-01 08:00:00"_s);
+    for (int i = 0; i < count; ++i)
+        logs.append(QJsonObject{{u"enroll"_s, 1 + i % kEmployees},
+                                {u"mode"_s, 1},
+                                {u"time"_s, dateTimeText(start + i / 1440.0)}});
+    return logs;
+}
+
+// The same records as lines of a raw record file (mode 1 is kept as 2; machine 1).
+QByteArray rawLines(const QJsonArray& logs) {
+    QByteArray lines;
+    for (const QJsonValue& value : logs) {
+        const QJsonObject record = value.toObject();
+        lines +=
+            (enrollText(record[u"enroll"_s].toInt()) + record[u"time"_s].toString().left(16) + u"2001\r\n"_s)
+                .toLatin1();
+    }
+    return lines;
+}
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// orveloctl as a child process, started now and waited for later.
+class Orveloctl {
+public:
+    explicit Orveloctl(const QStringList& arguments) {
+        m_process.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
+        m_process.setArguments(arguments);
+        m_process.start();
+        EXPECT_TRUE(m_process.waitForStarted());
+    }
+    Outcome finish() {
+        EXPECT_TRUE(m_process.waitForFinished(300000));
+        return {m_process.exitCode(), QString::fromUtf8(m_process.readAllStandardOutput()),
+                QString::fromUtf8(m_process.readAllStandardError())};
+    }
+    // Whether it ended within `ms` milliseconds (QProcess notices an end only while it waits).
+    bool endsWithin(int ms) {
+        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(ms);
+    }
+    // Whether the process has `path` open: it holds the lock file, or waits for the lock on it.
+    bool hasOpen(const QString& path) const {
+        const QString fds = u"/proc/%1/fd/"_s.arg(m_process.processId());
+        const QByteArray wanted = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+        for (const QString& fd :
+             QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            char target[4096];
+            const ssize_t length = ::readlink(QFile::encodeName(fds + fd).constData(), target, sizeof target);
+            if (length > 0 && QByteArray(target, length) == wanted) return true;
+        }
+        return false;
+    }
+
+private:
+    QProcess m_process;
+};
+
+Outcome runOrveloctl(const QStringList& arguments) {
+    return Orveloctl(arguments).finish();
+}
+
+// The stored count of a collect's or an import's summary ("其中有效数据记录N条" or "其中有效数据N条").
+int storedCount(const QString& out) {
+    const QRegularExpressionMatch match = QRegularExpression(u"其中有效数据(?:记录)?(\\d+)条"_s).match(out);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+// A second application folder whose hv.ini names the database file of another.
+struct SharingFolder {
+    explicit SharingFolder(const QString& databaseFile) {
+        EXPECT_TRUE(dir.isValid());
+        path = dir.path() + u'/';
+        QFile ini(path + u"hv.ini"_s);
+        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[database]\r\nprovider=sqlite\r\ndatabase name=" + databaseFile.toUtf8() + "\r\n");
+    }
+    QTemporaryDir dir;
+    QString path;
+};
+
+class ConcurrentCollection : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_stateDir.isValid());
+        for (int e = 1; e <= kEmployees; ++e)
+            db.addActiveEmployee(u"E%1"_s.arg(e, 3, 10, QChar(u'0')), enrollText(e), u"员工"_s);
+    }
+
+    std::unique_ptr<EmulatorProcess> startTerminal(const QJsonArray& logs) {
+        const QString state = m_stateDir.filePath(u"terminal%1.json"_s.arg(++m_terminals));
+        EmulatorProcess::writeState(
+            state, QJsonObject{
+                       {u"machine"_s, 1}, {u"password"_s, 0}, {u"users"_s, QJsonArray{}}, {u"logs"_s, logs}});
+        auto terminal = std::make_unique<EmulatorProcess>(state);
+        terminal->start();
+        return terminal;
+    }
+
+    static QStringList on(const QString& appDir, const EmulatorProcess& terminal) {
+        return {u"--app-dir"_s, appDir,         u"--link"_s, u"tcp"_s,
+                u"--ip"_s,      u"127.0.0.1"_s, u"--port"_s, QString::number(terminal.tcpPort())};
+    }
+
+    static int collectedOn(const EmulatorProcess& terminal) {
+        int n = 0;
+        for (const QJsonValue& v : terminal.dump().value(u"logs"_s).toArray())
+            if (v.toObject().value(u"collected"_s).toBool()) ++n;
+        return n;
+    }
+
+    int rows() { return db.rowCount(u"AtdRecord"_s); }
+    int distinctRows() {
+        return db.scalar(u"SELECT COUNT(*) FROM (SELECT DISTINCT EmplID, RecDate, RecTime FROM AtdRecord)"_s)
+            .toInt();
+    }
+
+    TestDatabase db;
+    QTemporaryDir m_stateDir;
+    int m_terminals = 0;
+};
+
+TEST_F(ConcurrentCollection, OrveloctlGivesUpOnAHeldFolderAfterItsWaitAndRunsNothing) {
+    const QJsonArray logs = distinctRecords(30);
+    const auto terminal = startTerminal(logs);
+    AppFolderLock other(db.appDir());
+    ASSERT_TRUE(other.tryLock());
+
+    const Outcome run =
+        runOrveloctl(on(db.appDir(), *terminal) + QStringList{u"--wait"_s, u"1"_s, u"collect"_s});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(u"another Orvelo command is running on this application folder"_s))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(db.appDir() + u"orvelo.lock"_s)) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(u"数据采集"_s)) << run.out.toStdString();
+    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(collectedOn(*terminal), 0);
+    EXPECT_TRUE(QDir(db.dataDir()).entryList(QDir::Files).isEmpty());
+
+    // Commands that touch no terminal and store nothing do not wait for the folder.
+    const Outcome check =
+        runOrveloctl({u"--app-dir"_s, db.appDir(), u"--wait"_s, u"1"_s, u"check-database"_s});
+    EXPECT_EQ(check.status, 0) << check.err.toStdString();
+    const Outcome list = runOrveloctl({u"--app-dir"_s, db.appDir(), u"--wait"_s, u"1"_s, u"list"_s});
+    EXPECT_EQ(list.status, 0) << list.err.toStdString();
+    EXPECT_TRUE(other.isLocked());
+}
+
+// Without --wait orveloctl waits (60 seconds); a holder that lets go within it lets the command run.
+TEST_F(ConcurrentCollection, OrveloctlRunsOnceTheHolderLetsGoWithinItsWait) {
+    const QJsonArray logs = distinctRecords(30);
+    const auto terminal = startTerminal(logs);
+    AppFolderLock other(db.appDir());
+    ASSERT_TRUE(other.tryLock());
+
+    Orveloctl waiting(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    // Let go only once it is waiting on the lock file, so that it must have waited to succeed.
+    QElapsedTimer bound;
+    bound.start();
+    bool ended = false;
+    while (!waiting.hasOpen(other.path()) && bound.elapsed() < 60000)
+        if ((ended = waiting.endsWithin(10))) break;
+    ASSERT_FALSE(ended) << waiting.finish().err.toStdString();
+    ASSERT_TRUE(waiting.hasOpen(other.path()));
+    EXPECT_EQ(rows(), 0) << "the command ran while another held the folder";
+    other.unlock();
+
+    const Outcome run = waiting.finish();
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(storedCount(run.out), 30) << run.out.toStdString();
+    EXPECT_EQ(rows(), 30);
+    EXPECT_TRUE(AppFolderLock(db.appDir()).tryLock()) << "orveloctl kept the lock";
+}
+
+TEST_F(ConcurrentCollection, BadWaitIsAUsageError) {
+    for (const QString& wait : {u"abc"_s, u"-1"_s, u""_s, u"1.5"_s}) {
+        const Outcome run = runOrveloctl({u"--app-dir"_s, db.appDir(), u"--wait"_s, wait, u"collect"_s});
+        EXPECT_EQ(run.status, 64) << wait.toStdString();
+        EXPECT_TRUE(run.err.contains(u"--wait"_s)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(rows(), 0);
+}
+
+TEST_F(ConcurrentCollection, TwoCollectsOnOneFolderAndOneTerminalTakeTurns) {
+    constexpr int kRecords = 3000;
+    const auto terminal = startTerminal(distinctRecords(kRecords));
+    Orveloctl first(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    Orveloctl second(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    const Outcome a = first.finish();
+    const Outcome b = second.finish();
+    EXPECT_EQ(a.status, 0) << a.err.toStdString();
+    EXPECT_EQ(b.status, 0) << b.err.toStdString();
+    // One of them brought every record, the other found nothing new.
+    EXPECT_EQ(storedCount(a.out) + storedCount(b.out), kRecords)
+        << a.out.toStdString() << b.out.toStdString();
+    EXPECT_EQ(std::min(storedCount(a.out), storedCount(b.out)), 0);
+    EXPECT_EQ(rows(), kRecords);
+    EXPECT_EQ(distinctRows(), kRecords);
+    EXPECT_EQ(collectedOn(*terminal), kRecords);
+}
+
+// Two application folders share the database file: their folder locks do not meet, the store
+// must keep each row single on its own.
+TEST_F(ConcurrentCollection, TwoFoldersOnOneDatabaseFileStoreEachRecordOnce) {
+    constexpr int kRecords = 3000;
+    const QJsonArray logs = distinctRecords(kRecords);
+    SharingFolder other(db.databaseFile());
+
+    {
+        SCOPED_TRACE("two downloads of the same records from two terminals");
+        const auto here = startTerminal(logs);
+        const auto there = startTerminal(logs);
+        Orveloctl first(on(db.appDir(), *here) + QStringList{u"collect"_s});
+        Orveloctl second(on(other.path, *there) + QStringList{u"collect"_s});
+        const Outcome a = first.finish();
+        const Outcome b = second.finish();
+        EXPECT_EQ(a.status, 0) << a.err.toStdString();
+        EXPECT_EQ(b.status, 0) << b.err.toStdString();
+        EXPECT_EQ(storedCount(a.out) + storedCount(b.out), kRecords)
+            << a.out.toStdString() << b.out.toStdString();
+        EXPECT_EQ(rows(), kRecords);
+        EXPECT_EQ(distinctRows(), kRecords);
+    }
+
+    db.exec(u"DELETE FROM AtdRecord"_s);
+    {
+        SCOPED_TRACE("a download and an import of the same records");
+        const QString rawFile = m_stateDir.filePath(u"FDataQ5240301235959.hv"_s);
+        QFile file(rawFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(rawLines(logs));
+        file.close();
+        const auto terminal = startTerminal(logs);
+        Orveloctl collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+        Orveloctl import({u"--app-dir"_s, other.path, u"import-raw"_s, rawFile});
+        const Outcome a = collect.finish();
+        const Outcome b = import.finish();
+        EXPECT_EQ(a.status, 0) << a.err.toStdString();
+        EXPECT_EQ(b.status, 0) << b.err.toStdString();
+        EXPECT_EQ(storedCount(a.out) + storedCount(b.out), kRecords)
+            << a.out.toStdString() << b.out.toStdString();
+        EXPECT_EQ(rows(), kRecords);
+        EXPECT_EQ(distinctRows(), kRecords);
+    }
+}
+
+// Another program holds the database file (an exclusive transaction) past the busy time-out while
+// orveloctl collects: the records it read are refused, named with their raw record file and stay
+// new on the terminal; once the holder lets go, importing that file stores them, every one once.
+TEST_F(ConcurrentCollection, DatabaseHeldByAnotherProgramRefusesAndTheRawFileBringsTheRecordsLater) {
+    constexpr int kRecords = 500;
+    const auto terminal = startTerminal(distinctRecords(kRecords));
+    const QString connection = u"holder"_s;
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        holder.setDatabaseName(db.databaseFile());
+        ASSERT_TRUE(holder.open()) << holder.lastError().text().toStdString();
+        QSqlQuery begin(holder);
+        ASSERT_TRUE(begin.exec(u"BEGIN EXCLUSIVE"_s)) << begin.lastError().text().toStdString();
+
+        const Outcome run = runOrveloctl(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+        EXPECT_EQ(run.status, 1) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(u"数据采集成功"_s)) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(u"数据库无法写入"_s)) << run.out.toStdString();
+        const QRegularExpressionMatch refused =
+            QRegularExpression(u"其中(\\d+)条记录被数据库拒绝写入，已保存在原始记录文件(.+?\\.hv)中"_s)
+                .match(run.out);
+        ASSERT_TRUE(refused.hasMatch()) << run.out.toStdString();
+        const int refusedCount = refused.captured(1).toInt();
+        const QString rawFile = refused.captured(2);
+        EXPECT_GT(refusedCount, 0);
+        EXPECT_TRUE(rawFile.startsWith(db.dataDir())) << rawFile.toStdString();
+        QFile raw(rawFile);
+        ASSERT_TRUE(raw.open(QIODevice::ReadOnly)) << rawFile.toStdString();
+        EXPECT_EQ(raw.readAll().count('\n'), refusedCount);
+        // Nothing was marked collected: the terminal hands every record out again.
+        EXPECT_EQ(collectedOn(*terminal), 0);
+
+        QSqlQuery rollback(holder);
+        ASSERT_TRUE(rollback.exec(u"ROLLBACK"_s)) << rollback.lastError().text().toStdString();
+        EXPECT_EQ(rows(), 0);
+
+        const Outcome import = runOrveloctl({u"--app-dir"_s, db.appDir(), u"import-raw"_s, rawFile});
+        EXPECT_EQ(import.status, 0) << import.err.toStdString() << import.out.toStdString();
+        EXPECT_EQ(storedCount(import.out), refusedCount) << import.out.toStdString();
+        EXPECT_EQ(rows(), refusedCount);
+        EXPECT_EQ(distinctRows(), refusedCount);
+        // Importing it once more stores nothing twice.
+        EXPECT_EQ(storedCount(runOrveloctl({u"--app-dir"_s, db.appDir(), u"import-raw"_s, rawFile}).out), 0);
+        EXPECT_EQ(rows(), refusedCount);
+    }
+    QSqlDatabase::removeDatabase(connection);
+
+    // The next download brings the rest; the imported ones count as duplicates.
+    const Outcome again = runOrveloctl(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_EQ(rows(), kRecords);
+    EXPECT_EQ(distinctRows(), kRecords);
+    EXPECT_EQ(collectedOn(*terminal), kRecords);
+}
+
+}  // namespace
+}  // namespace orvelo::test
