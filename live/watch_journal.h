@@ -42,7 +42,7 @@ private:
 
     QString m_appDir;
     const Clock& m_clock;
-    double m_periodDays;
+    long long m_periodMs;
     mutable std::mutex m_mutex;
     std::unique_ptr<RawRecordCollector> m_open;
     DateTimeValue m_openedAt = 0;

@@ -1,0 +1,210 @@
+// One terminal's watch against the scripted terminal library, run on the test's thread: the
+// fake hands out its queued events and then the idle result the test chose.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <mutex>
+
+#include "collection/raw_record_file.h"
+#include "core/datetime.h"
+#include "live/stop_signals.h"
+#include "live/terminal_watch.h"
+#include "live/watch_journal.h"
+#include "shell/app_folder_lock.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/scripted_terminal_library.h"
+#include "tests/support/test_database.h"
+
+namespace orvelo::test {
+namespace {
+
+using namespace Qt::StringLiterals;
+using live::StopRequest;
+using live::TerminalWatch;
+using live::WatchJournal;
+using live::WatchTerminal;
+using live::WatchTuning;
+
+DateTimeValue at(const QString& text) {
+    return parseDateTimeText(text).value();
+}
+
+class TerminalWatchTest : public ::testing::Test {
+protected:
+    TerminalWatchTest() {
+        db.addActiveEmployee(u"E001"_s, u"00012"_s, u"张三"_s);
+        terminal.name = u"gate-1"_s;
+        terminal.panel.chooseTcpIp();
+        terminal.panel.ipAddress = u"127.0.0.1"_s;
+        tuning.firstPause = std::chrono::milliseconds(1);
+        tuning.longestPause = std::chrono::milliseconds(8);
+        tuning.waitSliceMs = 0;
+    }
+
+    // Runs the watch until `stopAfterBackfills` collections have been made (or the print hook
+    // stops it); each collection returns `backfillResult`.
+    void runWatch(int stopAfterBackfills) {
+        TerminalWatch watch(
+            terminal, library, clock, journal, storeMutex,
+            [this, stopAfterBackfills](const WatchTerminal& t, DataModule&) {
+                EXPECT_EQ(t.name, u"gate-1"_s);
+                log.add(u"backfill"_s);
+                if (++backfills >= stopAfterBackfills) stop.request();
+                CommandOutcome outcome;
+                outcome.result = backfillResult;
+                return outcome;
+            },
+            [this](const QString& line) {
+                lines << line;
+                if (onLine) onLine(line);
+            },
+            stop, tuning);
+        watch.run(db.data());
+        counts = watch.counts();
+    }
+
+    QStringList linesWith(const QString& word) const {
+        QStringList found;
+        for (const QString& line : lines)
+            if (line.split(u"  "_s).value(2) == word) found << line;
+        return found;
+    }
+
+    TestDatabase db;
+    CallLog log;
+    ScriptedTerminalLibrary library{log};
+    FixedClock clock{at(u"2026-03-02 08:30:00"_s)};
+    WatchJournal journal{db.appDir(), clock};
+    std::mutex storeMutex;
+    StopRequest stop;
+    WatchTerminal terminal;
+    WatchTuning tuning;
+    int backfills = 0;
+    CommandOutcome::Result backfillResult = CommandOutcome::Result::Done;
+    std::function<void(const QString&)> onLine;
+    QStringList lines;
+    live::WatchCounts counts;
+};
+
+TEST_F(TerminalWatchTest, EachEventIsJournalledStoredOnceAndPrintedThenASilentLinkIsCollectedAgain) {
+    const double punch = at(u"2026-03-02 08:01:00"_s);
+    // The same event twice (as across a reconnection), then a person the database does not know.
+    library.events = {{12, 0, punch, 5}, {12, 0, punch, 5}, {99, 1, punch, 6}};
+    library.idleWaitResult = FK_SILENT_LINK;
+    runWatch(2);
+
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+    EXPECT_EQ(db.scalar(u"select EmplID from AtdRecord"_s).toString(), u"E001"_s);
+    EXPECT_EQ(linesWith(u"punch"_s),
+              (QStringList{u"2026-03-02 08:01:00  gate-1  punch  12  E001  张三  stored"_s,
+                           u"2026-03-02 08:01:00  gate-1  punch  12  E001  张三  duplicate"_s,
+                           u"2026-03-02 08:01:00  gate-1  punch  99  -  -  unknown person"_s}));
+    EXPECT_EQ(counts.events, 3);
+    EXPECT_EQ(counts.store.stored, 1);
+    EXPECT_EQ(counts.store.duplicates, 1);
+    EXPECT_EQ(counts.store.unknownPersons, 1);
+
+    // The silent link is reported, and the terminal is connected, subscribed and collected again.
+    EXPECT_EQ(linesWith(u"lost"_s),
+              QStringList{u"2026-03-02 08:30:00  gate-1  lost  silent link (no heartbeat)"_s});
+    EXPECT_EQ(backfills, 2);
+    EXPECT_EQ(counts.connects, 2);
+
+    // Every event is in the raw record file, the refused and the unknown ones too.
+    const QString file = journal.finish();
+    ASSERT_FALSE(file.isEmpty());
+    EXPECT_EQ(readRawRecordLines(file).size(), 3);
+    EXPECT_TRUE(QDir(rawDataFolder(db.appDir())).entryList({u"*.part"_s}).isEmpty());
+}
+
+TEST_F(TerminalWatchTest, SubscribesBeforeItCollectsAndLeavesUnsubscribedAndDisconnected) {
+    library.idleWaitResult = FK_SILENT_LINK;
+    runWatch(2);
+    const QStringList calls = log.entries;
+    // First round: subscribe, collect, listen until the link goes silent, disconnect without
+    // unsubscribing (the connection is broken). Second round: the stop comes during the
+    // collection: unsubscribe, then disconnect, and nothing after.
+    const qsizetype subscribe = calls.indexOf(u"FK_SubscribeEvents(1)"_s);
+    const qsizetype firstBackfill = calls.indexOf(u"backfill"_s);
+    ASSERT_GE(subscribe, 0);
+    ASSERT_GT(firstBackfill, subscribe);
+    const qsizetype wait = log.indexOf(u"FK_WaitEvent("_s, true);
+    EXPECT_GT(wait, firstBackfill);
+    ASSERT_GE(calls.size(), 2);
+    EXPECT_EQ(calls.mid(calls.size() - 3),
+              (QStringList{u"backfill"_s, u"FK_UnsubscribeEvents(1)"_s, u"FK_DisConnect(1)"_s}));
+    EXPECT_EQ(log.withPrefix(u"FK_EnableDevice"_s), QStringList{}) << "the event connection never disables";
+    EXPECT_EQ(lines.constLast(), u"2026-03-02 08:30:00  gate-1  stopped"_s);
+}
+
+TEST_F(TerminalWatchTest, FailedConnectsPauseLongerEachTimeUpToTheLongest) {
+    library.connectResult = 0;
+    onLine = [this](const QString&) {
+        if (linesWith(u"reconnect"_s).size() == 6) stop.request();
+    };
+    runWatch(1);
+    QStringList pauses;
+    for (const QString& line : linesWith(u"reconnect"_s)) pauses << line.split(u"  "_s).value(3);
+    EXPECT_EQ(pauses, (QStringList{u"in 0.001 s"_s, u"in 0.002 s"_s, u"in 0.004 s"_s, u"in 0.008 s"_s,
+                                   u"in 0.008 s"_s, u"in 0.008 s"_s}));
+    EXPECT_EQ(backfills, 0) << "nothing is collected from a terminal that is not reachable";
+    EXPECT_EQ(linesWith(u"not reachable"_s).size(), 6);
+}
+
+TEST_F(TerminalWatchTest, AnIncompleteCollectionReconnectsBeforeItListens) {
+    backfillResult = CommandOutcome::Result::Incomplete;
+    library.events = {{12, 0, at(u"2026-03-02 08:01:00"_s), 0}};
+    runWatch(3);
+    EXPECT_EQ(log.indexOf(u"FK_WaitEvent("_s, true), -1) << "it listened after a failed collection";
+    EXPECT_EQ(linesWith(u"collection failed"_s).size(), 3);
+    EXPECT_EQ(log.withPrefix(u"FK_UnsubscribeEvents"_s).size(), 3);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+}
+
+TEST_F(TerminalWatchTest, ASuccessfulCollectionStartsThePausesAgainFromTheFirst) {
+    // Connect fails twice, then succeeds; the link goes silent at once; then connect fails again.
+    library.forcedResults[u"FK_ConnectNet"_s] = {0, 0};
+    library.idleWaitResult = FK_SILENT_LINK;
+    onLine = [this](const QString& line) {
+        if (line.contains(u"  lost  "_s)) library.forcedResults[u"FK_ConnectNet"_s] = {0, 0, 0};
+        if (linesWith(u"reconnect"_s).size() == 5) stop.request();
+    };
+    runWatch(10);
+    QStringList pauses;
+    for (const QString& line : linesWith(u"reconnect"_s)) pauses << line.split(u"  "_s).value(3);
+    EXPECT_EQ(pauses, (QStringList{u"in 0.001 s"_s, u"in 0.002 s"_s, u"in 0.001 s"_s, u"in 0.002 s"_s,
+                                   u"in 0.004 s"_s}));
+}
+
+TEST_F(TerminalWatchTest, SettingsThatCannotBeConvertedStopTheTerminalWithoutRetrying) {
+    terminal.panel.netPort = u"port"_s;
+    runWatch(1);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith(u"2026-03-02 08:30:00  gate-1  stopped  "_s)) << lines[0].toStdString();
+    EXPECT_EQ(log.withPrefix(u"FK_Connect"_s), QStringList{});
+}
+
+TEST_F(TerminalWatchTest, TheCollectionHoldsTheFolderLockOnlyWhileItRuns) {
+    library.status[FK_STATUS_NEW_LOGS] = 1;
+    library.logs = {{12, 0, at(u"2026-03-02 07:59:00"_s)}};
+    {
+        // Another command holds the folder: a stop given meanwhile ends the wait, untouched.
+        AppFolderLock other(db.appDir());
+        ASSERT_TRUE(other.tryLock());
+        stop.request();
+        const CommandOutcome outcome = live::collectNewRecords(
+            terminal, library, db.data(), clock, db.appDir(), stop, std::chrono::milliseconds(10));
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::NotReachable);
+        EXPECT_EQ(log.entries, QStringList{});
+    }
+    const CommandOutcome outcome = live::collectNewRecords(terminal, library, db.data(), clock, db.appDir(),
+                                                           stop, std::chrono::milliseconds(10));
+    EXPECT_EQ(outcome.result, CommandOutcome::Result::Done);
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+    AppFolderLock after(db.appDir());
+    EXPECT_TRUE(after.tryLock()) << "the lock was kept after the collection";
+}
+
+}  // namespace
+}  // namespace orvelo::test
