@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/employee_grid.h"
 #include "app/entry_page.h"
@@ -294,22 +297,34 @@ void restartWithFaults(std::unique_ptr<EmulatorProcess>& terminal, const QString
     terminal->start(options);
 }
 
-// Faults that cut or damage the link at points spread over the walk: in the connect, the user
-// count, the list request, the first name read and enrollment reads of the first and later users.
+// Faults that cut or damage the link at points spread over the walk, read one request per call
+// (the library's FK_ONE_BY_ONE): in the connect, the user count, the list request, the first name
+// read and enrollment reads of the first and later users.
 const char* const kWalkFaults[] = {"drop-after=1",  "drop-after=2",    "drop-after=3",    "drop-after=4",
                                    "drop-after=5",  "drop-after=6",    "drop-after=12",   "drop-after=25",
                                    "drop-after=40", "corrupt-after=3", "corrupt-after=5", "corrupt-after=17"};
+// The same walk in bulk reads, one request per user: the counters (reply 3), the list request and
+// its page (4, 5), and the records of the first, second and third user (6 to 8).
+const char* const kBulkWalkFaults[] = {"drop-after=2",    "drop-after=3",    "drop-after=4",
+                                       "drop-after=5",    "drop-after=6",    "drop-after=7",
+                                       "corrupt-after=3", "corrupt-after=5", "corrupt-after=7"};
 
 TEST_F(EnrollmentEndToEndTest, OrveloctlDownloadAllOverAFailingLinkKeepsNamesAndEndsIncomplete) {
     // Stored names that a failed name read must not replace with the enroll number.
     db.addDepartment(QStringLiteral("01"), QStringLiteral("总部"));
     db.addActiveEmployee(QStringLiteral("00000001"), QStringLiteral("00001"), QStringLiteral("张三"));
     db.addActiveEmployee(QStringLiteral("00000002"), QStringLiteral("00002"), QStringLiteral("李四"));
-    for (const char* fault : kWalkFaults) {
-        SCOPED_TRACE(fault);
+    std::vector<std::pair<const char*, bool>> walks;  // the fault, read one by one
+    for (const char* fault : kWalkFaults) walks.emplace_back(fault, true);
+    for (const char* fault : kBulkWalkFaults) walks.emplace_back(fault, false);
+    for (const auto& [fault, oneByOne] : walks) {
+        SCOPED_TRACE(std::string(fault) + (oneByOne ? " one by one" : " in bulk"));
         restartWithFaults(m_terminal, m_statePath, {QString::fromLatin1(fault)});
 
+        // orveloctl inherits the environment, and its library reads the variable at the connect.
+        if (oneByOne) qputenv("FK_ONE_BY_ONE", "1");
         const Outcome run = orveloctl({QStringLiteral("enroll-download-all")});
+        qunsetenv("FK_ONE_BY_ONE");
 
         EXPECT_EQ(run.status, 1) << run.out.toStdString() << run.err.toStdString();
         EXPECT_TRUE(run.out.startsWith(QStringLiteral("获取全部注册信息: 与设备的连接在获取")))
