@@ -60,6 +60,12 @@ QByteArray rawLines(const QJsonArray& logs) {
     return lines;
 }
 
+QJsonArray reversed(const QJsonArray& logs) {
+    QJsonArray result;
+    for (qsizetype i = logs.size() - 1; i >= 0; --i) result.append(logs.at(i));
+    return result;
+}
+
 struct Outcome {
     int status = -1;
     QString out;
@@ -255,7 +261,9 @@ TEST_F(ConcurrentCollection, TwoFoldersOnOneDatabaseFileStoreEachRecordOnce) {
     {
         SCOPED_TRACE("two downloads of the same records from two terminals");
         const auto here = startTerminal(logs);
-        const auto there = startTerminal(logs);
+        // The other terminal holds them last first: the two downloads meet in the middle instead
+        // of one trailing the other through duplicates only.
+        const auto there = startTerminal(reversed(logs));
         Orveloctl first(on(db.appDir(), *here) + QStringList{u"collect"_s});
         Orveloctl second(on(other.path, *there) + QStringList{u"collect"_s});
         const Outcome a = first.finish();
@@ -274,7 +282,7 @@ TEST_F(ConcurrentCollection, TwoFoldersOnOneDatabaseFileStoreEachRecordOnce) {
         const QString rawFile = m_stateDir.filePath(u"FDataQ5240301235959.hv"_s);
         QFile file(rawFile);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(rawLines(logs));
+        file.write(rawLines(reversed(logs)));
         file.close();
         const auto terminal = startTerminal(logs);
         Orveloctl collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
