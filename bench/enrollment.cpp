@@ -2,9 +2,13 @@
 // (3,000 users with 4 fingerprints each) over loopback TCP, an embedded database of 50,000
 // employees; prints the seconds of "获取所有注册信息" (every user of the terminal into the
 // database) and of "写入指纹及姓名" for one department of 3,000 employees (found with the keyword
-// search and ticked whole, as the operator does).
+// search and ticked whole, as the operator does). With --delay-ms N the emulator waits N ms before
+// each reply, as a terminal on a LAN does; the requests each transfer cost are counted by the
+// emulator and printed per user. --one-by-one turns the library's bulk reads off (FK_ONE_BY_ONE),
+// for the figures without them.
 //
-//   bench_enrollment [--users N] [--enrollments M] [--employees K] [--no-upload]
+//   bench_enrollment [--users N] [--enrollments M] [--employees K] [--delay-ms N] [--one-by-one]
+//                    [--no-upload]
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +20,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include "context/command_context.h"
@@ -75,8 +80,10 @@ public:
     qint64 calls() const { return m_calls; }
     void reset() { m_nanoseconds = 0, m_calls = 0; }
 
-#define ORVELO_TIMED_OPERATION(name, result, parameters, arguments) \
-    result name parameters override { return timed([&] { return ForwardingTerminalLibrary::name arguments; }); }
+#define ORVELO_TIMED_OPERATION(name, result, parameters, arguments)              \
+    result name parameters override {                                            \
+        return timed([&] { return ForwardingTerminalLibrary::name arguments; }); \
+    }
     ORVELO_TERMINAL_OPERATIONS(ORVELO_TIMED_OPERATION)
 #undef ORVELO_TIMED_OPERATION
 
@@ -149,6 +156,43 @@ int countRows(DataModule& data, const QString& table) {
     return query.value(0).toInt();
 }
 
+// One run of the emulator on the state file; the requests it received are told when it stops.
+class BenchTerminal {
+public:
+    BenchTerminal(const QString& program, const QString& state, int delayMs) {
+        QStringList arguments{QStringLiteral("--state"), state, QStringLiteral("--tcp"),
+                              QStringLiteral("127.0.0.1:0"), QStringLiteral("--count-requests")};
+        if (delayMs > 0) arguments << QStringLiteral("--fault") << QStringLiteral("delay-ms=%1").arg(delayMs);
+        m_process.start(program, arguments);
+        check(m_process.waitForStarted() && m_process.waitForReadyRead(60000),
+              QStringLiteral("the emulator did not start"));
+        const QString listening = QString::fromUtf8(m_process.readLine());
+        const QRegularExpressionMatch port =
+            QRegularExpression(QStringLiteral("tcp=127\\.0\\.0\\.1:(\\d+)")).match(listening);
+        check(port.hasMatch(), QStringLiteral("unexpected line from the emulator: ") + listening);
+        m_port = port.captured(1);
+    }
+    ~BenchTerminal() {
+        if (m_process.state() != QProcess::NotRunning) stop();
+    }
+    const QString& port() const { return m_port; }
+
+    // Stops the emulator (it saves its state) and returns the requests it received.
+    qint64 stop() {
+        m_process.terminate();
+        check(m_process.waitForFinished(60000), QStringLiteral("the emulator did not stop"));
+        const QString err = QString::fromUtf8(m_process.readAllStandardError());
+        const QRegularExpressionMatch count =
+            QRegularExpression(QStringLiteral("(\\d+) requests received")).match(err);
+        check(count.hasMatch(), QStringLiteral("the emulator told no request count: ") + err);
+        return count.captured(1).toLongLong();
+    }
+
+private:
+    QProcess m_process;
+    QString m_port;
+};
+
 QString runTool(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
@@ -170,10 +214,17 @@ int main(int argc, char** argv) {
     parser.addOption({QStringLiteral("employees"), QStringLiteral("employees in the database"),
                       QStringLiteral("K"), QStringLiteral("50000")});
     parser.addOption({QStringLiteral("no-upload"), QStringLiteral("measure the download only")});
+    parser.addOption({QStringLiteral("delay-ms"), QStringLiteral("the emulator waits N ms before each reply"),
+                      QStringLiteral("N"), QStringLiteral("0")});
+    parser.addOption(
+        {QStringLiteral("one-by-one"), QStringLiteral("one request per library call (no bulk reads)")});
     parser.process(app);
     const int users = parser.value(QStringLiteral("users")).toInt();
     const int enrollments = parser.value(QStringLiteral("enrollments")).toInt();
     const int employees = std::max(parser.value(QStringLiteral("employees")).toInt(), users);
+    const int delayMs = parser.value(QStringLiteral("delay-ms")).toInt();
+    // The library reads it at each connect.
+    if (parser.isSet(QStringLiteral("one-by-one"))) qputenv("FK_ONE_BY_ONE", "1");
 
     try {
         QTemporaryDir folder;
@@ -199,21 +250,13 @@ int main(int argc, char** argv) {
                            QStringLiteral("--enrollments"), QString::number(enrollments),
                            QStringLiteral("--logs"), QStringLiteral("0"), QStringLiteral("--out"), state});
 
-        QProcess terminalProcess;
-        terminalProcess.start(emulator, {QStringLiteral("--state"), state, QStringLiteral("--tcp"),
-                                         QStringLiteral("127.0.0.1:0")});
-        check(terminalProcess.waitForStarted() && terminalProcess.waitForReadyRead(60000),
-              QStringLiteral("the emulator did not start"));
-        const QString listening = QString::fromUtf8(terminalProcess.readLine());
-        const QRegularExpressionMatch port =
-            QRegularExpression(QStringLiteral("tcp=127\\.0\\.0\\.1:(\\d+)")).match(listening);
-        check(port.hasMatch(), QStringLiteral("unexpected line from the emulator: ") + listening);
+        auto terminalProcess = std::make_unique<BenchTerminal>(emulator, state, delayMs);
 
         ConnectionPanelState panel;
         panel.usbChecked = false;
         panel.tcpIpChecked = true;
         panel.ipAddress = QStringLiteral("127.0.0.1");
-        panel.netPort = port.captured(1);
+        panel.netPort = terminalProcess->port();
         PrintingView view;
         ConnectionSettings settings;
         const std::unique_ptr<TerminalLibrary> library = loadTerminalLibrary(binDir);
@@ -224,22 +267,24 @@ int main(int argc, char** argv) {
         CommandContext ctx{view, panel, settings, terminal, data, clock, appDir, &selection};
 
         std::printf(
-            "%d employees in the database, %d users x %d fingerprints on the terminal (TCP port %s)\n",
-            employees, users, enrollments, qPrintable(port.captured(1)));
+            "%d employees in the database, %d users x %d fingerprints on the terminal, %d ms per reply, %s\n",
+            employees, users, enrollments, delayMs,
+            parser.isSet(QStringLiteral("one-by-one")) ? "one request per call" : "bulk reads");
 
         QElapsedTimer timer;
         timer.start();
         btn_GetAllEntryInfoClick(ctx);
         const double downloadSeconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("download all enrollments: %.2f s (%d equfinger rows; %lld terminal calls took %.2f s)\n",
-                    downloadSeconds, countRows(data, QStringLiteral("equfinger")), terminal.calls(),
-                    terminal.seconds());
+        const qint64 downloadRequests = terminalProcess->stop();
+        std::printf(
+            "download all enrollments: %.2f s (%d equfinger rows; %lld terminal calls took %.2f s; "
+            "%lld requests, %.2f per user)\n",
+            downloadSeconds, countRows(data, QStringLiteral("equfinger")), terminal.calls(),
+            terminal.seconds(), downloadRequests, double(downloadRequests) / std::max(users, 1));
 
-        if (parser.isSet(QStringLiteral("no-upload"))) {
-            terminalProcess.terminate();
-            terminalProcess.waitForFinished(30000);
-            return view.errors == 0 ? 0 : 1;
-        }
+        if (parser.isSet(QStringLiteral("no-upload"))) return view.errors == 0 ? 0 : 1;
+        terminalProcess = std::make_unique<BenchTerminal>(emulator, state, delayMs);
+        ctx.panel.netPort = terminalProcess->port();
 
         btn_searchClick(ctx, grids, kBenchDepartment);
         chk_SelectAllClick(ctx, grids, true);
@@ -248,11 +293,12 @@ int main(int argc, char** argv) {
         timer.restart();
         btn_WriteEntryInfoClick(ctx);
         const double uploadSeconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("upload one department: %.2f s (%d employees; %lld terminal calls took %.2f s)\n",
-                    uploadSeconds, selected, terminal.calls(), terminal.seconds());
-
-        terminalProcess.terminate();
-        terminalProcess.waitForFinished(30000);
+        const qint64 uploadRequests = terminalProcess->stop();
+        std::printf(
+            "upload one department: %.2f s (%d employees; %lld terminal calls took %.2f s; "
+            "%lld requests, %.2f per employee)\n",
+            uploadSeconds, selected, terminal.calls(), terminal.seconds(), uploadRequests,
+            double(uploadRequests) / std::max(selected, 1));
         return view.errors == 0 ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_enrollment: %s\n", e.what());
