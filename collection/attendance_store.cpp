@@ -101,6 +101,10 @@ bool AttendanceStore::store(const LogRecord& record) {
     }
     m_pending.push_back(outcome);
     if (m_group.isOpen()) m_group.addMember();
+    // A refused statement may have taken the whole transaction with it (a trigger's ROLLBACK):
+    // the group commits at once, so a lost group shows as a failed commit instead of the records
+    // after it running outside any group.
+    if (outcome.result == StoreResult::Refused) return settle();
     return settleIfDue();
 }
 

@@ -179,6 +179,24 @@ TEST_F(GroupedStore, FailedCommitCountsItsGroupAsRefusedAndStopsTheRun) {
     }
 }
 
+TEST_F(GroupedStore, StatementThatRollsBackTheWholeGroupIsNotTakenForAStatementRefusal) {
+    // A trigger's ROLLBACK ends the transaction, not only its statement: the rows written before it
+    // in the group are gone, and what follows must not be written outside any group.
+    db.data().commitGroupLimits = byCount(10);
+    db.exec(
+        u"CREATE TRIGGER refuse_all BEFORE INSERT ON AtdRecord WHEN NEW.CardNo = '000124' "
+        u"BEGIN SELECT RAISE(ROLLBACK, 'refused with the transaction'); END"_s);
+    const DateTimeValue t = at(u"2005-03-07 08:15:00"_s);
+    AttendanceStore store(db.data(), clock);
+    EXPECT_TRUE(store.store({123, t, 2, 1}));
+    EXPECT_FALSE(store.store({124, t, 2, 1}));
+    EXPECT_FALSE(store.store({125, t, 2, 1}));
+    EXPECT_FALSE(store.settle());
+    EXPECT_EQ(store.counts().stored, 0);
+    EXPECT_EQ(store.counts().refused, 3);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+}
+
 TEST_F(GroupedStore, DownloadWhoseGroupFailsToCommitKeepsItsRecordsInTheRawRecordFile) {
     db.data().commitGroupLimits = byCount(1000);
     refuseCommitsHolding(u"000124"_s);
