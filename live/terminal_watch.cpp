@@ -74,7 +74,7 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
 TerminalWatch::TerminalWatch(WatchTerminal terminal, TerminalLibrary& library, const Clock& clock,
                              WatchJournal& journal, std::mutex& storeMutex, Backfill backfill,
                              std::function<void(const QString&)> print, const StopRequest& stop,
-                             WatchTuning tuning)
+                             WatchTuning tuning, PunchObserver observer)
     : m_terminal(std::move(terminal)),
       m_library(library),
       m_clock(clock),
@@ -83,7 +83,8 @@ TerminalWatch::TerminalWatch(WatchTerminal terminal, TerminalLibrary& library, c
       m_backfill(std::move(backfill)),
       m_print(std::move(print)),
       m_stop(stop),
-      m_tuning(tuning) {}
+      m_tuning(tuning),
+      m_observer(std::move(observer)) {}
 
 void TerminalWatch::say(const QString& word, const QString& detail) {
     m_print(linkLine(m_clock.now(), m_terminal.name, word, detail));
@@ -168,7 +169,7 @@ TerminalWatch::Listened TerminalWatch::listen(DataModule& data, std::int32_t han
         const std::int32_t r = m_library.FK_WaitEvent(handle, m_tuning.waitSliceMs, &enrollNumber, &modeCode,
                                                       &dateTime, &position);
         if (r == FK_OK) {
-            storeEvent(data, enrollNumber, modeCode, dateTime, machineNo);
+            storeEvent(data, enrollNumber, modeCode, dateTime, position, machineNo);
         } else if (r != FK_NO) {
             say(u"lost"_s, failureText(r));
             return Listened::LinkLost;
@@ -178,7 +179,7 @@ TerminalWatch::Listened TerminalWatch::listen(DataModule& data, std::int32_t han
 }
 
 void TerminalWatch::storeEvent(DataModule& data, std::int32_t enrollNumber, std::int32_t modeCode,
-                               double dateTime, std::int32_t machineNo) {
+                               double dateTime, std::int32_t position, std::int32_t machineNo) {
     ++m_counts.events;
     m_recordCode = MapModeCode(modeCode, m_recordCode);
     const LogRecord record{enrollNumber, dateTime, m_recordCode, machineNo};
@@ -204,6 +205,7 @@ void TerminalWatch::storeEvent(DataModule& data, std::int32_t enrollNumber, std:
             ++m_counts.store.refused;
             break;
     }
+    if (m_observer) m_observer({m_terminal.name, enrollNumber, dateTime, position, result});
     m_print(punchLine(dateTime, m_terminal.name, enrollNumber, lookUpPunchOwner(data, enrollNumber), result));
 }
 

@@ -50,6 +50,16 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
                                  const Clock& clock, const QString& appDir, const StopRequest& stop,
                                  std::chrono::milliseconds lockSlice);
 
+// One event as the watch handled it, for an observer (a benchmark, a window page).
+struct HandledPunch {
+    QString terminal;
+    std::int32_t enrollNumber = 0;
+    double dateTime = 0;
+    std::int32_t logPosition = 0;  // the record's position in the terminal's log
+    StoreResult result = StoreResult::Stored;
+};
+using PunchObserver = std::function<void(const HandledPunch&)>;
+
 // What one terminal's watch has done so far.
 struct WatchCounts {
     int connects = 0;   // event connections opened and subscribed
@@ -76,7 +86,7 @@ class TerminalWatch {
 public:
     TerminalWatch(WatchTerminal terminal, TerminalLibrary& library, const Clock& clock, WatchJournal& journal,
                   std::mutex& storeMutex, Backfill backfill, std::function<void(const QString&)> print,
-                  const StopRequest& stop, WatchTuning tuning = {});
+                  const StopRequest& stop, WatchTuning tuning = {}, PunchObserver observer = {});
 
     // Runs until the stop request, or until the terminal's settings cannot be used (a conversion
     // error: printed, no retry). `data` is this thread's own connection.
@@ -90,7 +100,7 @@ private:
     bool connectAndSubscribe(std::int32_t& handle, std::int32_t& machineNo);
     Listened listen(DataModule& data, std::int32_t handle, std::int32_t machineNo);
     void storeEvent(DataModule& data, std::int32_t enrollNumber, std::int32_t modeCode, double dateTime,
-                    std::int32_t machineNo);
+                    std::int32_t position, std::int32_t machineNo);
     void leave(std::int32_t handle, bool unsubscribe);
     // Pauses before the next attempt; false when the stop came meanwhile.
     bool pauseAfterFailure(int& failuresInRow);
@@ -105,6 +115,7 @@ private:
     std::function<void(const QString&)> m_print;
     const StopRequest& m_stop;
     WatchTuning m_tuning;
+    PunchObserver m_observer;
     WatchCounts m_counts;
     std::int32_t m_recordCode = 0;
 };

@@ -22,7 +22,7 @@ WatchSession::WatchSession(WatchSetup setup, QList<WatchTerminal> terminals)
     for (const WatchTerminal& terminal : terminals)
         m_watches.push_back(std::make_unique<TerminalWatch>(
             terminal, m_setup.library, m_setup.clock, m_journal, m_storeMutex, backfill,
-            [this](const QString& line) { print(line); }, m_stop, m_setup.tuning));
+            [this](const QString& line) { print(line); }, m_stop, m_setup.tuning, m_setup.observer));
 }
 
 WatchSession::~WatchSession() {

@@ -34,6 +34,8 @@ struct WatchSetup {
     std::function<void(const QString&)> print;
     WatchTuning tuning = {};
     std::chrono::minutes journalPeriod = std::chrono::hours(1);
+    // Told of every event once it is stored (or refused), from the terminals' threads; optional.
+    PunchObserver observer = {};
     // Empty: collectNewRecords in the application folder.
     Backfill backfill = {};
 };
