@@ -58,7 +58,7 @@ protected:
                 lines << line;
                 if (onLine) onLine(line);
             },
-            stop, tuning);
+            stop, tuning, [this](const live::HandledPunch& punch) { handled.push_back(punch); });
         watch.run(db.data());
         counts = watch.counts();
     }
@@ -83,6 +83,7 @@ protected:
     CommandOutcome::Result backfillResult = CommandOutcome::Result::Done;
     std::function<void(const QString&)> onLine;
     QStringList lines;
+    std::vector<live::HandledPunch> handled;
     live::WatchCounts counts;
 };
 
@@ -103,6 +104,12 @@ TEST_F(TerminalWatchTest, EachEventIsJournalledStoredOnceAndPrintedThenASilentLi
     EXPECT_EQ(counts.store.stored, 1);
     EXPECT_EQ(counts.store.duplicates, 1);
     EXPECT_EQ(counts.store.unknownPersons, 1);
+    ASSERT_EQ(handled.size(), 3u);
+    EXPECT_EQ(handled[1].logPosition, 5);
+    EXPECT_EQ(handled[1].result, StoreResult::Duplicate);
+    EXPECT_EQ(handled[2].logPosition, 6);
+    EXPECT_EQ(handled[2].enrollNumber, 99);
+    EXPECT_EQ(handled[2].terminal, u"gate-1"_s);
 
     // The silent link is reported, and the terminal is connected, subscribed and collected again.
     EXPECT_EQ(linesWith(u"lost"_s),
