@@ -336,8 +336,8 @@ TEST_F(MaintenanceTest, ClockSettingSendsThePcTimeAndWritesIt) {
 TEST_F(MaintenanceTest, ClockSettingWritesTheValueItSentNotALaterOne) {
     TickingClock ticking(*parseDateTimeText(QStringLiteral("2024-12-31 23:59:59")));
     panel.machineNo = QStringLiteral(" 1");
-    btn_SetTimeClick(tickingCtx);
     CommandContext tickingCtx{view, panel, settings, terminal, data, ticking, QString()};
+    btn_SetTimeClick(tickingCtx);
 
     EXPECT_EQ(ticking.reads, 1);
     EXPECT_EQ(terminal.calls(QStringLiteral("FK_SetDeviceTime")),
