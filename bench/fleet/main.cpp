@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -79,6 +81,16 @@ Run orveloctl(const QStringList& arguments) {
     return run;
 }
 
+// The seed writes machine 1; each terminal gets its own number, as a site's terminals have.
+void setMachineNumber(const QString& stateFile, int machine) {
+    QFile file(stateFile);
+    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read " + stateFile.toStdString());
+    QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    state.insert(u"machine"_s, machine);
+    writeText(stateFile, QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact)));
+}
+
 qint64 storedRows(const QString& appDir) {
     DataModule data;
     data.openConnection({Dialect::Sqlite, {}, appDir + u"orvelo.db"_s});
@@ -127,6 +139,7 @@ int main(int argc, char** argv) {
         for (int t = 1; t <= terminals; ++t) {
             const QString state = work + u"/terminal-%1.json"_s.arg(t);
             bench::Emulator::seed(state, kEmployees, records);
+            setMachineNumber(state, t);
             emulators.push_back(std::make_unique<bench::Emulator>(state));
             terminalsIni +=
                 u"[Terminal %1]\nmachine = %1\nlink = tcp\nip = 127.0.0.1\nport = %2\ntimeout = 10000\n\n"_s
