@@ -116,8 +116,12 @@ EntryPage::EntryPage(DataModule& dataModule, QWidget* parent) : QWidget(parent),
 
 EntryPage::~EntryPage() = default;
 
-EmployeeGrids& EntryPage::grids() { return *m_grids; }
+EmployeeGrids& EntryPage::grids() {
+    return *m_grids;
+}
 
-EmployeeSelection& EntryPage::employeeSelection() { return *m_selection; }
+EmployeeSelection& EntryPage::employeeSelection() {
+    return *m_selection;
+}
 
 }  // namespace orvelo

@@ -7,8 +7,8 @@
 
 #include "app/hv_client.h"
 #include "app/qt_translations.h"
-#include "shell/startup.h"
 #include "db/data_module.h"
+#include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
 

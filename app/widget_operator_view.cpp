@@ -7,8 +7,8 @@
 #include <QMessageBox>
 
 #include "app/log_memo.h"
-#include "shell/startup.h"
 #include "app/status_bar.h"
+#include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
 

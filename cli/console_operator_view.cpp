@@ -101,7 +101,9 @@ void ConsoleOperatorView::printOutput(const QString& text) {
     drawStatus();
 }
 
-void ConsoleOperatorView::printError(const QString& line) { writeLine(m_err, line); }
+void ConsoleOperatorView::printError(const QString& line) {
+    writeLine(m_err, line);
+}
 
 void ConsoleOperatorView::writeLine(std::FILE* stream, const QString& line) {
     // The status line shares the terminal with the lines: take it away, write, draw it again.

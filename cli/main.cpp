@@ -2,8 +2,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "shell/startup.h"
 #include "cli/orveloctl.h"
+#include "shell/startup.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);

@@ -11,15 +11,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString readTrimmed(const QString& path)
-{
+QString readTrimmed(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll()).trimmed();
 }
 
-bool isRemovableBlockDevice(const QString& source, const QString& sysBlockFolder)
-{
+bool isRemovableBlockDevice(const QString& source, const QString& sysBlockFolder) {
     if (!source.startsWith(u"/dev/"_s)) return false;
     // by-uuid and by-label names are links to the device node.
     const QString resolved = QFileInfo(source).canonicalFilePath();
@@ -37,8 +35,7 @@ bool isRemovableBlockDevice(const QString& source, const QString& sysBlockFolder
 
 }  // namespace
 
-QString unescapeMountField(const QString& field)
-{
+QString unescapeMountField(const QString& field) {
     const auto isOctal = [](QChar c) { return c >= u'0' && c <= u'7'; };
     QString out;
     out.reserve(field.size());
@@ -55,8 +52,7 @@ QString unescapeMountField(const QString& field)
     return out;
 }
 
-QString lastRemovableDriveFolder(const QString& mountsFile, const QString& sysBlockFolder)
-{
+QString lastRemovableDriveFolder(const QString& mountsFile, const QString& sysBlockFolder) {
     QFile file(mountsFile);
     if (!file.open(QIODevice::ReadOnly)) return {};
     QString folder;

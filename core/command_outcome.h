@@ -16,18 +16,17 @@ struct CommandOutcome {
     };
 
     Result result = Result::Done;
-    int read = 0;                // records (or users) read from the terminal or file
-    int stored = 0;              // written to the database
-    int rejected = 0;            // not stored: duplicates and unknown persons
-    int refusedByDatabase = 0;   // not stored because the database refused them
-    QString rawRecordFile;       // the raw record file written, empty for none
+    int read = 0;               // records (or users) read from the terminal or file
+    int stored = 0;             // written to the database
+    int rejected = 0;           // not stored: duplicates and unknown persons
+    int refusedByDatabase = 0;  // not stored because the database refused them
+    QString rawRecordFile;      // the raw record file written, empty for none
 
     bool succeeded() const { return result == Result::Done && refusedByDatabase == 0; }
 };
 
 // The worse of two results, in the order Done < Incomplete < NotReachable < Error.
-inline CommandOutcome::Result worse(CommandOutcome::Result a, CommandOutcome::Result b)
-{
+inline CommandOutcome::Result worse(CommandOutcome::Result a, CommandOutcome::Result b) {
     return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
 }
 

@@ -9,36 +9,31 @@ namespace orvelo {
 
 namespace {
 
-QString twoDigits(int value)
-{
+QString twoDigits(int value) {
     return QString::number(value).rightJustified(2, u'0');
 }
 
 }  // namespace
 
-std::optional<DateTimeValue> encodeDateTime(const DateTimeParts& p)
-{
-    if (!QDate(p.year, p.month, p.day).isValid() || p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 ||
-        p.second < 0 || p.second > 59 || p.msec < 0 || p.msec > 999)
+std::optional<DateTimeValue> encodeDateTime(const DateTimeParts& p) {
+    if (!QDate(p.year, p.month, p.day).isValid() || p.hour < 0 || p.hour > 23 || p.minute < 0 ||
+        p.minute > 59 || p.second < 0 || p.second > 59 || p.msec < 0 || p.msec > 999)
         return std::nullopt;
     return terminal::encodeDays(p);
 }
 
-DateTimeParts decodeDateTime(DateTimeValue value)
-{
+DateTimeParts decodeDateTime(DateTimeValue value) {
     return terminal::decodeDays(value);
 }
 
-QString dateTimeText(DateTimeValue value)
-{
+QString dateTimeText(DateTimeValue value) {
     const DateTimeParts p = decodeDateTime(value);
     return QString::number(p.year).rightJustified(4, u'0') + u'-' + twoDigits(p.month) + u'-' +
            twoDigits(p.day) + u' ' + twoDigits(p.hour) + u':' + twoDigits(p.minute) + u':' +
            twoDigits(p.second);
 }
 
-std::optional<DateTimeValue> parseDateTimeText(const QString& text)
-{
+std::optional<DateTimeValue> parseDateTimeText(const QString& text) {
     if (text.size() != 16 && text.size() != 19) return std::nullopt;
     const auto number = [&text](int from, int count) -> int {
         int n = 0;
@@ -64,8 +59,7 @@ std::optional<DateTimeValue> parseDateTimeText(const QString& text)
     return encodeDateTime(p);
 }
 
-DateTimeValue SystemClock::now() const
-{
+DateTimeValue SystemClock::now() const {
     // Read the wall clock once; only its date and time of day are used from here on.
     const QDateTime local = QDateTime::currentDateTime();
     const QDate d = local.date();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "terminal/day_count.h"
-
 #include <QString>
 #include <optional>
+
+#include "terminal/day_count.h"
 
 namespace orvelo {
 

@@ -1,18 +1,16 @@
 #include "core/text.h"
 
-#include "core/errors.h"
-
 #include <limits>
+
+#include "core/errors.h"
 
 namespace orvelo {
 
-QString invalidIntegerText(const QString& text)
-{
+QString invalidIntegerText(const QString& text) {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }
 
-qint32 strToInt(const QString& text)
-{
+qint32 strToInt(const QString& text) {
     const auto fail = [&text]() -> qint32 { throw ConversionError(invalidIntegerText(text)); };
 
     qsizetype i = 0;
@@ -61,8 +59,7 @@ qint32 strToInt(const QString& text)
     return static_cast<qint32>(negative ? -magnitude : magnitude);
 }
 
-QString trimBlanks(const QString& text)
-{
+QString trimBlanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
@@ -70,8 +67,7 @@ QString trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-QString zeroPad(qint64 value, int digits)
-{
+QString zeroPad(qint64 value, int digits) {
     const bool negative = value < 0;
     // Through unsigned arithmetic so that the smallest qint64 has a magnitude too.
     const quint64 magnitude = negative ? quint64(0) - quint64(value) : quint64(value);
@@ -81,20 +77,17 @@ QString zeroPad(qint64 value, int digits)
     return text;
 }
 
-QString blankPad(qint64 value, int width)
-{
+QString blankPad(qint64 value, int width) {
     return QString::number(value).rightJustified(width, u' ');
 }
 
-QString sqlQuoted(const QString& value)
-{
+QString sqlQuoted(const QString& value) {
     QString quoted = value;
     quoted.replace(u'\'', QStringLiteral("''"));
     return u'\'' + quoted + u'\'';
 }
 
-QString defaultErrorText(const QString& message)
-{
+QString defaultErrorText(const QString& message) {
     if (!message.isEmpty() && message.back() > u'.') return message + u'.';
     return message;
 }

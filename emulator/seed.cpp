@@ -1,9 +1,9 @@
 #include "emulator/seed.h"
 
-#include "terminal/text_utils.h"
-
 #include <array>
 #include <string_view>
+
+#include "terminal/text_utils.h"
 
 namespace orvelo::emulator {
 
@@ -13,8 +13,7 @@ namespace {
 class Random {
 public:
     explicit Random(std::uint64_t seed) : m_state(seed) {}
-    std::uint64_t next()
-    {
+    std::uint64_t next() {
         std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
@@ -26,16 +25,16 @@ private:
     std::uint64_t m_state;
 };
 
-constexpr std::array<std::string_view, 20> kFamilyNames = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周",
-                                                           "徐", "孙", "马", "朱", "胡", "郭", "何", "高", "林", "罗"};
+constexpr std::array<std::string_view, 20> kFamilyNames = {"王", "李", "张", "刘", "陈", "杨", "黄",
+                                                           "赵", "吴", "周", "徐", "孙", "马", "朱",
+                                                           "胡", "郭", "何", "高", "林", "罗"};
 constexpr std::array<std::string_view, 24> kGivenNames = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊",
                                                           "军", "洋", "勇", "艳", "杰", "娟", "涛", "明",
                                                           "超", "秀", "霞", "平", "刚", "桂", "英", "华"};
 
 }  // namespace
 
-TerminalState seedState(const SeedOptions& options)
-{
+TerminalState seedState(const SeedOptions& options) {
     Random random(options.seed);
     TerminalState state;
     state.machine = 1;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "emulator/state.h"
-
 #include <cstdint>
+
+#include "emulator/state.h"
 
 namespace orvelo::emulator {
 

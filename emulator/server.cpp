@@ -1,15 +1,6 @@
 #include "emulator/server.h"
 
-#include "terminal/client_link.h"
-#include "terminal/messages.h"
-#include "terminal/text_utils.h"
-
-#include <algorithm>
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -17,8 +8,18 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "terminal/client_link.h"
+#include "terminal/messages.h"
+#include "terminal/text_utils.h"
 
 namespace orvelo::emulator {
 
@@ -29,10 +30,11 @@ namespace {
 constexpr std::size_t kReadChunk = 65536;
 constexpr std::size_t kMaxUdpPeers = 256;
 
-std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string errnoText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
-bool bindInet(int type, const Endpoint& endpoint, int& fd, std::string& text, std::string& error)
-{
+bool bindInet(int type, const Endpoint& endpoint, int& fd, std::string& text, std::string& error) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(endpoint.port));
@@ -61,8 +63,7 @@ bool bindInet(int type, const Endpoint& endpoint, int& fd, std::string& text, st
     return true;
 }
 
-bool makeDirectories(const std::string& path)
-{
+bool makeDirectories(const std::string& path) {
     for (std::size_t pos = 1; pos <= path.size(); ++pos) {
         if (pos != path.size() && path[pos] != '/') continue;
         const std::string part = path.substr(0, pos);
@@ -72,21 +73,20 @@ bool makeDirectories(const std::string& path)
 }
 
 // Damages a reply so that its checksum no longer holds while its header stays readable.
-void corrupt(std::vector<std::uint8_t>& bytes)
-{
-    if (bytes.size() > kHeaderSize + kTrailerSize) bytes[kHeaderSize] ^= 0x5A;
-    else if (!bytes.empty()) bytes.back() ^= 0x5A;
+void corrupt(std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() > kHeaderSize + kTrailerSize)
+        bytes[kHeaderSize] ^= 0x5A;
+    else if (!bytes.empty())
+        bytes.back() ^= 0x5A;
 }
 
-std::string peerKey(const sockaddr_storage& address, socklen_t length)
-{
+std::string peerKey(const sockaddr_storage& address, socklen_t length) {
     return std::string(reinterpret_cast<const char*>(&address), length);
 }
 
 }  // namespace
 
-std::optional<Endpoint> parseEndpoint(const std::string& text)
-{
+std::optional<Endpoint> parseEndpoint(const std::string& text) {
     Endpoint endpoint;
     std::string port = text;
     if (const auto colon = text.rfind(':'); colon != std::string::npos) {
@@ -104,12 +104,9 @@ std::optional<Endpoint> parseEndpoint(const std::string& text)
 Server::Server(TerminalService& service, ServerConfig config)
     : m_service(service),
       m_config(std::move(config)),
-      m_puncher(std::chrono::milliseconds(m_config.punchEveryMs), m_config.punchSeed)
-{
-}
+      m_puncher(std::chrono::milliseconds(m_config.punchEveryMs), m_config.punchSeed) {}
 
-Server::~Server()
-{
+Server::~Server() {
     for (auto& channel : m_channels)
         if (channel.fd != m_ptyMaster) ::close(channel.fd);
     for (int fd : {m_tcpListener, m_udpSocket, m_usbListener, m_ptyMaster, m_ptySlave})
@@ -117,8 +114,7 @@ Server::~Server()
     if (!m_usbPath.empty()) ::unlink(m_usbPath.c_str());
 }
 
-bool Server::open(std::string& error)
-{
+bool Server::open(std::string& error) {
     if (m_config.tcp && !bindInet(SOCK_STREAM, *m_config.tcp, m_tcpListener, m_tcpText, error)) return false;
     if (m_config.udp && !bindInet(SOCK_DGRAM, *m_config.udp, m_udpSocket, m_udpText, error)) return false;
     if (m_config.serialPty && !openSerialPty(error)) return false;
@@ -126,8 +122,7 @@ bool Server::open(std::string& error)
     return true;
 }
 
-bool Server::openSerialPty(std::string& error)
-{
+bool Server::openSerialPty(std::string& error) {
     m_ptyMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_ptyMaster < 0 || ::grantpt(m_ptyMaster) != 0 || ::unlockpt(m_ptyMaster) != 0) {
         error = errnoText("pseudo-terminal");
@@ -158,22 +153,20 @@ bool Server::openSerialPty(std::string& error)
     return true;
 }
 
-std::optional<std::string> Server::usbSocketPath(std::string& error) const
-{
+std::optional<std::string> Server::usbSocketPath(std::string& error) const {
     const char* dir = std::getenv("FK_USB_DIR");
     const std::string folder = (dir != nullptr && *dir != '\0') ? dir : kDefaultUsbDir;
     if (!makeDirectories(folder)) {
         error = errnoText(folder);
         return std::nullopt;
     }
-    return folder + (folder.back() == '/' ? "" : "/") + "terminal-" + std::to_string(m_service.state().machine) +
-           ".sock";
+    return folder + (folder.back() == '/' ? "" : "/") + "terminal-" +
+           std::to_string(m_service.state().machine) + ".sock";
 }
 
 // A socket file left by a killed emulator is removed; one that still answers, or a file that is
 // no socket, is not ours to remove.
-bool Server::removeStaleSocket(const sockaddr_un& addr, std::string& error)
-{
+bool Server::removeStaleSocket(const sockaddr_un& addr, std::string& error) {
     struct stat info {};
     if (::lstat(m_usbPath.c_str(), &info) != 0) return true;
     const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -187,8 +180,7 @@ bool Server::removeStaleSocket(const sockaddr_un& addr, std::string& error)
     return true;
 }
 
-bool Server::openUsbSocket(std::string& error)
-{
+bool Server::openUsbSocket(std::string& error) {
     const auto path = usbSocketPath(error);
     if (!path) return false;
     m_usbPath = *path;
@@ -218,27 +210,23 @@ bool Server::openUsbSocket(std::string& error)
     return true;
 }
 
-std::string Server::listeningLine() const
-{
-    return "listening tcp=" + m_tcpText + " udp=" + m_udpText + " pty=" + (m_ptyPath.empty() ? "-" : m_ptyPath) +
-           " usb=" + (m_usbPath.empty() ? "-" : m_usbPath);
+std::string Server::listeningLine() const {
+    return "listening tcp=" + m_tcpText + " udp=" + m_udpText +
+           " pty=" + (m_ptyPath.empty() ? "-" : m_ptyPath) + " usb=" + (m_usbPath.empty() ? "-" : m_usbPath);
 }
 
-void Server::startSession(Session& session, LinkKind kind)
-{
+void Server::startSession(Session& session, LinkKind kind) {
     session = Session{};
     session.id = m_service.newSessionId();
     session.link = kind;
 }
 
-bool Server::dropDue(const Session& session) const
-{
+bool Server::dropDue(const Session& session) const {
     const auto& dropAfter = m_service.faults().dropAfter;
     return dropAfter && session.repliesSent >= *dropAfter;
 }
 
-std::vector<std::uint8_t> Server::wireBytes(Session& session, const std::vector<std::uint8_t>& clean)
-{
+std::vector<std::uint8_t> Server::wireBytes(Session& session, const std::vector<std::uint8_t>& clean) {
     const Faults& faults = m_service.faults();
     if (faults.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(faults.delayMs));
     ++session.repliesSent;
@@ -247,14 +235,12 @@ std::vector<std::uint8_t> Server::wireBytes(Session& session, const std::vector<
     return bytes;
 }
 
-void Server::closeChannel(Channel& channel)
-{
+void Server::closeChannel(Channel& channel) {
     m_service.endSession(channel.session);
     channel.closing = true;
 }
 
-void Server::acceptOn(int listener, LinkKind kind)
-{
+void Server::acceptOn(int listener, LinkKind kind) {
     for (;;) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
@@ -269,8 +255,7 @@ void Server::acceptOn(int listener, LinkKind kind)
     }
 }
 
-void Server::processStream(Channel& channel, const Frame& request)
-{
+void Server::processStream(Channel& channel, const Frame& request) {
     Session& session = channel.session;
     const bool serial = session.link == LinkKind::Serial;
     if (serial && request.op == static_cast<std::uint16_t>(Op::Connect) && !request.reply &&
@@ -308,11 +293,11 @@ void Server::processStream(Channel& channel, const Frame& request)
     channel.out.insert(channel.out.end(), bytes.begin(), bytes.end());
 }
 
-void Server::readChannel(Channel& channel)
-{
+void Server::readChannel(Channel& channel) {
     std::uint8_t buffer[kReadChunk];
     const bool socket = channel.session.link != LinkKind::Serial;
-    const ssize_t n = socket ? ::recv(channel.fd, buffer, sizeof buffer, 0) : ::read(channel.fd, buffer, sizeof buffer);
+    const ssize_t n =
+        socket ? ::recv(channel.fd, buffer, sizeof buffer, 0) : ::read(channel.fd, buffer, sizeof buffer);
     if (n == 0 && socket) {
         closeChannel(channel);
         return;
@@ -334,13 +319,13 @@ void Server::readChannel(Channel& channel)
     }
 }
 
-void Server::flushChannel(Channel& channel)
-{
+void Server::flushChannel(Channel& channel) {
     while (channel.outOffset < channel.out.size()) {
         const bool socket = channel.session.link != LinkKind::Serial;
         const std::uint8_t* data = channel.out.data() + channel.outOffset;
         const std::size_t size = channel.out.size() - channel.outOffset;
-        const ssize_t n = socket ? ::send(channel.fd, data, size, MSG_NOSIGNAL) : ::write(channel.fd, data, size);
+        const ssize_t n =
+            socket ? ::send(channel.fd, data, size, MSG_NOSIGNAL) : ::write(channel.fd, data, size);
         if (n > 0) {
             channel.outOffset += static_cast<std::size_t>(n);
             continue;
@@ -354,14 +339,13 @@ void Server::flushChannel(Channel& channel)
     channel.outOffset = 0;
 }
 
-void Server::readUdp()
-{
+void Server::readUdp() {
     std::vector<std::uint8_t> buffer(kReadChunk);
     for (;;) {
         sockaddr_storage address{};
         socklen_t length = sizeof address;
-        const ssize_t n =
-            ::recvfrom(m_udpSocket, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&address), &length);
+        const ssize_t n = ::recvfrom(m_udpSocket, buffer.data(), buffer.size(), 0,
+                                     reinterpret_cast<sockaddr*>(&address), &length);
         if (n < 0) return;
         Frame request;
         if (decodeDatagram(buffer.data(), static_cast<std::size_t>(n), request) != DatagramResult::Frame ||
@@ -405,8 +389,9 @@ void Server::readUdp()
             continue;
         }
         Frame live;
-        const auto reply = answerLive(peer.session, request, nullptr, live) ? std::optional<Frame>(live)
-                                                                             : m_service.handle(peer.session, request);
+        const auto reply = answerLive(peer.session, request, nullptr, live)
+                               ? std::optional<Frame>(live)
+                               : m_service.handle(peer.session, request);
         if (!reply) continue;
         peer.hasLast = true;
         peer.lastSeq = request.seq;
@@ -416,8 +401,7 @@ void Server::readUdp()
     }
 }
 
-void Server::expireIdleSessions()
-{
+void Server::expireIdleSessions() {
     const auto now = Clock::now();
     const auto idle = std::chrono::milliseconds(m_config.idleTimeoutMs);
     for (auto it = m_udpPeers.begin(); it != m_udpPeers.end();) {
@@ -437,8 +421,7 @@ void Server::expireIdleSessions()
     }
 }
 
-void Server::run(int stopFd)
-{
+void Server::run(int stopFd) {
     for (;;) {
         std::vector<pollfd> fds;
         fds.push_back({stopFd, POLLIN, 0});
@@ -463,16 +446,21 @@ void Server::run(int stopFd)
         if (fds[0].revents != 0) break;
         for (std::size_t i = 1; i < firstChannel; ++i) {
             if (fds[i].revents == 0) continue;
-            if (fds[i].fd == m_tcpListener) acceptOn(m_tcpListener, LinkKind::Tcp);
-            else if (fds[i].fd == m_usbListener) acceptOn(m_usbListener, LinkKind::Usb);
-            else if (fds[i].fd == m_udpSocket) readUdp();
+            if (fds[i].fd == m_tcpListener)
+                acceptOn(m_tcpListener, LinkKind::Tcp);
+            else if (fds[i].fd == m_usbListener)
+                acceptOn(m_usbListener, LinkKind::Usb);
+            else if (fds[i].fd == m_udpSocket)
+                readUdp();
         }
         std::size_t index = firstChannel;
         for (auto it = m_channels.begin(); it != m_channels.end(); ++index) {
             Channel& channel = *it;
             const short revents = index < fds.size() ? fds[index].revents : 0;
-            if (revents & POLLOUT) flushChannel(channel);
-            else if (revents & (POLLIN | POLLHUP | POLLERR)) readChannel(channel);
+            if (revents & POLLOUT)
+                flushChannel(channel);
+            else if (revents & (POLLIN | POLLHUP | POLLERR))
+                readChannel(channel);
             if (!channel.closing && !channel.out.empty()) flushChannel(channel);
             if (channel.closing && channel.fd != m_ptyMaster) {
                 ::close(channel.fd);

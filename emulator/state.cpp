@@ -1,6 +1,8 @@
 #include "emulator/state.h"
 
-#include "terminal/text_utils.h"
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -14,11 +16,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/uio.h>
-#include <unistd.h>
+
+#include "terminal/text_utils.h"
 
 namespace orvelo::emulator {
 
@@ -27,15 +28,15 @@ namespace {
 using terminal::formatDateTimeText;
 using terminal::parseDateTimeText;
 
-[[noreturn]] void fail(const std::string& where, const std::string& what)
-{
+[[noreturn]] void fail(const std::string& where, const std::string& what) {
     throw StateError(where + ": " + what);
 }
 
-QJsonValue member(const QJsonObject& object, const char* key) { return object.value(QLatin1String(key)); }
+QJsonValue member(const QJsonObject& object, const char* key) {
+    return object.value(QLatin1String(key));
+}
 
-std::int32_t toInt32(const QJsonValue& value, const std::string& where)
-{
+std::int32_t toInt32(const QJsonValue& value, const std::string& where) {
     if (!value.isDouble()) fail(where, "expected an integer");
     const double d = value.toDouble();
     if (d != std::floor(d) || d < INT32_MIN || d > INT32_MAX) fail(where, "expected a 32-bit integer");
@@ -43,37 +44,32 @@ std::int32_t toInt32(const QJsonValue& value, const std::string& where)
 }
 
 std::int32_t optionalInt32(const QJsonObject& object, const char* key, std::int32_t fallback,
-                           const std::string& where)
-{
+                           const std::string& where) {
     const QJsonValue value = member(object, key);
     if (value.isUndefined()) return fallback;
     return toInt32(value, where + "." + key);
 }
 
-bool optionalBool(const QJsonObject& object, const char* key, bool fallback, const std::string& where)
-{
+bool optionalBool(const QJsonObject& object, const char* key, bool fallback, const std::string& where) {
     const QJsonValue value = member(object, key);
     if (value.isUndefined()) return fallback;
     if (!value.isBool()) fail(where + "." + key, "expected true or false");
     return value.toBool();
 }
 
-QJsonObject toObject(const QJsonValue& value, const std::string& where)
-{
+QJsonObject toObject(const QJsonValue& value, const std::string& where) {
     if (!value.isObject()) fail(where, "expected an object");
     return value.toObject();
 }
 
-QJsonArray requiredArray(const QJsonObject& object, const char* key, const std::string& where)
-{
+QJsonArray requiredArray(const QJsonObject& object, const char* key, const std::string& where) {
     const QJsonValue value = member(object, key);
     if (value.isUndefined()) fail(where + "." + key, "missing");
     if (!value.isArray()) fail(where + "." + key, "expected an array");
     return value.toArray();
 }
 
-Enrollment parseEnrollment(const QJsonObject& object, const std::string& where, std::int32_t& backup)
-{
+Enrollment parseEnrollment(const QJsonObject& object, const std::string& where, std::int32_t& backup) {
     const QJsonValue backupValue = member(object, "backup");
     if (backupValue.isUndefined()) fail(where + ".backup", "missing");
     backup = toInt32(backupValue, where + ".backup");
@@ -92,17 +88,26 @@ Enrollment parseEnrollment(const QJsonObject& object, const std::string& where, 
     return e;
 }
 
-void appendJsonString(std::string& out, std::string_view text)
-{
+void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buffer[8];
@@ -116,8 +121,7 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-void appendNumber(std::string& out, double value)
-{
+void appendNumber(std::string& out, double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
@@ -125,8 +129,7 @@ void appendNumber(std::string& out, double value)
 
 }  // namespace
 
-TerminalState parseState(const std::string& json)
-{
+TerminalState parseState(const std::string& json) {
     QJsonParseError error{};
     const QJsonDocument document =
         QJsonDocument::fromJson(QByteArray(json.data(), static_cast<qsizetype>(json.size())), &error);
@@ -139,7 +142,8 @@ TerminalState parseState(const std::string& json)
     state.password = optionalInt32(root, "password", state.password, "state");
     state.enabled = optionalBool(root, "enabled", state.enabled, "state");
     if (const QJsonValue offset = member(root, "clock_offset_s"); !offset.isUndefined()) {
-        if (!offset.isDouble() || !std::isfinite(offset.toDouble())) fail("state.clock_offset_s", "expected a number");
+        if (!offset.isDouble() || !std::isfinite(offset.toDouble()))
+            fail("state.clock_offset_s", "expected a number");
         state.clockOffsetS = offset.toDouble();
     }
     if (const QJsonValue log = member(root, "management_log"); !log.isUndefined()) {
@@ -198,8 +202,7 @@ TerminalState parseState(const std::string& json)
 
 namespace {
 
-void appendUser(std::string& out, std::int32_t enroll, const User& user)
-{
+void appendUser(std::string& out, std::int32_t enroll, const User& user) {
     out += "    {\"enroll\": " + std::to_string(enroll) + ", \"name\": ";
     appendJsonString(out, user.name);
     out += ", \"enrollments\": [";
@@ -207,7 +210,8 @@ void appendUser(std::string& out, std::int32_t enroll, const User& user)
     for (const auto& [backup, e] : user.enrollments) {
         out += first ? "\n" : ",\n";
         first = false;
-        out += "      {\"backup\": " + std::to_string(backup) + ", \"privilege\": " + std::to_string(e.privilege) +
+        out += "      {\"backup\": " + std::to_string(backup) +
+               ", \"privilege\": " + std::to_string(e.privilege) +
                ", \"password\": " + std::to_string(e.password) + ", \"template\": [";
         char buffer[16];
         for (std::size_t i = 0; i < e.templateValues.size(); ++i) {
@@ -220,8 +224,7 @@ void appendUser(std::string& out, std::int32_t enroll, const User& user)
     out += first ? "]}" : "\n    ]}";
 }
 
-void appendLogs(std::string& out, const std::vector<LogRecord>& logs)
-{
+void appendLogs(std::string& out, const std::vector<LogRecord>& logs) {
     out.reserve(out.size() + logs.size() * 80);
     bool first = true;
     char buffer[16];
@@ -244,8 +247,7 @@ void appendLogs(std::string& out, const std::vector<LogRecord>& logs)
 // return (which must outlive the pieces) and into literals.
 template <typename UserText, typename LogsText>
 std::vector<std::string_view> compose(const TerminalState& state, UserText userText, LogsText logsText,
-                                      std::string& head)
-{
+                                      std::string& head) {
     head.clear();
     head += "{\n  \"machine\": " + std::to_string(state.machine);
     head += ",\n  \"password\": " + std::to_string(state.password);
@@ -274,8 +276,7 @@ std::vector<std::string_view> compose(const TerminalState& state, UserText userT
 
 }  // namespace
 
-std::string formatState(const TerminalState& state)
-{
+std::string formatState(const TerminalState& state) {
     std::vector<std::string> userTexts;
     userTexts.reserve(state.users.size());  // the pieces point into them: no reallocation
     std::string logs;
@@ -299,18 +300,18 @@ std::string formatState(const TerminalState& state)
     return out;
 }
 
-void StateFileWriter::everythingChanged()
-{
+void StateFileWriter::everythingChanged() {
     m_users.clear();
     m_logsValid = false;
 }
 
-void StateFileWriter::save(const TerminalState& state)
-{
+void StateFileWriter::save(const TerminalState& state) {
     // Users that are gone drop out of the cache.
     for (auto it = m_users.begin(); it != m_users.end();) {
-        if (state.users.count(it->first) == 0) it = m_users.erase(it);
-        else ++it;
+        if (state.users.count(it->first) == 0)
+            it = m_users.erase(it);
+        else
+            ++it;
     }
     std::string head;
     const auto pieces = compose(
@@ -335,8 +336,7 @@ void StateFileWriter::save(const TerminalState& state)
     writeFileAtomically(m_path, pieces);
 }
 
-TerminalState loadStateFile(const std::string& path)
-{
+TerminalState loadStateFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw StateError(path + ": cannot be read");
     std::ostringstream content;
@@ -348,8 +348,7 @@ TerminalState loadStateFile(const std::string& path)
     }
 }
 
-void writeFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces)
-{
+void writeFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces) {
     const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) throw StateError(temporary + ": " + std::strerror(errno));
@@ -387,13 +386,11 @@ void writeFileAtomically(const std::string& path, const std::vector<std::string_
     }
 }
 
-void writeFileAtomically(const std::string& path, const std::string& content)
-{
+void writeFileAtomically(const std::string& path, const std::string& content) {
     writeFileAtomically(path, std::vector<std::string_view>{content});
 }
 
-void saveStateFile(const std::string& path, const TerminalState& state)
-{
+void saveStateFile(const std::string& path, const TerminalState& state) {
     writeFileAtomically(path, formatState(state));
 }
 

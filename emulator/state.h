@@ -1,13 +1,13 @@
 #pragma once
 
-#include "terminal/fkattend.h"
-
 #include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "terminal/fkattend.h"
 
 namespace orvelo::emulator {
 
@@ -19,7 +19,7 @@ struct Enrollment {
 };
 
 struct User {
-    std::string name;  // UTF-8
+    std::string name;                                // UTF-8
     std::map<std::int32_t, Enrollment> enrollments;  // by backup number 0..10
     bool operator==(const User&) const = default;
 };

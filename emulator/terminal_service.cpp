@@ -1,10 +1,10 @@
 #include "emulator/terminal_service.h"
 
-#include "terminal/text_utils.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
+
+#include "terminal/text_utils.h"
 
 namespace orvelo::emulator {
 
@@ -12,16 +12,14 @@ using namespace orvelo::terminal;
 
 namespace {
 
-std::optional<int> parseCount(const std::string& text)
-{
+std::optional<int> parseCount(const std::string& text) {
     const auto value = parseInt32(text);
     if (!value || *value < 0) return std::nullopt;
     return *value;
 }
 
 // A name the terminal can show and give back whole in the caller's area.
-bool acceptableName(const std::string& name)
-{
+bool acceptableName(const std::string& name) {
     if (name.size() > std::size_t{FK_NAME_BYTES - 1} || !isValidUtf8(name)) return false;
     return std::none_of(name.begin(), name.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
@@ -31,8 +29,7 @@ bool acceptableName(const std::string& name)
 
 }  // namespace
 
-bool takesIntegerArgument(Op op)
-{
+bool takesIntegerArgument(Op op) {
     switch (op) {
         case Op::Connect:
         case Op::Enable:
@@ -51,8 +48,7 @@ bool takesIntegerArgument(Op op)
     }
 }
 
-std::optional<std::int32_t> firstIntegerArgument(Op op, const Bytes& payload)
-{
+std::optional<std::int32_t> firstIntegerArgument(Op op, const Bytes& payload) {
     switch (op) {
         case Op::Connect:
         case Op::Enable:
@@ -79,8 +75,7 @@ std::optional<std::int32_t> firstIntegerArgument(Op op, const Bytes& payload)
     }
 }
 
-bool parseFault(const std::string& fault, Faults& faults)
-{
+bool parseFault(const std::string& fault, Faults& faults) {
     const auto eq = fault.find('=');
     if (eq == std::string::npos) return false;
     const std::string key = fault.substr(0, eq);
@@ -100,10 +95,14 @@ bool parseFault(const std::string& fault, Faults& faults)
     }
     const auto count = parseCount(value);
     if (!count) return false;
-    if (key == "drop-after") faults.dropAfter = *count;
-    else if (key == "corrupt-after") faults.corruptAfter = *count;
-    else if (key == "delay-ms") faults.delayMs = *count;
-    else return false;
+    if (key == "drop-after")
+        faults.dropAfter = *count;
+    else if (key == "corrupt-after")
+        faults.corruptAfter = *count;
+    else if (key == "delay-ms")
+        faults.delayMs = *count;
+    else
+        return false;
     return true;
 }
 
@@ -112,30 +111,24 @@ TerminalService::TerminalService(TerminalState state, std::string statePath, Fau
     : m_state(std::move(state)),
       m_writer(std::move(statePath)),
       m_faults(std::move(faults)),
-      m_saveDelay(saveDelay)
-{
-}
+      m_saveDelay(saveDelay) {}
 
-void TerminalService::changed()
-{
+void TerminalService::changed() {
     if (m_unsaved) return;
     m_unsaved = true;
     m_unsavedSince = SaveClock::now();
 }
 
-std::optional<TerminalService::SaveClock::time_point> TerminalService::saveDeadline() const
-{
+std::optional<TerminalService::SaveClock::time_point> TerminalService::saveDeadline() const {
     if (!m_unsaved) return std::nullopt;
     return m_unsavedSince + m_saveDelay;
 }
 
-void TerminalService::saveIfDue(SaveClock::time_point now)
-{
+void TerminalService::saveIfDue(SaveClock::time_point now) {
     if (m_unsaved && now >= m_unsavedSince + m_saveDelay) saveNow();
 }
 
-bool TerminalService::saveNow()
-{
+bool TerminalService::saveNow() {
     if (!m_unsaved) return true;
     try {
         m_writer.save(m_state);
@@ -149,8 +142,7 @@ bool TerminalService::saveNow()
     }
 }
 
-std::optional<std::int32_t> TerminalService::status(std::int32_t code) const
-{
+std::optional<std::int32_t> TerminalService::status(std::int32_t code) const {
     auto countEnrollments = [this](auto pred) {
         std::int32_t n = 0;
         for (const auto& [enroll, user] : m_state.users)
@@ -167,24 +159,30 @@ std::optional<std::int32_t> TerminalService::status(std::int32_t code) const
                     ++n;
             return n;
         }
-        case FK_STATUS_USERS: return static_cast<std::int32_t>(m_state.users.size());
+        case FK_STATUS_USERS:
+            return static_cast<std::int32_t>(m_state.users.size());
         case FK_STATUS_FINGERPRINTS:
             return countEnrollments(
                 [](int b) { return b >= FK_BACKUP_FIRST_FINGERPRINT && b <= FK_BACKUP_LAST_FINGERPRINT; });
-        case FK_STATUS_PASSWORDS: return countEnrollments([](int b) { return b == FK_BACKUP_PASSWORD; });
-        case FK_STATUS_NEW_MANAGEMENT_LOGS: return m_state.managementNew;
+        case FK_STATUS_PASSWORDS:
+            return countEnrollments([](int b) { return b == FK_BACKUP_PASSWORD; });
+        case FK_STATUS_NEW_MANAGEMENT_LOGS:
+            return m_state.managementNew;
         case FK_STATUS_NEW_LOGS:
             return static_cast<std::int32_t>(std::count_if(m_state.logs.begin(), m_state.logs.end(),
                                                            [](const LogRecord& r) { return !r.collected; }));
-        case FK_STATUS_ALL_MANAGEMENT_LOGS: return m_state.managementAll;
-        case FK_STATUS_ALL_LOGS: return static_cast<std::int32_t>(m_state.logs.size());
-        case FK_STATUS_CARDS: return countEnrollments([](int b) { return b == FK_BACKUP_CARD; });
-        default: return std::nullopt;
+        case FK_STATUS_ALL_MANAGEMENT_LOGS:
+            return m_state.managementAll;
+        case FK_STATUS_ALL_LOGS:
+            return static_cast<std::int32_t>(m_state.logs.size());
+        case FK_STATUS_CARDS:
+            return countEnrollments([](int b) { return b == FK_BACKUP_CARD; });
+        default:
+            return std::nullopt;
     }
 }
 
-std::optional<Frame> TerminalService::handle(Session& session, const Frame& request)
-{
+std::optional<Frame> TerminalService::handle(Session& session, const Frame& request) {
     Frame reply;
     reply.reply = true;
     reply.op = request.op;
@@ -206,10 +204,14 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
         const auto op = static_cast<Op>(request.op);
         const auto arg =
             m_faults.refusedArgs.empty() ? std::nullopt : firstIntegerArgument(op, request.payload);
-        if (arg && m_faults.refusedArgs.count({request.op, *arg}) != 0) status = Status::Refused;
-        else if (refusedAsPart(op, request.payload)) status = Status::Refused;
-        else if (op != Op::Connect && !session.authenticated) status = Status::NoSession;
-        else status = execute(session, op, request.payload, reply.payload);
+        if (arg && m_faults.refusedArgs.count({request.op, *arg}) != 0)
+            status = Status::Refused;
+        else if (refusedAsPart(op, request.payload))
+            status = Status::Refused;
+        else if (op != Op::Connect && !session.authenticated)
+            status = Status::NoSession;
+        else
+            status = execute(session, op, request.payload, reply.payload);
     }
     // Changes whose time is up are written before the reply goes out: with a save delay of 0,
     // every change is on disk before it is confirmed.
@@ -220,8 +222,7 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
 }
 
 // One member function per operation, indexed by the operation's number.
-TerminalService::Handler TerminalService::handlerFor(Op op)
-{
+TerminalService::Handler TerminalService::handlerFor(Op op) {
     static constexpr std::array<std::pair<Op, Handler>, 19> kHandlers{{
         {Op::Connect, &TerminalService::connect},
         {Op::Disconnect, &TerminalService::disconnect},
@@ -248,14 +249,12 @@ TerminalService::Handler TerminalService::handlerFor(Op op)
     return nullptr;
 }
 
-Status TerminalService::execute(Session& session, Op op, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::execute(Session& session, Op op, const Bytes& payload, Bytes& reply) {
     const Handler handler = handlerFor(op);
     return handler != nullptr ? (this->*handler)(session, payload, reply) : Status::UnknownOp;
 }
 
-Status TerminalService::connect(Session& session, const Bytes& payload, Bytes&)
-{
+Status TerminalService::connect(Session& session, const Bytes& payload, Bytes&) {
     const auto password = decodeI32(payload);
     if (!password) return Status::BadRequest;
     session.userListReady = false;
@@ -266,14 +265,12 @@ Status TerminalService::connect(Session& session, const Bytes& payload, Bytes&)
     return session.authenticated ? Status::Ok : Status::BadPassword;
 }
 
-Status TerminalService::disconnect(Session& session, const Bytes& payload, Bytes&)
-{
+Status TerminalService::disconnect(Session& session, const Bytes& payload, Bytes&) {
     if (!decodeEmpty(payload)) return Status::BadRequest;
     return endSession(session) ? Status::Ok : Status::StorageError;
 }
 
-Status TerminalService::enable(Session& session, const Bytes& payload, Bytes&)
-{
+Status TerminalService::enable(Session& session, const Bytes& payload, Bytes&) {
     const auto flag = decodeI32(payload);
     if (!flag) return Status::BadRequest;
     const bool enable = *flag != 0;
@@ -287,8 +284,7 @@ Status TerminalService::enable(Session& session, const Bytes& payload, Bytes&)
     return Status::Ok;
 }
 
-Status TerminalService::getStatus(Session&, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::getStatus(Session&, const Bytes& payload, Bytes& reply) {
     const auto code = decodeI32(payload);
     if (!code) return Status::BadRequest;
     const auto value = status(*code);
@@ -297,8 +293,7 @@ Status TerminalService::getStatus(Session&, const Bytes& payload, Bytes& reply)
     return Status::Ok;
 }
 
-Status TerminalService::setTime(Session&, const Bytes& payload, Bytes&)
-{
+Status TerminalService::setTime(Session&, const Bytes& payload, Bytes&) {
     const auto days = decodeF64(payload);
     if (!days) return Status::BadRequest;
     if (!daysInRange(*days)) return Status::Failed;
@@ -307,23 +302,23 @@ Status TerminalService::setTime(Session&, const Bytes& payload, Bytes&)
     return Status::Ok;
 }
 
-Status TerminalService::userListBegin(Session& session, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::userListBegin(Session& session, const Bytes& payload, Bytes& reply) {
     if (!decodeEmpty(payload)) return Status::BadRequest;
     session.userList.clear();
     for (const auto& [enroll, user] : m_state.users)
-        for (const auto& [backup, e] : user.enrollments) session.userList.push_back({enroll, backup, e.privilege});
+        for (const auto& [backup, e] : user.enrollments)
+            session.userList.push_back({enroll, backup, e.privilege});
     session.userListReady = true;
     session.generation = m_generation;
     reply = encodeU32(static_cast<std::uint32_t>(session.userList.size()));
     return Status::Ok;
 }
 
-Status TerminalService::userListPage(Session& session, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::userListPage(Session& session, const Bytes& payload, Bytes& reply) {
     const auto page = decodePageRequest(payload);
     if (!page) return Status::BadRequest;
-    if (!session.userListReady || session.generation != m_generation || page->offset > session.userList.size())
+    if (!session.userListReady || session.generation != m_generation ||
+        page->offset > session.userList.size())
         return Status::Failed;
     const std::size_t count =
         std::min<std::size_t>({page->maxCount, kMaxUserPage, session.userList.size() - page->offset});
@@ -332,8 +327,7 @@ Status TerminalService::userListPage(Session& session, const Bytes& payload, Byt
     return Status::Ok;
 }
 
-Status TerminalService::modifyPrivilege(Session&, const Bytes& payload, Bytes&)
-{
+Status TerminalService::modifyPrivilege(Session&, const Bytes& payload, Bytes&) {
     const auto request = decodeModifyPrivilege(payload);
     if (!request) return Status::BadRequest;
     const auto user = m_state.users.find(request->enroll);
@@ -346,8 +340,7 @@ Status TerminalService::modifyPrivilege(Session&, const Bytes& payload, Bytes&)
     return Status::Ok;
 }
 
-Status TerminalService::clearData(Session&, const Bytes& payload, Bytes&)
-{
+Status TerminalService::clearData(Session&, const Bytes& payload, Bytes&) {
     if (!decodeEmpty(payload)) return Status::BadRequest;
     m_state.users.clear();
     m_state.logs.clear();
@@ -359,8 +352,7 @@ Status TerminalService::clearData(Session&, const Bytes& payload, Bytes&)
     return Status::Ok;
 }
 
-Status TerminalService::logBegin(Session& session, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::logBegin(Session& session, const Bytes& payload, Bytes& reply) {
     const auto newOnly = decodeI32(payload);
     if (!newOnly) return Status::BadRequest;
     const auto& logs = m_state.logs;
@@ -374,8 +366,7 @@ Status TerminalService::logBegin(Session& session, const Bytes& payload, Bytes& 
     return Status::Ok;
 }
 
-Status TerminalService::logPage(Session& session, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::logPage(Session& session, const Bytes& payload, Bytes& reply) {
     const auto page = decodePageRequest(payload);
     if (!page) return Status::BadRequest;
     if (!session.logReady || session.generation != m_generation || page->offset > session.logSnapshot.size())
@@ -392,8 +383,7 @@ Status TerminalService::logPage(Session& session, const Bytes& payload, Bytes& r
     return Status::Ok;
 }
 
-Status TerminalService::logCommit(Session& session, const Bytes& payload, Bytes&)
-{
+Status TerminalService::logCommit(Session& session, const Bytes& payload, Bytes&) {
     if (!decodeEmpty(payload)) return Status::BadRequest;
     if (!session.logReady || !session.logNewOnly || session.generation != m_generation) return Status::Failed;
     for (std::uint32_t index : session.logSnapshot) m_state.logs[index].collected = true;
@@ -404,8 +394,7 @@ Status TerminalService::logCommit(Session& session, const Bytes& payload, Bytes&
     return Status::Ok;
 }
 
-Status TerminalService::getEnroll(Session&, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::getEnroll(Session&, const Bytes& payload, Bytes& reply) {
     const auto key = decodeEnrollKey(payload);
     if (!key) return Status::BadRequest;
     const auto user = m_state.users.find(key->enroll);
@@ -418,8 +407,7 @@ Status TerminalService::getEnroll(Session&, const Bytes& payload, Bytes& reply)
     return Status::Ok;
 }
 
-Status TerminalService::putEnroll(Session&, const Bytes& payload, Bytes&)
-{
+Status TerminalService::putEnroll(Session&, const Bytes& payload, Bytes&) {
     const auto request = decodePutEnroll(payload);
     if (!request) return Status::BadRequest;
     if (request->backup < FK_BACKUP_FIRST || request->backup > FK_BACKUP_LAST) return Status::Failed;
@@ -432,20 +420,19 @@ Status TerminalService::putEnroll(Session&, const Bytes& payload, Bytes&)
     return Status::Ok;
 }
 
-Status TerminalService::deleteEnroll(Session&, const Bytes& payload, Bytes&)
-{
+Status TerminalService::deleteEnroll(Session&, const Bytes& payload, Bytes&) {
     const auto key = decodeEnrollKey(payload);
     if (!key) return Status::BadRequest;
     const auto user = m_state.users.find(key->enroll);
-    if (user == m_state.users.end() || user->second.enrollments.erase(key->backup) == 0) return Status::Failed;
+    if (user == m_state.users.end() || user->second.enrollments.erase(key->backup) == 0)
+        return Status::Failed;
     if (user->second.enrollments.empty()) m_state.users.erase(user);
     m_writer.userChanged(key->enroll);
     changed();
     return Status::Ok;
 }
 
-Status TerminalService::getName(Session&, const Bytes& payload, Bytes& reply)
-{
+Status TerminalService::getName(Session&, const Bytes& payload, Bytes& reply) {
     const auto enroll = decodeI32(payload);
     if (!enroll) return Status::BadRequest;
     const auto user = m_state.users.find(*enroll);
@@ -455,8 +442,7 @@ Status TerminalService::getName(Session&, const Bytes& payload, Bytes& reply)
     return Status::Ok;
 }
 
-Status TerminalService::setName(Session&, const Bytes& payload, Bytes&)
-{
+Status TerminalService::setName(Session&, const Bytes& payload, Bytes&) {
     const auto request = decodeSetName(payload);
     if (!request) return Status::BadRequest;
     const auto user = m_state.users.find(request->enroll);
@@ -467,8 +453,7 @@ Status TerminalService::setName(Session&, const Bytes& payload, Bytes&)
     return Status::Ok;
 }
 
-bool TerminalService::endSession(Session& session)
-{
+bool TerminalService::endSession(Session& session) {
     if (session.id != 0 && m_disabledBy == session.id) {
         m_disabledBy = 0;
         if (!m_state.enabled) {

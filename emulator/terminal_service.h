@@ -1,10 +1,5 @@
 #pragma once
 
-#include "emulator/state.h"
-#include "terminal/event_messages.h"
-#include "terminal/frame.h"
-#include "terminal/messages.h"
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -13,6 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "emulator/state.h"
+#include "terminal/event_messages.h"
+#include "terminal/frame.h"
+#include "terminal/messages.h"
+
 namespace orvelo::emulator {
 
 enum class LinkKind { Tcp, Udp, Serial, Usb };
@@ -20,10 +20,10 @@ enum class LinkKind { Tcp, Udp, Serial, Usb };
 // Faults injected for tests (--fault). Counts are per session: a session starts with its link
 // (a TCP or USB connection, a UDP peer's connect, the serial line's connect).
 struct Faults {
-    std::optional<int> dropAfter;     // close the link instead of sending reply number N+1
-    std::optional<int> corruptAfter;  // send reply number N+1 damaged (once per session)
-    int delayMs = 0;                  // wait before every reply
-    std::set<std::uint16_t> refusedOps;                          // refuse=OP
+    std::optional<int> dropAfter;        // close the link instead of sending reply number N+1
+    std::optional<int> corruptAfter;     // send reply number N+1 damaged (once per session)
+    int delayMs = 0;                     // wait before every reply
+    std::set<std::uint16_t> refusedOps;  // refuse=OP
     std::set<std::pair<std::uint16_t, std::int32_t>> refusedArgs;  // refuse=OP:VALUE (first integer)
 };
 

@@ -10,10 +10,7 @@
 
 namespace orvelo {
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 void btn_DelEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("删除注册信息");
@@ -37,7 +34,8 @@ void btn_DelEntryInfoClick(CommandContext& ctx) {
             ctx.selection->makeCurrent(i);
             const std::int32_t enrollNumber = selectedEnrollNumber(*ctx.selection);
             // Every backup number is asked, also after one was deleted.
-            for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
+            for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST;
+                 ++backupNumber) {
                 if (ctx.terminal.FK_DeleteEnrollData(run.handle(), enrollNumber, backupNumber) == 1)
                     deleted = true;
             }

@@ -1,28 +1,28 @@
 #include "terminal/client_connection.h"
 
-#include "fkattend.h"
-
 #include <algorithm>
+
+#include "fkattend.h"
 
 namespace orvelo::terminal {
 
 namespace {
 
-bool isOurReply(const Frame& f, const Frame& request)
-{
+bool isOurReply(const Frame& f, const Frame& request) {
     return f.reply && f.seq == request.seq && f.op == request.op && f.machine == request.machine;
 }
 
 }  // namespace
 
-Connection::Connection(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::uint32_t firstSeq)
-    : m_machine(machine), m_link(std::move(link)), m_timeoutMs(timeoutMs), m_nextSeq(firstSeq),
-      m_readBuffer(kMaxFrameSize)
-{
-}
+Connection::Connection(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs,
+                       std::uint32_t firstSeq)
+    : m_machine(machine),
+      m_link(std::move(link)),
+      m_timeoutMs(timeoutMs),
+      m_nextSeq(firstSeq),
+      m_readBuffer(kMaxFrameSize) {}
 
-std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Status* status, int timeoutMs)
-{
+std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Status* status, int timeoutMs) {
     if (m_broken) return FK_LINK_ERROR;
     if (m_subscribed && op != Op::Unsubscribe && op != Op::Disconnect) return FK_EVENTS_ONLY;
     cache.beforeRequest(op);
@@ -33,8 +33,8 @@ std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Sta
     request.payload = payload;
     Frame answer;
     const int timeout = timeoutMs > 0 ? timeoutMs : m_timeoutMs;
-    const std::int32_t result =
-        m_link->datagram() ? exchangeDatagram(request, answer, timeout) : exchangeStream(request, answer, timeout);
+    const std::int32_t result = m_link->datagram() ? exchangeDatagram(request, answer, timeout)
+                                                   : exchangeStream(request, answer, timeout);
     if (result != FK_OK) return result;
     if (status != nullptr) *status = static_cast<Status>(answer.status);
     if (answer.status != static_cast<std::uint16_t>(Status::Ok)) return FK_NO;
@@ -42,8 +42,7 @@ std::int32_t Connection::exchange(Op op, const Bytes& payload, Bytes* reply, Sta
     return FK_OK;
 }
 
-std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply, int timeoutMs)
-{
+std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply, int timeoutMs) {
     const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
     const auto bytes = encodeFrame(request);
     if (bytes.empty()) return FK_BAD_ARG;
@@ -75,8 +74,7 @@ std::int32_t Connection::exchangeStream(const Frame& request, Frame& reply, int 
     }
 }
 
-std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply, int timeoutMs)
-{
+std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply, int timeoutMs) {
     const auto start = SteadyClock::now();
     const Deadline deadline = start + std::chrono::milliseconds(timeoutMs);
     // A lost datagram is sent again; the terminal answers a repeated request from its cache.
@@ -86,10 +84,12 @@ std::int32_t Connection::exchangeDatagram(const Frame& request, Frame& reply, in
     Deadline resendAt = start + interval;
     if (!m_link->sendAll(bytes.data(), bytes.size(), deadline)) return FK_LINK_ERROR;
     for (;;) {
-        const long n = m_link->receive(m_readBuffer.data(), m_readBuffer.size(), std::min(deadline, resendAt));
+        const long n =
+            m_link->receive(m_readBuffer.data(), m_readBuffer.size(), std::min(deadline, resendAt));
         if (n < 0) return FK_LINK_ERROR;
         if (n > 0) {
-            if (decodeDatagram(m_readBuffer.data(), static_cast<std::size_t>(n), reply) == DatagramResult::Frame &&
+            if (decodeDatagram(m_readBuffer.data(), static_cast<std::size_t>(n), reply) ==
+                    DatagramResult::Frame &&
                 isOurReply(reply, request))
                 return FK_OK;
             if (SteadyClock::now() >= deadline) return FK_LINK_ERROR;

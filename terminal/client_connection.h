@@ -1,14 +1,14 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "terminal/client_link.h"
 #include "terminal/event_messages.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
 #include "terminal/read_cache.h"
-
-#include <cstdint>
-#include <memory>
-#include <vector>
 
 namespace orvelo::terminal {
 
@@ -24,7 +24,8 @@ public:
     // FK_OK with the reply's payload in `reply` when the terminal answered Ok; FK_NO when it
     // answered another status (in `status` when given); FK_LINK_ERROR or FK_BAD_REPLY otherwise.
     // `timeoutMs` overrides the connection's time-out for this exchange when positive.
-    std::int32_t exchange(Op op, const Bytes& payload, Bytes* reply, Status* status = nullptr, int timeoutMs = 0);
+    std::int32_t exchange(Op op, const Bytes& payload, Bytes* reply, Status* status = nullptr,
+                          int timeoutMs = 0);
 
     // The user list of FK_ReadAllUserID, walked page by page by FK_GetAllUserID.
     struct UserCursor {

@@ -1,9 +1,6 @@
 #include "terminal/client_link.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -14,12 +11,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
 namespace orvelo::terminal {
 
 namespace {
 
-int millisecondsUntil(Deadline deadline)
-{
+int millisecondsUntil(Deadline deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
     if (left.count() <= 0) return 0;
     return left.count() > 1'000'000 ? 1'000'000 : static_cast<int>(left.count());
@@ -27,8 +27,7 @@ int millisecondsUntil(Deadline deadline)
 
 // Waits for `events` on fd; true when ready, false on time-out. A hang-up or error counts as ready,
 // so that the following read or write reports it.
-bool waitFor(int fd, short events, Deadline deadline)
-{
+bool waitFor(int fd, short events, Deadline deadline) {
     for (;;) {
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, millisecondsUntil(deadline));
@@ -38,8 +37,7 @@ bool waitFor(int fd, short events, Deadline deadline)
     }
 }
 
-bool resolveNumeric(const char* address, int port, int socketType, sockaddr_storage& out, socklen_t& length)
-{
+bool resolveNumeric(const char* address, int port, int socketType, sockaddr_storage& out, socklen_t& length) {
     if (address == nullptr || *address == '\0' || port <= 0 || port > 65535) return false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -55,32 +53,46 @@ bool resolveNumeric(const char* address, int port, int socketType, sockaddr_stor
     return true;
 }
 
-speed_t speedFor(int baudRate)
-{
+speed_t speedFor(int baudRate) {
     switch (baudRate) {
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return B0;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return B0;
     }
 }
 
 }  // namespace
 
-Link::~Link() { ::close(m_fd); }
+Link::~Link() {
+    ::close(m_fd);
+}
 
-bool Link::sendAll(const std::uint8_t* data, std::size_t size, Deadline deadline)
-{
+bool Link::sendAll(const std::uint8_t* data, std::size_t size, Deadline deadline) {
     std::size_t sent = 0;
     while (sent < size) {
         const ssize_t n = m_socket ? ::send(m_fd, data + sent, size - sent, MSG_NOSIGNAL)
@@ -100,8 +112,7 @@ bool Link::sendAll(const std::uint8_t* data, std::size_t size, Deadline deadline
     return true;
 }
 
-long Link::receive(std::uint8_t* buffer, std::size_t capacity, Deadline deadline)
-{
+long Link::receive(std::uint8_t* buffer, std::size_t capacity, Deadline deadline) {
     for (;;) {
         const ssize_t n = m_socket ? ::recv(m_fd, buffer, capacity, 0) : ::read(m_fd, buffer, capacity);
         if (n > 0) return n;
@@ -114,8 +125,7 @@ long Link::receive(std::uint8_t* buffer, std::size_t capacity, Deadline deadline
     }
 }
 
-std::unique_ptr<Link> openTcpLink(const char* address, int port, Deadline deadline)
-{
+std::unique_ptr<Link> openTcpLink(const char* address, int port, Deadline deadline) {
     sockaddr_storage addr{};
     socklen_t length = 0;
     if (!resolveNumeric(address, port, SOCK_STREAM, addr, length)) return nullptr;
@@ -135,8 +145,7 @@ std::unique_ptr<Link> openTcpLink(const char* address, int port, Deadline deadli
     return link;
 }
 
-std::unique_ptr<Link> openUdpLink(const char* address, int port)
-{
+std::unique_ptr<Link> openUdpLink(const char* address, int port) {
     sockaddr_storage addr{};
     socklen_t length = 0;
     if (!resolveNumeric(address, port, SOCK_DGRAM, addr, length)) return nullptr;
@@ -149,10 +158,10 @@ std::unique_ptr<Link> openUdpLink(const char* address, int port)
     return link;
 }
 
-std::unique_ptr<Link> openUnixLink(const std::string& path)
-{
+std::unique_ptr<Link> openUnixLink(const std::string& path) {
     sockaddr_un addr{};
-    if (path.empty() || path.size() > kMaxUnixSocketPath || path.size() >= sizeof addr.sun_path) return nullptr;
+    if (path.empty() || path.size() > kMaxUnixSocketPath || path.size() >= sizeof addr.sun_path)
+        return nullptr;
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.data(), path.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -163,8 +172,7 @@ std::unique_ptr<Link> openUnixLink(const std::string& path)
     return link;
 }
 
-std::unique_ptr<Link> openSerialLink(const std::string& path, int baudRate)
-{
+std::unique_ptr<Link> openSerialLink(const std::string& path, int baudRate) {
     const speed_t speed = speedFor(baudRate);
     if (speed == B0 || path.empty()) return nullptr;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -187,16 +195,14 @@ std::unique_ptr<Link> openSerialLink(const std::string& path, int baudRate)
     return link;
 }
 
-std::string serialDevicePath(int comPort)
-{
+std::string serialDevicePath(int comPort) {
     if (comPort <= 0) return {};
     const std::string variable = "FK_COM" + std::to_string(comPort);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0') return path;
     return "/dev/ttyS" + std::to_string(comPort - 1);
 }
 
-std::string usbSocketPath(int machine)
-{
+std::string usbSocketPath(int machine) {
     const char* dir = std::getenv("FK_USB_DIR");
     std::string path = (dir != nullptr && *dir != '\0') ? dir : kDefaultUsbDir;
     if (path.back() != '/') path += '/';

@@ -6,8 +6,7 @@ namespace orvelo::terminal {
 
 namespace {
 
-constexpr std::array<std::uint32_t, 256> makeTable()
-{
+constexpr std::array<std::uint32_t, 256> makeTable() {
     std::array<std::uint32_t, 256> table{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
@@ -21,8 +20,7 @@ constexpr auto kTable = makeTable();
 
 }  // namespace
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc)
-{
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
     crc = ~crc;
     for (std::size_t i = 0; i < size; ++i) crc = kTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;

@@ -33,15 +33,15 @@ extern "C" {
 #define FK_INTERNAL_ERROR (-5)
 
 /* FK_GetDeviceStatus: what the terminal counts. */
-#define FK_STATUS_ADMINS 1               /* users with an enrollment whose privilege is not 0 */
-#define FK_STATUS_USERS 2                /* users */
-#define FK_STATUS_FINGERPRINTS 3         /* fingerprint enrollments (backups 0 to 8) */
-#define FK_STATUS_PASSWORDS 4            /* password enrollments (backup FK_BACKUP_PASSWORD) */
-#define FK_STATUS_NEW_MANAGEMENT_LOGS 5  /* management records not yet collected */
-#define FK_STATUS_NEW_LOGS 6             /* attendance records not yet collected */
-#define FK_STATUS_ALL_MANAGEMENT_LOGS 7  /* every management record */
-#define FK_STATUS_ALL_LOGS 8             /* every attendance record */
-#define FK_STATUS_CARDS 9                /* card enrollments (backup FK_BACKUP_CARD) */
+#define FK_STATUS_ADMINS 1              /* users with an enrollment whose privilege is not 0 */
+#define FK_STATUS_USERS 2               /* users */
+#define FK_STATUS_FINGERPRINTS 3        /* fingerprint enrollments (backups 0 to 8) */
+#define FK_STATUS_PASSWORDS 4           /* password enrollments (backup FK_BACKUP_PASSWORD) */
+#define FK_STATUS_NEW_MANAGEMENT_LOGS 5 /* management records not yet collected */
+#define FK_STATUS_NEW_LOGS 6            /* attendance records not yet collected */
+#define FK_STATUS_ALL_MANAGEMENT_LOGS 7 /* every management record */
+#define FK_STATUS_ALL_LOGS 8            /* every attendance record */
+#define FK_STATUS_CARDS 9               /* card enrollments (backup FK_BACKUP_CARD) */
 
 /* Backup numbers: what one enrollment of a user is. Fingerprints carry a template of
  * FK_TEMPLATE_VALUES values; the card and the password carry their number in the password value. */

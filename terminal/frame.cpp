@@ -17,8 +17,7 @@ struct Header {
 };
 
 // Parses a header at `p` (kHeaderSize bytes available); false when it is not a valid header.
-bool parseHeader(const std::uint8_t* p, Header& h)
-{
+bool parseHeader(const std::uint8_t* p, Header& h) {
     if (p[0] != kMagic0 || p[1] != kMagic1 || p[2] != kProtocolVersion) return false;
     ByteReader r(p, kHeaderSize);
     r.bytes(3);
@@ -34,8 +33,7 @@ bool parseHeader(const std::uint8_t* p, Header& h)
     return h.length <= kMaxPayload;
 }
 
-void fillFrame(const Header& h, Frame& out)
-{
+void fillFrame(const Header& h, Frame& out) {
     out.reply = (h.flags & kFlagReply) != 0;
     out.op = h.op;
     out.status = h.status;
@@ -44,16 +42,14 @@ void fillFrame(const Header& h, Frame& out)
     out.payload.clear();
 }
 
-bool payloadIntact(const std::uint8_t* payload, std::size_t length)
-{
+bool payloadIntact(const std::uint8_t* payload, std::size_t length) {
     ByteReader r(payload + length, kTrailerSize);
     return r.u32() == crc32(payload, length);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> encodeFrame(const Frame& frame)
-{
+std::vector<std::uint8_t> encodeFrame(const Frame& frame) {
     std::vector<std::uint8_t> out;
     if (frame.payload.size() > kMaxPayload) return out;
     out.reserve(kHeaderSize + frame.payload.size() + kTrailerSize);
@@ -73,8 +69,7 @@ std::vector<std::uint8_t> encodeFrame(const Frame& frame)
     return out;
 }
 
-void FrameDecoder::feed(const std::uint8_t* data, std::size_t size)
-{
+void FrameDecoder::feed(const std::uint8_t* data, std::size_t size) {
     if (m_offset > 0 && m_offset >= m_buffer.size() / 2) {
         m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(m_offset));
         m_offset = 0;
@@ -82,14 +77,12 @@ void FrameDecoder::feed(const std::uint8_t* data, std::size_t size)
     m_buffer.insert(m_buffer.end(), data, data + size);
 }
 
-void FrameDecoder::clear()
-{
+void FrameDecoder::clear() {
     m_buffer.clear();
     m_offset = 0;
 }
 
-DecodeEvent FrameDecoder::next(Frame& out)
-{
+DecodeEvent FrameDecoder::next(Frame& out) {
     for (;;) {
         const std::size_t available = m_buffer.size() - m_offset;
         const std::uint8_t* p = m_buffer.data() + m_offset;
@@ -118,8 +111,7 @@ DecodeEvent FrameDecoder::next(Frame& out)
     }
 }
 
-DatagramResult decodeDatagram(const std::uint8_t* data, std::size_t size, Frame& out)
-{
+DatagramResult decodeDatagram(const std::uint8_t* data, std::size_t size, Frame& out) {
     if (size < kHeaderSize + kTrailerSize) return DatagramResult::Malformed;
     Header h;
     if (!parseHeader(data, h)) return DatagramResult::Malformed;

@@ -1,11 +1,11 @@
 #include "terminal/messages.h"
 
-#include "terminal/wire.h"
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <utility>
+
+#include "terminal/wire.h"
 
 namespace orvelo::terminal {
 
@@ -33,30 +33,27 @@ constexpr std::array<std::pair<Op, std::string_view>, 19> kOpNames{{
     {Op::GetAllStatus, "GetAllDeviceStatus"},
 }};
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
 template <typename T, typename F>
-std::optional<T> decodeWith(const Bytes& p, F read)
-{
+std::optional<T> decodeWith(const Bytes& p, F read) {
     ByteReader r(p);
     T value = read(r);
     if (!r.ok() || !r.atEnd()) return std::nullopt;
     return value;
 }
 
-void writeTemplate(ByteWriter& w, const std::vector<std::int32_t>& values)
-{
+void writeTemplate(ByteWriter& w, const std::vector<std::int32_t>& values) {
     w.u32(static_cast<std::uint32_t>(values.size()));
     for (std::int32_t v : values) w.i32(v);
 }
 
-std::vector<std::int32_t> readTemplate(ByteReader& r)
-{
+std::vector<std::int32_t> readTemplate(ByteReader& r) {
     const std::uint32_t count = r.u32();
     if (count > kMaxTemplateValues || count > r.remaining() / 4) {
         r.fail();
@@ -67,8 +64,7 @@ std::vector<std::int32_t> readTemplate(ByteReader& r)
     return values;
 }
 
-std::string readName(ByteReader& r)
-{
+std::string readName(ByteReader& r) {
     const std::uint16_t length = r.u16();
     if (length > kMaxNameBytes) {
         r.fail();
@@ -79,61 +75,54 @@ std::string readName(ByteReader& r)
 
 }  // namespace
 
-std::string_view opName(std::uint16_t op)
-{
+std::string_view opName(std::uint16_t op) {
     for (const auto& [value, name] : kOpNames)
         if (static_cast<std::uint16_t>(value) == op) return name;
     return {};
 }
 
-std::optional<Op> opFromName(std::string_view name)
-{
+std::optional<Op> opFromName(std::string_view name) {
     if (name.size() > 3 && equalsIgnoringCase(name.substr(0, 3), "FK_")) name.remove_prefix(3);
     for (const auto& [value, opName] : kOpNames)
         if (equalsIgnoringCase(opName, name)) return value;
     return std::nullopt;
 }
 
-Bytes encodeI32(std::int32_t v)
-{
+Bytes encodeI32(std::int32_t v) {
     Bytes out;
     ByteWriter(out).i32(v);
     return out;
 }
 
-std::optional<std::int32_t> decodeI32(const Bytes& p)
-{
+std::optional<std::int32_t> decodeI32(const Bytes& p) {
     return decodeWith<std::int32_t>(p, [](ByteReader& r) { return r.i32(); });
 }
 
-Bytes encodeU32(std::uint32_t v)
-{
+Bytes encodeU32(std::uint32_t v) {
     Bytes out;
     ByteWriter(out).u32(v);
     return out;
 }
 
-std::optional<std::uint32_t> decodeU32(const Bytes& p)
-{
+std::optional<std::uint32_t> decodeU32(const Bytes& p) {
     return decodeWith<std::uint32_t>(p, [](ByteReader& r) { return r.u32(); });
 }
 
-Bytes encodeF64(double v)
-{
+Bytes encodeF64(double v) {
     Bytes out;
     ByteWriter(out).f64(v);
     return out;
 }
 
-std::optional<double> decodeF64(const Bytes& p)
-{
+std::optional<double> decodeF64(const Bytes& p) {
     return decodeWith<double>(p, [](ByteReader& r) { return r.f64(); });
 }
 
-bool decodeEmpty(const Bytes& p) { return p.empty(); }
+bool decodeEmpty(const Bytes& p) {
+    return p.empty();
+}
 
-Bytes encodeEnrollKey(const EnrollKey& v)
-{
+Bytes encodeEnrollKey(const EnrollKey& v) {
     Bytes out;
     ByteWriter w(out);
     w.i32(v.enroll);
@@ -141,8 +130,7 @@ Bytes encodeEnrollKey(const EnrollKey& v)
     return out;
 }
 
-std::optional<EnrollKey> decodeEnrollKey(const Bytes& p)
-{
+std::optional<EnrollKey> decodeEnrollKey(const Bytes& p) {
     return decodeWith<EnrollKey>(p, [](ByteReader& r) {
         EnrollKey v;
         v.enroll = r.i32();
@@ -151,8 +139,7 @@ std::optional<EnrollKey> decodeEnrollKey(const Bytes& p)
     });
 }
 
-Bytes encodePageRequest(const PageRequest& v)
-{
+Bytes encodePageRequest(const PageRequest& v) {
     Bytes out;
     ByteWriter w(out);
     w.u32(v.offset);
@@ -160,8 +147,7 @@ Bytes encodePageRequest(const PageRequest& v)
     return out;
 }
 
-std::optional<PageRequest> decodePageRequest(const Bytes& p)
-{
+std::optional<PageRequest> decodePageRequest(const Bytes& p) {
     return decodeWith<PageRequest>(p, [](ByteReader& r) {
         PageRequest v;
         v.offset = r.u32();
@@ -170,8 +156,7 @@ std::optional<PageRequest> decodePageRequest(const Bytes& p)
     });
 }
 
-Bytes encodeUserPage(const std::vector<UserEntry>& v)
-{
+Bytes encodeUserPage(const std::vector<UserEntry>& v) {
     Bytes out;
     out.reserve(4 + v.size() * 12);
     ByteWriter w(out);
@@ -184,8 +169,7 @@ Bytes encodeUserPage(const std::vector<UserEntry>& v)
     return out;
 }
 
-std::optional<std::vector<UserEntry>> decodeUserPage(const Bytes& p)
-{
+std::optional<std::vector<UserEntry>> decodeUserPage(const Bytes& p) {
     return decodeWith<std::vector<UserEntry>>(p, [](ByteReader& r) {
         const std::uint32_t count = r.u32();
         std::vector<UserEntry> entries;
@@ -203,8 +187,7 @@ std::optional<std::vector<UserEntry>> decodeUserPage(const Bytes& p)
     });
 }
 
-Bytes encodeLogPage(const std::vector<LogEntry>& v)
-{
+Bytes encodeLogPage(const std::vector<LogEntry>& v) {
     Bytes out;
     out.reserve(4 + v.size() * 16);
     ByteWriter w(out);
@@ -217,8 +200,7 @@ Bytes encodeLogPage(const std::vector<LogEntry>& v)
     return out;
 }
 
-std::optional<std::vector<LogEntry>> decodeLogPage(const Bytes& p)
-{
+std::optional<std::vector<LogEntry>> decodeLogPage(const Bytes& p) {
     return decodeWith<std::vector<LogEntry>>(p, [](ByteReader& r) {
         const std::uint32_t count = r.u32();
         std::vector<LogEntry> entries;
@@ -236,8 +218,7 @@ std::optional<std::vector<LogEntry>> decodeLogPage(const Bytes& p)
     });
 }
 
-Bytes encodeEnrollData(const EnrollData& v)
-{
+Bytes encodeEnrollData(const EnrollData& v) {
     Bytes out;
     ByteWriter w(out);
     w.i32(v.privilege);
@@ -246,8 +227,7 @@ Bytes encodeEnrollData(const EnrollData& v)
     return out;
 }
 
-std::optional<EnrollData> decodeEnrollData(const Bytes& p)
-{
+std::optional<EnrollData> decodeEnrollData(const Bytes& p) {
     return decodeWith<EnrollData>(p, [](ByteReader& r) {
         EnrollData v;
         v.privilege = r.i32();
@@ -257,8 +237,7 @@ std::optional<EnrollData> decodeEnrollData(const Bytes& p)
     });
 }
 
-Bytes encodePutEnroll(const PutEnrollRequest& v)
-{
+Bytes encodePutEnroll(const PutEnrollRequest& v) {
     Bytes out;
     ByteWriter w(out);
     w.i32(v.enroll);
@@ -269,8 +248,7 @@ Bytes encodePutEnroll(const PutEnrollRequest& v)
     return out;
 }
 
-std::optional<PutEnrollRequest> decodePutEnroll(const Bytes& p)
-{
+std::optional<PutEnrollRequest> decodePutEnroll(const Bytes& p) {
     return decodeWith<PutEnrollRequest>(p, [](ByteReader& r) {
         PutEnrollRequest v;
         v.enroll = r.i32();
@@ -282,8 +260,7 @@ std::optional<PutEnrollRequest> decodePutEnroll(const Bytes& p)
     });
 }
 
-Bytes encodeModifyPrivilege(const ModifyPrivilegeRequest& v)
-{
+Bytes encodeModifyPrivilege(const ModifyPrivilegeRequest& v) {
     Bytes out;
     ByteWriter w(out);
     w.i32(v.enroll);
@@ -292,8 +269,7 @@ Bytes encodeModifyPrivilege(const ModifyPrivilegeRequest& v)
     return out;
 }
 
-std::optional<ModifyPrivilegeRequest> decodeModifyPrivilege(const Bytes& p)
-{
+std::optional<ModifyPrivilegeRequest> decodeModifyPrivilege(const Bytes& p) {
     return decodeWith<ModifyPrivilegeRequest>(p, [](ByteReader& r) {
         ModifyPrivilegeRequest v;
         v.enroll = r.i32();
@@ -303,8 +279,7 @@ std::optional<ModifyPrivilegeRequest> decodeModifyPrivilege(const Bytes& p)
     });
 }
 
-Bytes encodeName(std::string_view name)
-{
+Bytes encodeName(std::string_view name) {
     Bytes out;
     name = name.substr(0, kMaxNameBytes);
     out.reserve(2 + name.size());
@@ -314,13 +289,11 @@ Bytes encodeName(std::string_view name)
     return out;
 }
 
-std::optional<std::string> decodeName(const Bytes& p)
-{
+std::optional<std::string> decodeName(const Bytes& p) {
     return decodeWith<std::string>(p, [](ByteReader& r) { return readName(r); });
 }
 
-Bytes encodeSetName(const SetNameRequest& v)
-{
+Bytes encodeSetName(const SetNameRequest& v) {
     Bytes out;
     const std::string_view name = std::string_view(v.name).substr(0, kMaxNameBytes);
     out.reserve(6 + name.size());
@@ -331,8 +304,7 @@ Bytes encodeSetName(const SetNameRequest& v)
     return out;
 }
 
-std::optional<SetNameRequest> decodeSetName(const Bytes& p)
-{
+std::optional<SetNameRequest> decodeSetName(const Bytes& p) {
     return decodeWith<SetNameRequest>(p, [](ByteReader& r) {
         SetNameRequest v;
         v.enroll = r.i32();
@@ -341,8 +313,7 @@ std::optional<SetNameRequest> decodeSetName(const Bytes& p)
     });
 }
 
-Bytes encodeUserRecord(const UserRecord& v)
-{
+Bytes encodeUserRecord(const UserRecord& v) {
     Bytes out;
     ByteWriter w(out);
     const std::string_view name = std::string_view(v.name).substr(0, kMaxNameBytes);
@@ -358,8 +329,7 @@ Bytes encodeUserRecord(const UserRecord& v)
     return out;
 }
 
-std::optional<UserRecord> decodeUserRecord(const Bytes& p)
-{
+std::optional<UserRecord> decodeUserRecord(const Bytes& p) {
     return decodeWith<UserRecord>(p, [](ByteReader& r) {
         UserRecord v;
         v.name = readName(r);
@@ -388,8 +358,7 @@ std::optional<UserRecord> decodeUserRecord(const Bytes& p)
     });
 }
 
-Bytes encodeAllStatus(const std::vector<std::int32_t>& values)
-{
+Bytes encodeAllStatus(const std::vector<std::int32_t>& values) {
     Bytes out;
     ByteWriter w(out);
     w.u32(static_cast<std::uint32_t>(values.size()));
@@ -397,8 +366,7 @@ Bytes encodeAllStatus(const std::vector<std::int32_t>& values)
     return out;
 }
 
-std::optional<std::vector<std::int32_t>> decodeAllStatus(const Bytes& p)
-{
+std::optional<std::vector<std::int32_t>> decodeAllStatus(const Bytes& p) {
     return decodeWith<std::vector<std::int32_t>>(p, [](ByteReader& r) {
         std::vector<std::int32_t> values;
         if (r.u32() != kStatusCodes) {

@@ -10,8 +10,7 @@ namespace orvelo::terminal {
 
 namespace {
 
-bool digits(std::string_view text, std::size_t pos, std::size_t count, int& value)
-{
+bool digits(std::string_view text, std::size_t pos, std::size_t count, int& value) {
     value = 0;
     for (std::size_t i = pos; i < pos + count; ++i) {
         if (text[i] < '0' || text[i] > '9') return false;
@@ -22,8 +21,7 @@ bool digits(std::string_view text, std::size_t pos, std::size_t count, int& valu
 
 }  // namespace
 
-bool isValidUtf8(std::string_view text)
-{
+bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -58,8 +56,7 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
-std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes)
-{
+std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes) {
     if (text.size() <= maxBytes) return text.size();
     std::size_t end = maxBytes;
     // Step back over continuation bytes to the start of the character that would be cut.
@@ -67,8 +64,7 @@ std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes)
     return end;
 }
 
-std::optional<std::int32_t> parseInt32(std::string_view text)
-{
+std::optional<std::int32_t> parseInt32(std::string_view text) {
     bool negative = false;
     if (!text.empty() && text[0] == '-') {
         negative = true;
@@ -85,8 +81,7 @@ std::optional<std::int32_t> parseInt32(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-std::optional<double> toDays(const CivilDateTime& t)
-{
+std::optional<double> toDays(const CivilDateTime& t) {
     if (t.year < 1900 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
         t.day > daysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
         t.second < 0 || t.second > 59 || t.msec < 0 || t.msec > 999)
@@ -94,20 +89,17 @@ std::optional<double> toDays(const CivilDateTime& t)
     return encodeDays(t);
 }
 
-bool daysInRange(double days)
-{
+bool daysInRange(double days) {
     // 1900-01-01 is day 2; the day after 9999-12-31 is day 2958466.
     return std::isfinite(days) && days >= 2.0 && days < 2958466.0;
 }
 
-CivilDateTime fromDays(double days)
-{
+CivilDateTime fromDays(double days) {
     if (!daysInRange(days)) return CivilDateTime{};
     return decodeDays(days);
 }
 
-std::optional<double> parseDateTimeText(std::string_view text)
-{
+std::optional<double> parseDateTimeText(std::string_view text) {
     if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
         text[16] != ':')
         return std::nullopt;
@@ -118,8 +110,7 @@ std::optional<double> parseDateTimeText(std::string_view text)
     return toDays(t);
 }
 
-std::string formatDateTimeText(double days)
-{
+std::string formatDateTimeText(double days) {
     // Seconds are cut, not rounded, so that 08:15:59.7 stays in minute 08:15.
     CivilDateTime t = fromDays(days);
     char buffer[32];
@@ -128,16 +119,15 @@ std::string formatDateTimeText(double days)
     return buffer;
 }
 
-double localNowDays()
-{
+double localNowDays() {
     const auto now = std::chrono::system_clock::now();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm local{};
     localtime_r(&seconds, &local);
-    CivilDateTime t{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                    local.tm_min,       std::min(local.tm_sec, 59), static_cast<int>(ms % 1000)};
+    CivilDateTime t{
+        local.tm_year + 1900,       local.tm_mon + 1,           local.tm_mday, local.tm_hour, local.tm_min,
+        std::min(local.tm_sec, 59), static_cast<int>(ms % 1000)};
     return toDays(t).value_or(0.0);
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "terminal/day_count.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "terminal/day_count.h"
 
 namespace orvelo::terminal {
 

@@ -1,16 +1,15 @@
 #include "terminal/usb_log_file.h"
 
-#include "terminal/text_utils.h"
-
 #include <cstdio>
+
+#include "terminal/text_utils.h"
 
 namespace orvelo::terminal {
 
 namespace {
 
 // Takes the next line without its LF (and a CR before it); false when no complete line is left.
-bool takeLine(std::string_view& rest, std::string_view& line)
-{
+bool takeLine(std::string_view& rest, std::string_view& line) {
     const auto end = rest.find('\n');
     if (end == std::string_view::npos) return false;
     line = rest.substr(0, end);
@@ -19,15 +18,13 @@ bool takeLine(std::string_view& rest, std::string_view& line)
     return true;
 }
 
-bool takePrefix(std::string_view& text, std::string_view prefix)
-{
+bool takePrefix(std::string_view& text, std::string_view prefix) {
     if (text.substr(0, prefix.size()) != prefix) return false;
     text.remove_prefix(prefix.size());
     return true;
 }
 
-std::optional<std::uint32_t> parseCount(std::string_view text)
-{
+std::optional<std::uint32_t> parseCount(std::string_view text) {
     if (text.empty() || text.size() > 9) return std::nullopt;
     std::uint32_t value = 0;
     for (char c : text) {
@@ -37,8 +34,7 @@ std::optional<std::uint32_t> parseCount(std::string_view text)
     return value;
 }
 
-bool parseRecord(std::string_view line, LogEntry& out)
-{
+bool parseRecord(std::string_view line, LogEntry& out) {
     const auto tab1 = line.find('\t');
     if (tab1 == std::string_view::npos) return false;
     const auto tab2 = line.find('\t', tab1 + 1);
@@ -53,8 +49,7 @@ bool parseRecord(std::string_view line, LogEntry& out)
 
 }  // namespace
 
-std::string formatUsbLogFile(const UsbLogFile& file)
-{
+std::string formatUsbLogFile(const UsbLogFile& file) {
     std::string out;
     out.reserve(64 + file.records.size() * 40);
     out += kUsbLogMagic;
@@ -74,8 +69,7 @@ std::string formatUsbLogFile(const UsbLogFile& file)
     return out;
 }
 
-std::optional<UsbLogFile> parseUsbLogFile(std::string_view content)
-{
+std::optional<UsbLogFile> parseUsbLogFile(std::string_view content) {
     if (content.size() > kMaxUsbLogFileBytes) return std::nullopt;
     std::string_view rest = content;
     std::string_view header;

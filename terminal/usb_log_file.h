@@ -1,12 +1,12 @@
 #pragma once
 
-#include "terminal/messages.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "terminal/messages.h"
 
 namespace orvelo::terminal {
 

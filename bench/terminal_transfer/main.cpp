@@ -1,24 +1,24 @@
 // Downloads the whole log of a seeded emulator through libfkattend.so, over loopback TCP and then
 // UDP, and prints the records per second of each.
 //   bench_terminal_transfer [--records N]     (default 200000)
-#include "fkattend.h"
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
+
+#include "fkattend.h"
 
 namespace {
 
-std::string binFolder()
-{
+std::string binFolder() {
     char path[4096];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0) return ".";
@@ -26,15 +26,13 @@ std::string binFolder()
     return p.substr(0, p.rfind('/'));
 }
 
-[[noreturn]] void die(const std::string& message)
-{
+[[noreturn]] void die(const std::string& message) {
     std::fprintf(stderr, "bench_terminal_transfer: %s\n", message.c_str());
     std::exit(1);
 }
 
 // Starts a program; with `line` set, waits for its first output line and leaves it running.
-pid_t spawn(const std::vector<std::string>& args, std::string* line)
-{
+pid_t spawn(const std::vector<std::string>& args, std::string* line) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) die("pipe");
     std::vector<char*> argv;
@@ -57,15 +55,13 @@ pid_t spawn(const std::vector<std::string>& args, std::string* line)
     return pid;
 }
 
-int waitFor(pid_t pid)
-{
+int waitFor(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int portOf(const std::string& line, const std::string& key)
-{
+int portOf(const std::string& line, const std::string& key) {
     const auto at = line.find(key + "=");
     if (at == std::string::npos) return 0;
     const auto end = line.find(' ', at);
@@ -73,8 +69,7 @@ int portOf(const std::string& line, const std::string& key)
     return std::atoi(endpoint.substr(endpoint.rfind(':') + 1).c_str());
 }
 
-void download(const char* name, int port, int udp, int expected)
-{
+void download(const char* name, int port, int udp, int expected) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const std::int32_t h = FK_ConnectNet(1, "127.0.0.1", port, 5000, udp, 0);
@@ -92,7 +87,8 @@ void download(const char* name, int port, int udp, int expected)
     FK_EnableDevice(h, 1);
     FK_DisConnect(h);
     if (count != expected || total != expected)
-        die(std::string(name) + ": got " + std::to_string(count) + " of " + std::to_string(expected) + " records");
+        die(std::string(name) + ": got " + std::to_string(count) + " of " + std::to_string(expected) +
+            " records");
     const double readSeconds = std::chrono::duration<double>(end - loadStart).count();
     const double allSeconds = std::chrono::duration<double>(end - start).count();
     std::printf("%s: %d records in %.3f s (%.3f s with connect and status), %.0f records/s\n", name, count,
@@ -101,23 +97,25 @@ void download(const char* name, int port, int udp, int expected)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int records = 200'000;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc) records = std::atoi(argv[++i]);
-        else die("usage: bench_terminal_transfer [--records N]");
+        if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc)
+            records = std::atoi(argv[++i]);
+        else
+            die("usage: bench_terminal_transfer [--records N]");
     }
     char dir[] = "/tmp/orvelo-bench-XXXXXX";
     if (::mkdtemp(dir) == nullptr) die("mkdtemp");
     const std::string state = std::string(dir) + "/terminal.json";
     const std::string emulator = binFolder() + "/orvelo-terminal";
-    if (waitFor(spawn({emulator, "seed", "--users", "500", "--enrollments", "1", "--logs", std::to_string(records),
-                       "--out", state},
+    if (waitFor(spawn({emulator, "seed", "--users", "500", "--enrollments", "1", "--logs",
+                       std::to_string(records), "--out", state},
                       nullptr)) != 0)
         die("seeding failed");
     std::string line;
-    const pid_t pid = spawn({emulator, "--state", state, "--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0"}, &line);
+    const pid_t pid =
+        spawn({emulator, "--state", state, "--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0"}, &line);
     if (line.rfind("listening ", 0) != 0) die("the emulator did not start");
     std::printf("%s\n", line.c_str());
     download("tcp", portOf(line, "tcp"), 0, records);

@@ -1,24 +1,22 @@
 #include "terminal/fuzz/fuzz_checks.h"
 
-#include "terminal/frame.h"
-#include "terminal/messages.h"
-#include "terminal/usb_log_file.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
+
+#include "terminal/frame.h"
+#include "terminal/messages.h"
+#include "terminal/usb_log_file.h"
 
 namespace orvelo::terminal {
 
 namespace {
 
-void require(bool condition)
-{
+void require(bool condition) {
     if (!condition) std::abort();
 }
 
-void decodePayloads(const Frame& f)
-{
+void decodePayloads(const Frame& f) {
     const Bytes& p = f.payload;
     require(p.size() <= kMaxPayload);
     (void)decodeI32(p);
@@ -37,8 +35,7 @@ void decodePayloads(const Frame& f)
 
 }  // namespace
 
-void checkFrameInput(const std::uint8_t* data, std::size_t size)
-{
+void checkFrameInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return;
     const std::size_t chunk = 1 + data[0] % 64;
     FrameDecoder decoder;
@@ -55,7 +52,8 @@ void checkFrameInput(const std::uint8_t* data, std::size_t size)
                 FrameDecoder check;
                 check.feed(again.data(), again.size());
                 Frame copy;
-                require(check.next(copy) == DecodeEvent::Frame && copy.payload == frame.payload && copy.seq == frame.seq);
+                require(check.next(copy) == DecodeEvent::Frame && copy.payload == frame.payload &&
+                        copy.seq == frame.seq);
             }
         }
         require(decoder.bufferedBytes() <= kMaxFrameSize + chunk);
@@ -63,8 +61,7 @@ void checkFrameInput(const std::uint8_t* data, std::size_t size)
     if (decodeDatagram(data + 1, size - 1, frame) == DatagramResult::Frame) decodePayloads(frame);
 }
 
-void checkUsbLogInput(const std::uint8_t* data, std::size_t size)
-{
+void checkUsbLogInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto file = parseUsbLogFile(text);
     if (!file) return;

@@ -1,7 +1,6 @@
 #include "terminal/fuzz/fuzz_checks.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     orvelo::terminal::checkFrameInput(data, size);
     return 0;
 }

@@ -28,7 +28,8 @@ inline DateTimeValue at(const QString& text) {
 // A second connection to the same file, as another process holds it.
 class OtherWriter {
 public:
-    explicit OtherWriter(const QString& file) : m_name(QStringLiteral("other_writer_%1").arg(quintptr(this))) {
+    explicit OtherWriter(const QString& file)
+        : m_name(QStringLiteral("other_writer_%1").arg(quintptr(this))) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(file);
         EXPECT_TRUE(db.open());

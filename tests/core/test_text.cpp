@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "core/errors.h"
 #include "core/text.h"
-
-#include <gtest/gtest.h>
 
 using namespace orvelo;
 
@@ -12,15 +12,13 @@ struct IntCase {
     qint32 value;
 };
 
-void PrintTo(const IntCase& c, std::ostream* os)
-{
+void PrintTo(const IntCase& c, std::ostream* os) {
     *os << '"' << c.text << '"';
 }
 
 class StrToIntAccepts : public testing::TestWithParam<IntCase> {};
 
-TEST_P(StrToIntAccepts, Value)
-{
+TEST_P(StrToIntAccepts, Value) {
     EXPECT_EQ(strToInt(QString::fromUtf8(GetParam().text)), GetParam().value);
 }
 
@@ -35,8 +33,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, StrToIntAccepts,
 
 class StrToIntRejects : public testing::TestWithParam<const char*> {};
 
-TEST_P(StrToIntRejects, WithTheTextInTheMessage)
-{
+TEST_P(StrToIntRejects, WithTheTextInTheMessage) {
     const QString text = QString::fromUtf8(GetParam());
     try {
         strToInt(text);
@@ -48,19 +45,17 @@ TEST_P(StrToIntRejects, WithTheTextInTheMessage)
 
 INSTANTIATE_TEST_SUITE_P(Texts, StrToIntRejects,
                          testing::Values("", " ", "1 ", "abc", "1a", "--1", "+-1", "2147483648",
-                                         "-2147483649", "$", "0x", "x", "$80000000", "1.5", "\t1",
-                                         "１", "99999999999999999999"));
+                                         "-2147483649", "$", "0x", "x", "$80000000", "1.5", "\t1", "１",
+                                         "99999999999999999999"));
 
-TEST(TrimBlanks, RemovesBlanksAndControlCharactersOnly)
-{
+TEST(TrimBlanks, RemovesBlanksAndControlCharactersOnly) {
     EXPECT_EQ(trimBlanks(QStringLiteral("  ab c \t\r\n")), QStringLiteral("ab c"));
     EXPECT_EQ(trimBlanks(QString::fromUtf8("\u3000张三\u3000")), QString::fromUtf8("\u3000张三\u3000"));
     EXPECT_EQ(trimBlanks(QStringLiteral("   ")), QString());
     EXPECT_EQ(trimBlanks(QStringLiteral("2005-03-07 ")), QStringLiteral("2005-03-07"));
 }
 
-TEST(ZeroPad, PadsNeverCuts)
-{
+TEST(ZeroPad, PadsNeverCuts) {
     EXPECT_EQ(zeroPad(7, 5), QStringLiteral("00007"));
     EXPECT_EQ(zeroPad(123456, 5), QStringLiteral("123456"));
     EXPECT_EQ(zeroPad(1, 3), QStringLiteral("001"));
@@ -71,23 +66,20 @@ TEST(ZeroPad, PadsNeverCuts)
     EXPECT_EQ(zeroPad(0, 5), QStringLiteral("00000"));
 }
 
-TEST(BlankPad, RightAlignsNeverCuts)
-{
+TEST(BlankPad, RightAlignsNeverCuts) {
     EXPECT_EQ(blankPad(0, 5), QStringLiteral("    0"));
     EXPECT_EQ(blankPad(2, 5), QStringLiteral("    2"));
     EXPECT_EQ(blankPad(123456, 5), QStringLiteral("123456"));
 }
 
-TEST(SqlQuoted, DoublesSingleQuotes)
-{
+TEST(SqlQuoted, DoublesSingleQuotes) {
     EXPECT_EQ(sqlQuoted(QStringLiteral("00123")), QStringLiteral("'00123'"));
     EXPECT_EQ(sqlQuoted(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
     EXPECT_EQ(sqlQuoted(QString()), QStringLiteral("''"));
     EXPECT_EQ(sqlQuoted(QStringLiteral("'")), QStringLiteral("''''"));
 }
 
-TEST(DefaultErrorText, AppendsFullStopAfterCharactersSortingAfterIt)
-{
+TEST(DefaultErrorText, AppendsFullStopAfterCharactersSortingAfterIt) {
     EXPECT_EQ(defaultErrorText(QStringLiteral("'x' is not a valid integer value")),
               QStringLiteral("'x' is not a valid integer value."));
     EXPECT_EQ(defaultErrorText(QStringLiteral("value 1")), QStringLiteral("value 1."));

@@ -3,27 +3,26 @@
 // What the end-to-end tests of the device commands share: one emulated terminal with known
 // counters, the lines its status report gives, and a loopback port on which nothing listens.
 
-#include "core/datetime.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <stdexcept>
+
+#include "core/datetime.h"
 
 namespace orvelo::test {
 
 // A clock a year behind; two administrators (user 1 through two fingerprints, user 3 through a
 // password), four users, four fingerprints, one card, one password, management records 2 new of
 // 5, attendance records 2 new of 3. The user list walks six entries, three with a privilege.
-inline QJsonObject maintenanceTerminalState()
-{
+inline QJsonObject maintenanceTerminalState() {
     const auto enrollment = [](int backup, int privilege) {
         return QJsonObject{{QStringLiteral("backup"), backup}, {QStringLiteral("privilege"), privilege}};
     };
@@ -40,7 +39,8 @@ inline QJsonObject maintenanceTerminalState()
     return QJsonObject{
         {QStringLiteral("machine"), 1},
         {QStringLiteral("clock_offset_s"), -365 * 86400},
-        {QStringLiteral("management_log"), QJsonObject{{QStringLiteral("new"), 2}, {QStringLiteral("all"), 5}}},
+        {QStringLiteral("management_log"),
+         QJsonObject{{QStringLiteral("new"), 2}, {QStringLiteral("all"), 5}}},
         {QStringLiteral("users"),
          QJsonArray{user(1, QStringLiteral("张三"), {enrollment(0, 1), enrollment(1, 1)}),
                     user(2, QStringLiteral("李四"), {enrollment(0, 0), enrollment(9, 0)}),
@@ -54,8 +54,7 @@ inline QJsonObject maintenanceTerminalState()
 
 // The lines of mmo_1 that the status report writes for maintenanceTerminalState(), separator
 // included.
-inline QStringList maintenanceStatusLines(const QString& typedMachineNo = QStringLiteral("1"))
-{
+inline QStringList maintenanceStatusLines(const QString& typedMachineNo = QStringLiteral("1")) {
     return {
         QStringLiteral("获取") + typedMachineNo + QStringLiteral("号设备状态："),
         QStringLiteral("  已登记管理员总数：2"),
@@ -72,8 +71,7 @@ inline QStringList maintenanceStatusLines(const QString& typedMachineNo = QStrin
 }
 
 // Every privilege of every enrollment in a dumped state.
-inline QList<int> privileges(const QJsonObject& dumped)
-{
+inline QList<int> privileges(const QJsonObject& dumped) {
     QList<int> result;
     for (const QJsonValue& user : dumped.value(QStringLiteral("users")).toArray())
         for (const QJsonValue& e : user.toObject().value(QStringLiteral("enrollments")).toArray())
@@ -83,20 +81,19 @@ inline QList<int> privileges(const QJsonObject& dumped)
 
 // How far the emulated clock is from `expected` now, in seconds: the emulator keeps its clock as
 // an offset from the host's local time.
-inline double clockDistanceSeconds(const QJsonObject& dumped, DateTimeValue expected)
-{
+inline double clockDistanceSeconds(const QJsonObject& dumped, DateTimeValue expected) {
     const QDateTime now = QDateTime::currentDateTime();
     const QDate d = now.date();
     const QTime t = now.time();
     const DateTimeValue host =
-        encodeDateTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()}).value_or(0);
+        encodeDateTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()})
+            .value_or(0);
     const double offset = dumped.value(QStringLiteral("clock_offset_s")).toDouble();
     return (host - expected) * 86400.0 + offset;
 }
 
 // A TCP port of 127.0.0.1 on which nothing listens: bound, read and released again.
-inline int unusedLoopbackPort()
-{
+inline int unusedLoopbackPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) throw std::runtime_error("socket failed");
     sockaddr_in address{};

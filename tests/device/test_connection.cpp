@@ -1,12 +1,12 @@
-#include "core/errors.h"
-#include "device/connection.h"
-#include "core/ports.h"
-#include "tests/support/scripted_terminal_library.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <limits>
+
+#include "core/errors.h"
+#include "core/ports.h"
+#include "device/connection.h"
+#include "tests/support/scripted_terminal_library.h"
 
 namespace orvelo {
 namespace {
@@ -33,8 +33,7 @@ struct LinkCase {
 
 class ConnectDeviceLinkTest : public ConnectDeviceTest, public ::testing::WithParamInterface<LinkCase> {};
 
-TEST_P(ConnectDeviceLinkTest, MakesTheConnectCallOfTheChosenLink)
-{
+TEST_P(ConnectDeviceLinkTest, MakesTheConnectCallOfTheChosenLink) {
     panel.ipAddress = QStringLiteral("192.168.1.224");
     GetParam().fill(panel);
 
@@ -42,8 +41,7 @@ TEST_P(ConnectDeviceLinkTest, MakesTheConnectCallOfTheChosenLink)
     EXPECT_EQ(log.entries, QStringList{GetParam().expectedCall});
 }
 
-void junkEverywhereButMachineNo(ConnectionPanelState& p)
-{
+void junkEverywhereButMachineNo(ConnectionPanelState& p) {
     p.comPort = QStringLiteral("COM");
     p.baudRate = QStringLiteral("fast");
     p.ipAddress.clear();
@@ -68,8 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringLiteral("FK_ConnectUSB(1)")},
         LinkCase{"MachineNoInHex", [](ConnectionPanelState& p) { p.machineNo = QStringLiteral("$1F"); },
                  QStringLiteral("FK_ConnectUSB(31)")},
-        LinkCase{"SerialCom1",
-                 [](ConnectionPanelState& p) { p.chooseSerial(); },
+        LinkCase{"SerialCom1", [](ConnectionPanelState& p) { p.chooseSerial(); },
                  QStringLiteral("FK_ConnectComm(1,1,38400,null,0)")},
         LinkCase{"SerialCom10",
                  [](ConnectionPanelState& p) {
@@ -158,8 +155,7 @@ struct ConversionCase {
 class ConnectDeviceConversionTest : public ConnectDeviceTest,
                                     public ::testing::WithParamInterface<ConversionCase> {};
 
-TEST_P(ConnectDeviceConversionTest, RaisesBeforeAnyLibraryCall)
-{
+TEST_P(ConnectDeviceConversionTest, RaisesBeforeAnyLibraryCall) {
     GetParam().fill(panel);
     try {
         connect();
@@ -228,17 +224,12 @@ INSTANTIATE_TEST_SUITE_P(
                        QStringLiteral("'5 s' is not a valid integer value")}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConnectDeviceTest, OnlyAPositiveHandleMeansOpen)
-{
+TEST_F(ConnectDeviceTest, OnlyAPositiveHandleMeansOpen) {
     const struct {
         std::int32_t handle;
         bool open;
-    } cases[] = {{0, false},
-                 {-1, false},
-                 {std::numeric_limits<std::int32_t>::min(), false},
-                 {1, true},
-                 {2, true},
-                 {std::numeric_limits<std::int32_t>::max(), true}};
+    } cases[] = {{0, false}, {-1, false}, {std::numeric_limits<std::int32_t>::min(), false},
+                 {1, true},  {2, true},   {std::numeric_limits<std::int32_t>::max(), true}};
     for (const auto& c : cases) {
         terminal.connectResult = c.handle;
         EXPECT_EQ(connect(), c.open) << c.handle;
@@ -246,8 +237,7 @@ TEST_F(ConnectDeviceTest, OnlyAPositiveHandleMeansOpen)
     }
 }
 
-TEST_F(ConnectDeviceTest, RefreshesOnlyTheMachineNumberAndTheChosenLinksFields)
-{
+TEST_F(ConnectDeviceTest, RefreshesOnlyTheMachineNumberAndTheChosenLinksFields) {
     panel.chooseTcpIp();
     panel.machineNo = QStringLiteral("4");
     panel.ipAddress = QStringLiteral("10.0.0.9");
@@ -287,8 +277,7 @@ TEST_F(ConnectDeviceTest, RefreshesOnlyTheMachineNumberAndTheChosenLinksFields)
     EXPECT_EQ(settings.DeviceHandle, 12);
 }
 
-TEST_F(ConnectDeviceTest, AConversionErrorLeavesTheHandleOfTheLastConnect)
-{
+TEST_F(ConnectDeviceTest, AConversionErrorLeavesTheHandleOfTheLastConnect) {
     terminal.connectResult = 5;
     ASSERT_TRUE(connect());
     panel.machineNo = QStringLiteral("x");

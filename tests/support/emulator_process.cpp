@@ -1,5 +1,10 @@
 #include "tests/support/emulator_process.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,13 +16,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
 #include <stdexcept>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -26,10 +27,11 @@ namespace orvelo::test {
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
+[[noreturn]] void fail(const QString& text) {
+    throw std::runtime_error(text.toStdString());
+}
 
-void runTool(const QStringList& arguments, QByteArray* output = nullptr)
-{
+void runTool(const QStringList& arguments, QByteArray* output = nullptr) {
     QProcess process;
     process.setProcessChannelMode(output ? QProcess::SeparateChannels : QProcess::ForwardedChannels);
     process.start(EmulatorProcess::emulatorPath(), arguments);
@@ -45,37 +47,38 @@ void runTool(const QStringList& arguments, QByteArray* output = nullptr)
 
 EmulatorProcess::EmulatorProcess(QString stateFile) : m_stateFile(std::move(stateFile)) {}
 
-EmulatorProcess::~EmulatorProcess()
-{
+EmulatorProcess::~EmulatorProcess() {
     if (running()) stop();
     if (!m_usbDir.isEmpty()) QDir(m_usbDir).removeRecursively();
 }
 
-QString EmulatorProcess::binFolder() { return QCoreApplication::applicationDirPath(); }
+QString EmulatorProcess::binFolder() {
+    return QCoreApplication::applicationDirPath();
+}
 
-QString EmulatorProcess::emulatorPath() { return QDir(binFolder()).filePath(QStringLiteral("orvelo-terminal")); }
+QString EmulatorProcess::emulatorPath() {
+    return QDir(binFolder()).filePath(QStringLiteral("orvelo-terminal"));
+}
 
-void EmulatorProcess::writeState(const QString& path, const QJsonObject& state)
-{
+void EmulatorProcess::writeState(const QString& path, const QJsonObject& state) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) fail(QStringLiteral("cannot write %1").arg(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(QStringLiteral("cannot write %1").arg(path));
     file.write(QJsonDocument(state).toJson());
 }
 
-void EmulatorProcess::seed(const QString& path, int users, int enrollments, int logs, int seed)
-{
+void EmulatorProcess::seed(const QString& path, int users, int enrollments, int logs, int seed) {
     runTool({QStringLiteral("seed"), QStringLiteral("--users"), QString::number(users),
              QStringLiteral("--enrollments"), QString::number(enrollments), QStringLiteral("--logs"),
-             QString::number(logs), QStringLiteral("--out"), path, QStringLiteral("--seed"), QString::number(seed)});
+             QString::number(logs), QStringLiteral("--out"), path, QStringLiteral("--seed"),
+             QString::number(seed)});
 }
 
-void EmulatorProcess::exportUsb(const QString& statePath, const QString& out)
-{
+void EmulatorProcess::exportUsb(const QString& statePath, const QString& out) {
     runTool({QStringLiteral("--state"), statePath, QStringLiteral("--export-usb"), out});
 }
 
-QJsonObject EmulatorProcess::dump() const
-{
+QJsonObject EmulatorProcess::dump() const {
     QByteArray output;
     runTool({QStringLiteral("--state"), m_stateFile, QStringLiteral("--dump")}, &output);
     QJsonParseError error{};
@@ -85,16 +88,16 @@ QJsonObject EmulatorProcess::dump() const
     return document.object();
 }
 
-void EmulatorProcess::exportUsbDir() const { qputenv("FK_USB_DIR", QFile::encodeName(m_usbDir)); }
+void EmulatorProcess::exportUsbDir() const {
+    qputenv("FK_USB_DIR", QFile::encodeName(m_usbDir));
+}
 
-void EmulatorProcess::exportComPort(int n) const
-{
+void EmulatorProcess::exportComPort(int n) const {
     const QByteArray name = QByteArray("FK_COM") + QByteArray::number(n);
     qputenv(name.constData(), QFile::encodeName(m_ptyPath));
 }
 
-void EmulatorProcess::start(const Options& options)
-{
+void EmulatorProcess::start(const Options& options) {
     if (running()) fail(QStringLiteral("the emulator is already running"));
     QStringList arguments{QStringLiteral("--state"), m_stateFile};
     if (options.tcp) arguments << QStringLiteral("--tcp") << QStringLiteral("127.0.0.1:0");
@@ -143,30 +146,34 @@ void EmulatorProcess::start(const Options& options)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool complete = false;
     while (!complete) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{out[0], POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
         char c;
         const ssize_t n = ::read(out[0], &c, 1);
         if (n <= 0) break;
-        if (c == '\n') complete = true;
-        else line += c;
+        if (c == '\n')
+            complete = true;
+        else
+            line += c;
     }
     ::close(out[0]);
     if (!complete) {
         kill();
-        fail(QStringLiteral("orvelo-terminal %1 did not report listening").arg(arguments.join(QLatin1Char(' '))));
+        fail(QStringLiteral("orvelo-terminal %1 did not report listening")
+                 .arg(arguments.join(QLatin1Char(' '))));
     }
     parseListeningLine(QString::fromUtf8(line));
     if (options.usb) exportUsbDir();
 }
 
-void EmulatorProcess::parseListeningLine(const QString& line)
-{
+void EmulatorProcess::parseListeningLine(const QString& line) {
     m_listeningLine = line;
     const QStringList parts = line.split(QLatin1Char(' '));
-    if (parts.size() != 5 || parts[0] != QLatin1String("listening")) fail(QStringLiteral("unexpected line: ") + line);
+    if (parts.size() != 5 || parts[0] != QLatin1String("listening"))
+        fail(QStringLiteral("unexpected line: ") + line);
     auto valueOf = [&](int index, QLatin1String key) {
         if (!parts[index].startsWith(key)) fail(QStringLiteral("unexpected line: ") + line);
         const QString value = parts[index].mid(key.size());
@@ -181,8 +188,7 @@ void EmulatorProcess::parseListeningLine(const QString& line)
     m_usbSocket = valueOf(4, QLatin1String("usb="));
 }
 
-int EmulatorProcess::waitForExit(int timeoutMs)
-{
+int EmulatorProcess::waitForExit(int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         int status = 0;
@@ -197,8 +203,7 @@ int EmulatorProcess::waitForExit(int timeoutMs)
     }
 }
 
-int EmulatorProcess::stop()
-{
+int EmulatorProcess::stop() {
     if (!running()) return -1;
     ::kill(m_pid, SIGTERM);
     const int status = waitForExit(10'000);
@@ -207,8 +212,7 @@ int EmulatorProcess::stop()
     return -1;
 }
 
-void EmulatorProcess::kill()
-{
+void EmulatorProcess::kill() {
     if (!running()) return;
     ::kill(m_pid, SIGKILL);
     waitForExit(10'000);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <sys/types.h>
 
 namespace orvelo::test {
 
@@ -24,10 +25,10 @@ namespace orvelo::test {
 class EmulatorProcess {
 public:
     struct Options {
-        bool tcp = true;          // --tcp 127.0.0.1:0
-        bool udp = false;         // --udp 127.0.0.1:0
-        bool serialPty = false;   // --serial-pty
-        bool usb = false;         // --usb, with FK_USB_DIR a new temporary folder (see usbDir)
+        bool tcp = true;              // --tcp 127.0.0.1:0
+        bool udp = false;             // --udp 127.0.0.1:0
+        bool serialPty = false;       // --serial-pty
+        bool usb = false;             // --usb, with FK_USB_DIR a new temporary folder (see usbDir)
         std::optional<int> machine;   // --machine N
         std::optional<int> password;  // --password N
         QStringList faults;           // each one --fault FAULT, e.g. "drop-after=3"
@@ -53,10 +54,10 @@ public:
 
     const QString& stateFile() const { return m_stateFile; }
     const QString& listeningLine() const { return m_listeningLine; }
-    int tcpPort() const { return m_tcpPort; }     // 0 when not served
-    int udpPort() const { return m_udpPort; }     // 0 when not served
-    const QString& ptyPath() const { return m_ptyPath; }      // empty when not served
-    const QString& usbDir() const { return m_usbDir; }        // empty when not served
+    int tcpPort() const { return m_tcpPort; }             // 0 when not served
+    int udpPort() const { return m_udpPort; }             // 0 when not served
+    const QString& ptyPath() const { return m_ptyPath; }  // empty when not served
+    const QString& usbDir() const { return m_usbDir; }    // empty when not served
     const QString& usbSocketPath() const { return m_usbSocket; }
 
     // FK_USB_DIR=usbDir() in this process (done by start with options.usb).

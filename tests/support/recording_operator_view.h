@@ -1,13 +1,13 @@
 #pragma once
 
-#include "core/ports.h"
-#include "tests/support/call_log.h"
-
 #include <QStringList>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
+
+#include "core/ports.h"
+#include "tests/support/call_log.h"
 
 namespace orvelo::test {
 
@@ -40,9 +40,9 @@ public:
 
     QStringList mmo1;
     QStringList mmo2;
-    QStringList statusTexts;                    // every text set, in order
-    QString statusText;                         // the text shown now
-    std::vector<std::pair<int, bool>> progress; // every (percent, shown) set, in order
+    QStringList statusTexts;                     // every text set, in order
+    QString statusText;                          // the text shown now
+    std::vector<std::pair<int, bool>> progress;  // every (percent, shown) set, in order
     std::vector<Box> boxes;
     QStringList errors;
     QString dialogFilter;

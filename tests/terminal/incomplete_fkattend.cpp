@@ -1,8 +1,10 @@
 // A stand-in terminal library that lacks FK_SetUserName: the loader must name what is missing.
 #include "fkattend.h"
 
-#define ORVELO_STUB(name, ...) \
-    extern "C" int32_t name(__VA_ARGS__) { return 0; }
+#define ORVELO_STUB(name, ...)             \
+    extern "C" int32_t name(__VA_ARGS__) { \
+        return 0;                          \
+    }
 
 ORVELO_STUB(FK_ConnectComm, int32_t, int32_t, int32_t, const char*, int32_t)
 ORVELO_STUB(FK_ConnectNet, int32_t, const char*, int32_t, int32_t, int32_t, int32_t)

@@ -1,24 +1,24 @@
 // orvelo-terminal as a program: its command line, its listening line, and its UDP answers to raw
 // frames.
-#include "library_fixture.h"
-#include "terminal/frame.h"
-#include "terminal/messages.h"
-
-#include <QProcess>
-#include <QRegularExpression>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QProcess>
+#include <QRegularExpression>
+
+#include "library_fixture.h"
+#include "terminal/frame.h"
+#include "terminal/messages.h"
+
 namespace orvelo::test {
 namespace {
 
 using namespace orvelo::terminal;
 
-int runEmulator(const QStringList& arguments, QByteArray* output = nullptr)
-{
+int runEmulator(const QStringList& arguments, QByteArray* output = nullptr) {
     QProcess process;
     process.start(EmulatorProcess::emulatorPath(), arguments);
     process.waitForFinished(60'000);
@@ -26,16 +26,16 @@ int runEmulator(const QStringList& arguments, QByteArray* output = nullptr)
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-TEST(EmulatorProgram, ListeningLineNamesEveryLinkInItsOrder)
-{
+TEST(EmulatorProgram, ListeningLineNamesEveryLinkInItsOrder) {
     TerminalFixture terminal;
     terminal.write(smallTerminal());
     EmulatorProcess::Options options;
     options.udp = true;
     options.usb = true;
     terminal.emulator().start(options);
-    const QRegularExpression pattern(QStringLiteral(
-        "^listening tcp=127\\.0\\.0\\.1:(\\d+) udp=127\\.0\\.0\\.1:(\\d+) pty=- usb=(/tmp/fkusb-\\w+/terminal-1\\.sock)$"));
+    const QRegularExpression pattern(
+        QStringLiteral("^listening tcp=127\\.0\\.0\\.1:(\\d+) udp=127\\.0\\.0\\.1:(\\d+) pty=- "
+                       "usb=(/tmp/fkusb-\\w+/terminal-1\\.sock)$"));
     const auto match = pattern.match(terminal.emulator().listeningLine());
     ASSERT_TRUE(match.hasMatch()) << terminal.emulator().listeningLine().toStdString();
     EXPECT_NE(match.captured(1).toInt(), 0);
@@ -43,8 +43,7 @@ TEST(EmulatorProgram, ListeningLineNamesEveryLinkInItsOrder)
     EXPECT_FALSE(QFile::exists(match.captured(3)));  // the socket is removed on exit
 }
 
-TEST(EmulatorProgram, CommandLineErrorsExitWithStatus2)
-{
+TEST(EmulatorProgram, CommandLineErrorsExitWithStatus2) {
     TerminalFixture terminal;
     terminal.write(smallTerminal());
     const QString state = terminal.statePath();
@@ -63,11 +62,11 @@ TEST(EmulatorProgram, CommandLineErrorsExitWithStatus2)
         {QStringLiteral("--state"), terminal.path(QStringLiteral("missing.json")), QStringLiteral("--dump")},
         {QStringLiteral("seed"), QStringLiteral("--users"), QStringLiteral("2")},
     };
-    for (const auto& arguments : cases) EXPECT_EQ(runEmulator(arguments), 2) << arguments.join(QLatin1Char(' ')).toStdString();
+    for (const auto& arguments : cases)
+        EXPECT_EQ(runEmulator(arguments), 2) << arguments.join(QLatin1Char(' ')).toStdString();
 }
 
-TEST(EmulatorProgram, MachineAndPasswordOverridesAreSaved)
-{
+TEST(EmulatorProgram, MachineAndPasswordOverridesAreSaved) {
     TerminalFixture terminal;
     terminal.write(smallTerminal());
     QByteArray output;
@@ -80,8 +79,7 @@ TEST(EmulatorProgram, MachineAndPasswordOverridesAreSaved)
     EXPECT_EQ(terminal.emulator().dump()[QStringLiteral("password")].toInt(), 321);
 }
 
-TEST(EmulatorProgram, SeedIsDeterministic)
-{
+TEST(EmulatorProgram, SeedIsDeterministic) {
     TerminalFixture terminal;
     const QString a = terminal.path(QStringLiteral("a.json"));
     const QString b = terminal.path(QStringLiteral("b.json"));
@@ -106,8 +104,7 @@ TEST(EmulatorProgram, SeedIsDeterministic)
 // request gets no answer.
 class RawUdp {
 public:
-    explicit RawUdp(int port)
-    {
+    explicit RawUdp(int port) {
         m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -117,8 +114,7 @@ public:
     }
     ~RawUdp() { ::close(m_fd); }
 
-    void send(Op op, std::uint32_t seq, const Bytes& payload)
-    {
+    void send(Op op, std::uint32_t seq, const Bytes& payload) {
         Frame f;
         f.op = static_cast<std::uint16_t>(op);
         f.machine = 1;
@@ -128,14 +124,14 @@ public:
         ASSERT_EQ(::send(m_fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
     }
     // The status of the next reply, or -1 when none comes within `ms`.
-    int reply(std::uint32_t seq, int ms = 2000)
-    {
+    int reply(std::uint32_t seq, int ms = 2000) {
         pollfd p{m_fd, POLLIN, 0};
         if (::poll(&p, 1, ms) <= 0) return -1;
         std::vector<std::uint8_t> buffer(kMaxFrameSize);
         const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
         Frame f;
-        if (n <= 0 || decodeDatagram(buffer.data(), static_cast<std::size_t>(n), f) != DatagramResult::Frame) return -2;
+        if (n <= 0 || decodeDatagram(buffer.data(), static_cast<std::size_t>(n), f) != DatagramResult::Frame)
+            return -2;
         EXPECT_EQ(f.seq, seq);
         return f.status;
     }
@@ -144,8 +140,7 @@ private:
     int m_fd;
 };
 
-TEST(EmulatorProgram, RepeatedUdpRequestIsAnsweredFromTheCache)
-{
+TEST(EmulatorProgram, RepeatedUdpRequestIsAnsweredFromTheCache) {
     TerminalFixture terminal;
     terminal.write(smallTerminal());
     terminal.start(Link::Udp);

@@ -1,14 +1,14 @@
 // When the emulator writes its state file: a batch of changes goes to disk together when the client
 // is done with it, at the latest after the save delay, and a kill in the middle of a batch leaves
 // a whole file.
-#include "library_fixture.h"
-
 #include <QJsonArray>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
 #include <vector>
+
+#include "library_fixture.h"
 
 namespace orvelo::test {
 namespace {
@@ -17,23 +17,20 @@ constexpr int kSeededUsers = 50;
 constexpr int kFirstNewUser = 1000;
 constexpr int kBurst = 20;
 
-EmulatorProcess::Options savingEvery(int delayMs, QStringList faults = {})
-{
+EmulatorProcess::Options savingEvery(int delayMs, QStringList faults = {}) {
     EmulatorProcess::Options options;
     options.faults = faults;
     options.extraArguments = {QStringLiteral("--save-delay-ms"), QString::number(delayMs)};
     return options;
 }
 
-int userCount(const QJsonObject& state)
-{
+int userCount(const QJsonObject& state) {
     return int(state[QStringLiteral("users")].toArray().size());
 }
 
 // Disables the terminal, writes kBurst new users and names the last one: 1 + kBurst + 1 replies
 // after the connect's.
-void writeBurst(std::int32_t h)
-{
+void writeBurst(std::int32_t h) {
     ASSERT_EQ(FK_EnableDevice(h, 0), FK_OK);
     std::vector<std::int32_t> tpl(FK_TEMPLATE_VALUES, 3);
     for (int enroll = kFirstNewUser; enroll < kFirstNewUser + kBurst; ++enroll)
@@ -41,8 +38,7 @@ void writeBurst(std::int32_t h)
     ASSERT_EQ(FK_SetUserName(h, kFirstNewUser + kBurst - 1, "最后"), FK_OK);
 }
 
-TEST(EmulatorSaving, BurstIsWrittenWhenTheClientIsDone)
-{
+TEST(EmulatorSaving, BurstIsWrittenWhenTheClientIsDone) {
     struct Ending {
         const char* how;
         QStringList faults;
@@ -87,8 +83,7 @@ TEST(EmulatorSaving, BurstIsWrittenWhenTheClientIsDone)
 }
 
 // A client that keeps its connection open still sees its changes reach the file.
-TEST(EmulatorSaving, ChangesReachTheFileAfterTheDelayWithTheConnectionOpen)
-{
+TEST(EmulatorSaving, ChangesReachTheFileAfterTheDelayWithTheConnectionOpen) {
     TerminalFixture terminal;
     terminal.seed(kSeededUsers, 2, 100);
     terminal.start(Link::Tcp, savingEvery(100));
@@ -112,8 +107,7 @@ TEST(EmulatorSaving, ChangesReachTheFileAfterTheDelayWithTheConnectionOpen)
 // The file after a SIGKILL at an arbitrary moment of a burst (writing every change before its
 // reply, so the kill may well land in a write): whole, holding every confirmed change, and the
 // state of one moment: the seeded terminal and the first k users of the burst, each complete.
-TEST(EmulatorSaving, FileIsWholeAfterAKillDuringABurst)
-{
+TEST(EmulatorSaving, FileIsWholeAfterAKillDuringABurst) {
     TerminalFixture terminal;
     terminal.seed(400, 4, 3000);
     terminal.start(Link::Tcp, savingEvery(0));

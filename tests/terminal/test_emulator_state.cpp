@@ -18,8 +18,7 @@ using namespace orvelo::terminal;
 
 namespace {
 
-Frame request(Op op, Bytes payload)
-{
+Frame request(Op op, Bytes payload) {
     Frame f;
     f.op = static_cast<std::uint16_t>(op);
     f.machine = 1;
@@ -27,16 +26,14 @@ Frame request(Op op, Bytes payload)
     return f;
 }
 
-std::string readFile(const std::string& path)
-{
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace
 
-TEST(EmulatorState, EveryFieldButUsersAndLogsHasADefault)
-{
+TEST(EmulatorState, EveryFieldButUsersAndLogsHasADefault) {
     const TerminalState state = parseState(R"({"users": [], "logs": []})");
     EXPECT_EQ(state.machine, 1);
     EXPECT_EQ(state.password, 0);
@@ -48,8 +45,7 @@ TEST(EmulatorState, EveryFieldButUsersAndLogsHasADefault)
     EXPECT_THROW(parseState(R"({"users": []})"), StateError);
 }
 
-TEST(EmulatorState, ReadsTheDocumentedExampleAndWritesItBack)
-{
+TEST(EmulatorState, ReadsTheDocumentedExampleAndWritesItBack) {
     const std::string example = R"({"machine": 1, "password": 0, "enabled": true, "clock_offset_s": 1.5,
         "management_log": {"new": 2, "all": 9},
         "users": [{"enroll": 123, "name": "张三",
@@ -69,8 +65,7 @@ TEST(EmulatorState, ReadsTheDocumentedExampleAndWritesItBack)
     EXPECT_EQ(parseState(formatState(state)), state);
 }
 
-TEST(EmulatorState, RefusesWrongFieldsNamingThem)
-{
+TEST(EmulatorState, RefusesWrongFieldsNamingThem) {
     struct Case {
         const char* json;
         const char* names;
@@ -79,7 +74,8 @@ TEST(EmulatorState, RefusesWrongFieldsNamingThem)
         {R"({"users": [{"enroll": 1.5}], "logs": []})", "users[0].enroll"},
         {R"({"users": [{"enroll": 1}, {"enroll": 1}], "logs": []})", "users[1].enroll"},
         {R"({"users": [{"enroll": 1, "enrollments": [{"backup": 11}]}], "logs": []})", "backup"},
-        {R"({"users": [{"enroll": 1, "enrollments": [{"backup": 1}, {"backup": 1}]}], "logs": []})", "backup"},
+        {R"({"users": [{"enroll": 1, "enrollments": [{"backup": 1}, {"backup": 1}]}], "logs": []})",
+         "backup"},
         {R"({"users": [{"enroll": 1, "enrollments": [{"backup": 1, "template": [1, "x"]}]}], "logs": []})",
          "template[1]"},
         {R"({"users": [], "logs": [{"enroll": 1, "time": "2005-03-07"}]})", "logs[0].time"},
@@ -97,8 +93,7 @@ TEST(EmulatorState, RefusesWrongFieldsNamingThem)
     }
 }
 
-TEST(EmulatorState, SaveReplacesTheFileWhole)
-{
+TEST(EmulatorState, SaveReplacesTheFileWhole) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("state.json")).toStdString();
     TerminalState state = seedState({2, 1, 3, 1});
@@ -110,8 +105,7 @@ TEST(EmulatorState, SaveReplacesTheFileWhole)
 }
 
 // A large terminal's file goes out in more pieces than one gathered write takes.
-TEST(EmulatorState, WriterGivesTheWholeStateInManyPieces)
-{
+TEST(EmulatorState, WriterGivesTheWholeStateInManyPieces) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("state.json")).toStdString();
     TerminalState state = seedState({1500, 1, 20, 3});
@@ -138,8 +132,7 @@ TEST(EmulatorState, WriterGivesTheWholeStateInManyPieces)
     EXPECT_EQ(readFile(path), expected);
 }
 
-TEST(Seed, IsDeterministicAndShapedAsDocumented)
-{
+TEST(Seed, IsDeterministicAndShapedAsDocumented) {
     const SeedOptions options{5, 3, 40, 7};
     const TerminalState a = seedState(options);
     EXPECT_EQ(a, seedState(options));
@@ -176,8 +169,7 @@ TEST(Seed, IsDeterministicAndShapedAsDocumented)
     EXPECT_EQ(lastTime.size(), 5u);  // spread over every user
 }
 
-TEST(Faults, ParsesEveryDocumentedForm)
-{
+TEST(Faults, ParsesEveryDocumentedForm) {
     Faults faults;
     EXPECT_TRUE(parseFault("drop-after=3", faults));
     EXPECT_TRUE(parseFault("corrupt-after=0", faults));
@@ -197,8 +189,7 @@ TEST(Faults, ParsesEveryDocumentedForm)
         EXPECT_FALSE(parseFault(bad, faults)) << bad;
 }
 
-TEST(TerminalService, StatusCodesCountFromTheState)
-{
+TEST(TerminalService, StatusCodesCountFromTheState) {
     QTemporaryDir dir;
     TerminalState state = parseState(R"({"management_log": {"new": 4, "all": 11}, "users": [
         {"enroll": 1, "enrollments": [{"backup": 0}, {"backup": 1, "privilege": 2}, {"backup": 9}, {"backup": 10}]},
@@ -208,15 +199,15 @@ TEST(TerminalService, StatusCodesCountFromTheState)
       "logs": [{"enroll": 1, "time": "2005-03-07 08:15:40", "collected": true},
                {"enroll": 1, "time": "2005-03-07 08:16:40"}, {"enroll": 2, "time": "2005-03-07 08:17:40"}]})");
     TerminalService service(state, dir.filePath(QStringLiteral("s.json")).toStdString(), {});
-    const std::pair<int, int> expected[] = {{1, 2}, {2, 4}, {3, 4}, {4, 1}, {5, 4}, {6, 2}, {7, 11}, {8, 3}, {9, 2}};
+    const std::pair<int, int> expected[] = {{1, 2}, {2, 4},  {3, 4}, {4, 1}, {5, 4},
+                                            {6, 2}, {7, 11}, {8, 3}, {9, 2}};
     for (const auto& [code, value] : expected) EXPECT_EQ(service.status(code), value) << "code " << code;
     EXPECT_FALSE(service.status(0));
     EXPECT_FALSE(service.status(10));
 }
 
 // refuse=OP:VALUE compares VALUE with the first integer the request carries.
-TEST(TerminalService, RefusesAnOperationByItsFirstIntegerArgument)
-{
+TEST(TerminalService, RefusesAnOperationByItsFirstIntegerArgument) {
     struct Case {
         const char* fault;
         Frame matching;
@@ -268,8 +259,7 @@ TEST(TerminalService, RefusesAnOperationByItsFirstIntegerArgument)
 
 // The writer keeps the text of unchanged users and logs: after every kind of change the file must
 // still be exactly the whole state once it is written.
-TEST(TerminalService, StateFileFollowsEveryChange)
-{
+TEST(TerminalService, StateFileFollowsEveryChange) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("s.json")).toStdString();
     TerminalService service(seedState({3, 2, 6, 1}), path, {});
@@ -309,8 +299,7 @@ TEST(TerminalService, StateFileFollowsEveryChange)
 
 // Changes are written together: when the terminal is enabled again, when a session ends, and at
 // the latest the save delay after the first change not yet written.
-TEST(TerminalService, WritesChangesTogether)
-{
+TEST(TerminalService, WritesChangesTogether) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("s.json")).toStdString();
     const TerminalState initial = seedState({3, 2, 6, 1});
@@ -361,8 +350,7 @@ TEST(TerminalService, WritesChangesTogether)
     EXPECT_EQ(readFile(path), formatState(service.state()));
 }
 
-TEST(TerminalService, AFailedWriteIsReportedAndTriedAgainLater)
-{
+TEST(TerminalService, AFailedWriteIsReportedAndTriedAgainLater) {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("terminal"));
     ASSERT_TRUE(QDir().mkdir(folder));
@@ -386,10 +374,10 @@ TEST(TerminalService, AFailedWriteIsReportedAndTriedAgainLater)
     EXPECT_EQ(loadStateFile(path), service.state());
 }
 
-TEST(TerminalService, AnswersOnlyItsMachineNumberAndAConnectedSession)
-{
+TEST(TerminalService, AnswersOnlyItsMachineNumberAndAConnectedSession) {
     QTemporaryDir dir;
-    TerminalService service(seedState({1, 1, 1, 1}), dir.filePath(QStringLiteral("s.json")).toStdString(), {});
+    TerminalService service(seedState({1, 1, 1, 1}), dir.filePath(QStringLiteral("s.json")).toStdString(),
+                            {});
     Session serial;
     serial.link = LinkKind::Serial;
     Frame other = request(Op::Connect, encodeI32(0));
@@ -404,7 +392,8 @@ TEST(TerminalService, AnswersOnlyItsMachineNumberAndAConnectedSession)
               static_cast<std::uint16_t>(Status::BadPassword));
     EXPECT_EQ(service.handle(tcp, request(Op::Connect, Bytes{1, 2}))->status,
               static_cast<std::uint16_t>(Status::BadRequest));
-    EXPECT_EQ(service.handle(tcp, request(Op::Connect, encodeI32(0)))->status, static_cast<std::uint16_t>(Status::Ok));
+    EXPECT_EQ(service.handle(tcp, request(Op::Connect, encodeI32(0)))->status,
+              static_cast<std::uint16_t>(Status::Ok));
     Frame unknown = request(Op::Connect, {});
     unknown.op = 99;
     EXPECT_EQ(service.handle(tcp, unknown)->status, static_cast<std::uint16_t>(Status::UnknownOp));

@@ -1,14 +1,13 @@
-#include "terminal/text_utils.h"
-#include "terminal/usb_log_file.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "terminal/text_utils.h"
+#include "terminal/usb_log_file.h"
+
 using namespace orvelo::terminal;
 
-TEST(Utf8, ValidatesWellFormedText)
-{
+TEST(Utf8, ValidatesWellFormedText) {
     EXPECT_TRUE(isValidUtf8(""));
     EXPECT_TRUE(isValidUtf8("abc 张三 😀"));
     EXPECT_FALSE(isValidUtf8("\xC0\x80"));          // overlong zero
@@ -18,8 +17,7 @@ TEST(Utf8, ValidatesWellFormedText)
     EXPECT_FALSE(isValidUtf8("\x80"));
 }
 
-TEST(Utf8, PrefixNeverCutsACharacter)
-{
+TEST(Utf8, PrefixNeverCutsACharacter) {
     struct Case {
         std::string text;
         std::size_t max;
@@ -27,14 +25,18 @@ TEST(Utf8, PrefixNeverCutsACharacter)
     };
     const std::string thirteen = "一二三四五六七八九十百千万";  // 39 bytes
     const Case cases[] = {
-        {thirteen, 39, 39}, {thirteen + "亿", 39, 39}, {"a" + thirteen, 39, 37}, {"ab" + thirteen, 39, 38},
-        {"short", 39, 5},   {"😀😀", 7, 4},            {"😀", 3, 0},
+        {thirteen, 39, 39},
+        {thirteen + "亿", 39, 39},
+        {"a" + thirteen, 39, 37},
+        {"ab" + thirteen, 39, 38},
+        {"short", 39, 5},
+        {"😀😀", 7, 4},
+        {"😀", 3, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(utf8PrefixLength(c.text, c.max), c.expected) << c.text;
 }
 
-TEST(ParseInt32, AcceptsOnlyPlainDecimalInRange)
-{
+TEST(ParseInt32, AcceptsOnlyPlainDecimalInRange) {
     EXPECT_EQ(parseInt32("0"), 0);
     EXPECT_EQ(parseInt32("-2147483648"), INT32_MIN);
     EXPECT_EQ(parseInt32("2147483647"), INT32_MAX);
@@ -42,8 +44,7 @@ TEST(ParseInt32, AcceptsOnlyPlainDecimalInRange)
         EXPECT_FALSE(parseInt32(bad)) << bad;
 }
 
-TEST(DayCount, KnownDatesAndRoundTrip)
-{
+TEST(DayCount, KnownDatesAndRoundTrip) {
     EXPECT_EQ(toDays({1900, 1, 1, 0, 0, 0, 0}), 2.0);
     EXPECT_EQ(toDays({1970, 1, 1, 0, 0, 0, 0}), 25569.0);
     EXPECT_EQ(toDays({2005, 3, 7, 12, 0, 0, 0}), 38418.5);
@@ -59,8 +60,7 @@ TEST(DayCount, KnownDatesAndRoundTrip)
         EXPECT_FALSE(parseDateTimeText(bad)) << bad;
 }
 
-TEST(DayCount, RangeCheckRejectsWhatCannotBeADate)
-{
+TEST(DayCount, RangeCheckRejectsWhatCannotBeADate) {
     EXPECT_TRUE(daysInRange(38418.5));
     EXPECT_FALSE(daysInRange(1.0));
     EXPECT_FALSE(daysInRange(3e6));
@@ -68,8 +68,7 @@ TEST(DayCount, RangeCheckRejectsWhatCannotBeADate)
     EXPECT_FALSE(daysInRange(std::numeric_limits<double>::infinity()));
 }
 
-TEST(UsbLogFile, FormatsAndParsesBack)
-{
+TEST(UsbLogFile, FormatsAndParsesBack) {
     UsbLogFile file;
     file.machine = 7;
     file.records = {{123, 1, *parseDateTimeText("2005-03-07 08:15:40")},
@@ -85,9 +84,9 @@ TEST(UsbLogFile, FormatsAndParsesBack)
     EXPECT_EQ(parsed->records, file.records);
 }
 
-TEST(UsbLogFile, AcceptsCrLfAndAnEmptyLog)
-{
-    const auto crlf = parseUsbLogFile("ORVELO-USB-LOG 1 machine=1 records=1\r\n1\t2\t2005-03-07 08:15:40\r\n");
+TEST(UsbLogFile, AcceptsCrLfAndAnEmptyLog) {
+    const auto crlf =
+        parseUsbLogFile("ORVELO-USB-LOG 1 machine=1 records=1\r\n1\t2\t2005-03-07 08:15:40\r\n");
     ASSERT_TRUE(crlf);
     EXPECT_EQ(crlf->records.size(), 1u);
     const auto empty = parseUsbLogFile("ORVELO-USB-LOG 1 machine=1 records=0\n");
@@ -95,8 +94,7 @@ TEST(UsbLogFile, AcceptsCrLfAndAnEmptyLog)
     EXPECT_TRUE(empty->records.empty());
 }
 
-TEST(UsbLogFile, RefusesAnythingElse)
-{
+TEST(UsbLogFile, RefusesAnythingElse) {
     const std::string header = "ORVELO-USB-LOG 1 machine=1 records=1\n";
     const std::string record = "1\t2\t2005-03-07 08:15:40\n";
     const char* const cases[] = {
@@ -113,12 +111,12 @@ TEST(UsbLogFile, RefusesAnythingElse)
     };
     for (const char* c : cases) EXPECT_FALSE(parseUsbLogFile(c)) << c;
     const std::string bodies[] = {
-        "",                                    // fewer records than the header says
-        record + record,                       // more
-        "1\t2\t2005-03-07 08:15:40",           // last line without its end
-        "1 2 2005-03-07 08:15:40\n",           // blanks instead of tabs
-        "1\t2\t2005-02-30 08:15:40\n",         // no such day
-        "1\t2\t2005-03-07 08:15\n",            // no seconds
+        "",                             // fewer records than the header says
+        record + record,                // more
+        "1\t2\t2005-03-07 08:15:40",    // last line without its end
+        "1 2 2005-03-07 08:15:40\n",    // blanks instead of tabs
+        "1\t2\t2005-02-30 08:15:40\n",  // no such day
+        "1\t2\t2005-03-07 08:15\n",     // no seconds
         "99999999999\t2\t2005-03-07 08:15:40\n",
         "1\t\t2005-03-07 08:15:40\n",
         "1\t2\t2005-03-07 08:15:40\textra\n",

@@ -1,11 +1,4 @@
 // The library's documented behaviours, mostly over TCP, against the real emulator.
-#include "library_fixture.h"
-#include "terminal/text_utils.h"
-
-#include <QFile>
-#include <QJsonArray>
-#include <array>
-#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <stdlib.h>
@@ -13,12 +6,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QJsonArray>
+#include <array>
+#include <cstring>
+
+#include "library_fixture.h"
+#include "terminal/text_utils.h"
+
 namespace orvelo::test {
 namespace {
 
 // A loopback port that nothing listens on: bound once to learn a free number, then released.
-int closedPort(int type)
-{
+int closedPort(int type) {
     const int fd = ::socket(AF_INET, type, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -32,16 +32,14 @@ int closedPort(int type)
 
 class LibraryTest : public ::testing::Test {
 protected:
-    std::int32_t startTcp(QJsonObject state = smallTerminal(), EmulatorProcess::Options options = {})
-    {
+    std::int32_t startTcp(QJsonObject state = smallTerminal(), EmulatorProcess::Options options = {}) {
         terminal.write(state);
         terminal.start(Link::Tcp, options);
         const std::int32_t h = terminal.connect(1, options.password.value_or(0));
         EXPECT_GT(h, 0);
         return h;
     }
-    void writeFile(const QString& path, const QByteArray& content)
-    {
+    void writeFile(const QString& path, const QByteArray& content) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
@@ -50,8 +48,7 @@ protected:
     TerminalFixture terminal;
 };
 
-TEST_F(LibraryTest, CommunicationPasswordIsCheckedAtConnect)
-{
+TEST_F(LibraryTest, CommunicationPasswordIsCheckedAtConnect) {
     terminal.write(smallTerminal());
     terminal.start(Link::Tcp, withPassword(4711));
     EXPECT_EQ(terminal.connect(1, 0), 0);
@@ -62,8 +59,7 @@ TEST_F(LibraryTest, CommunicationPasswordIsCheckedAtConnect)
     EXPECT_EQ(terminal.emulator().dump()[QStringLiteral("password")].toInt(), 4711);
 }
 
-TEST_F(LibraryTest, NothingListeningFailsTheConnect)
-{
+TEST_F(LibraryTest, NothingListeningFailsTheConnect) {
     EXPECT_EQ(FK_ConnectNet(1, "127.0.0.1", closedPort(SOCK_STREAM), 1000, 0, 0), 0);
     EXPECT_EQ(FK_ConnectNet(1, "127.0.0.1", closedPort(SOCK_DGRAM), 1000, 1, 0), 0);
     EXPECT_EQ(FK_ConnectNet(1, nullptr, 4370, 1000, 0, 0), 0);
@@ -78,8 +74,7 @@ TEST_F(LibraryTest, NothingListeningFailsTheConnect)
 }
 
 // A serial line on which no terminal answers: the connect gives up after the serial time-out.
-TEST_F(LibraryTest, SilentSerialLineFailsWithinTheTimeOut)
-{
+TEST_F(LibraryTest, SilentSerialLineFailsWithinTheTimeOut) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
     ASSERT_EQ(::grantpt(master), 0);
@@ -89,8 +84,7 @@ TEST_F(LibraryTest, SilentSerialLineFailsWithinTheTimeOut)
     ::close(master);
 }
 
-TEST_F(LibraryTest, BaudRateTheLineCannotTakeFailsTheConnect)
-{
+TEST_F(LibraryTest, BaudRateTheLineCannotTakeFailsTheConnect) {
     terminal.write(smallTerminal());
     terminal.start(Link::Serial);
     EXPECT_EQ(FK_ConnectComm(1, kTestComPort, 12345, nullptr, 0), 0);
@@ -100,8 +94,7 @@ TEST_F(LibraryTest, BaudRateTheLineCannotTakeFailsTheConnect)
     FK_DisConnect(h);
 }
 
-TEST_F(LibraryTest, ReplyLaterThanTheTimeOutFailsTheCall)
-{
+TEST_F(LibraryTest, ReplyLaterThanTheTimeOutFailsTheCall) {
     terminal.write(smallTerminal());
     terminal.start(Link::Tcp, withFaults({QStringLiteral("delay-ms=800")}));
     EXPECT_EQ(terminal.connect(1, 0, 200), 0);
@@ -113,8 +106,7 @@ TEST_F(LibraryTest, ReplyLaterThanTheTimeOutFailsTheCall)
     FK_DisConnect(h);
 }
 
-TEST_F(LibraryTest, RefusedOperationsAnswerFailure)
-{
+TEST_F(LibraryTest, RefusedOperationsAnswerFailure) {
     const std::int32_t h = startTcp(
         smallTerminal(),
         withFaults({QStringLiteral("refuse=GetDeviceStatus:1"), QStringLiteral("refuse=FK_ReadAllUserID"),
@@ -130,8 +122,7 @@ TEST_F(LibraryTest, RefusedOperationsAnswerFailure)
     FK_DisConnect(h);
 }
 
-TEST_F(LibraryTest, NamesTravelAsUtf8AndFitTheCallersArea)
-{
+TEST_F(LibraryTest, NamesTravelAsUtf8AndFitTheCallersArea) {
     const std::int32_t h = startTcp();
     const std::string thirteen = "一二三四五六七八九十百千万";  // 13 characters, 39 bytes
     EXPECT_EQ(FK_SetUserName(h, 123, thirteen.c_str()), FK_OK);
@@ -153,7 +144,7 @@ TEST_F(LibraryTest, NamesTravelAsUtf8AndFitTheCallersArea)
     };
     for (const auto& c : refused) EXPECT_NE(FK_SetUserName(h, 123, c.name.c_str()), FK_OK) << c.why;
     ASSERT_EQ(FK_GetUserName(h, 123, area.data()), FK_OK);
-    EXPECT_EQ(std::string(area.data()), thirteen);  // unchanged by the refusals
+    EXPECT_EQ(std::string(area.data()), thirteen);      // unchanged by the refusals
     EXPECT_EQ(FK_SetUserName(h, 456, nullptr), FK_OK);  // an empty name
     EXPECT_EQ(FK_GetUserName(h, 456, area.data()), FK_NO);
     EXPECT_EQ(FK_GetUserName(h, 123, nullptr), FK_BAD_ARG);
@@ -163,8 +154,7 @@ TEST_F(LibraryTest, NamesTravelAsUtf8AndFitTheCallersArea)
 }
 
 // A name longer than the area (put into the state file by hand) is cut at a character boundary.
-TEST_F(LibraryTest, LongStoredNameIsCutWithoutSplittingACharacter)
-{
+TEST_F(LibraryTest, LongStoredNameIsCutWithoutSplittingACharacter) {
     QJsonObject state = smallTerminal();
     QJsonArray users = state[QStringLiteral("users")].toArray();
     QJsonObject user = users[0].toObject();
@@ -181,15 +171,15 @@ TEST_F(LibraryTest, LongStoredNameIsCutWithoutSplittingACharacter)
 }
 
 // Callers give 458 or 459 values; nothing is written past the 458th, and nothing is zero-filled.
-TEST_F(LibraryTest, TemplateBufferGetsAtMost458Values)
-{
+TEST_F(LibraryTest, TemplateBufferGetsAtMost458Values) {
     QJsonObject state = smallTerminal();
     QJsonArray users = state[QStringLiteral("users")].toArray();
     QJsonObject user = users[0].toObject();
     QJsonArray enrollments = user[QStringLiteral("enrollments")].toArray();
     QJsonArray longTemplate;
     for (int i = 0; i < 600; ++i) longTemplate.append(i + 1);
-    enrollments.append(QJsonObject{{QStringLiteral("backup"), 5}, {QStringLiteral("template"), longTemplate}});
+    enrollments.append(
+        QJsonObject{{QStringLiteral("backup"), 5}, {QStringLiteral("template"), longTemplate}});
     user[QStringLiteral("enrollments")] = enrollments;
     users[0] = user;
     state[QStringLiteral("users")] = users;
@@ -214,18 +204,18 @@ TEST_F(LibraryTest, TemplateBufferGetsAtMost458Values)
     put[458] = 12345;
     ASSERT_EQ(FK_PutEnrollData(h, 123, 6, 0, put.data(), 0), FK_OK);
     FK_DisConnect(h);
-    const QJsonArray stored = enrollmentOf(terminal.emulator().dump(), 123, 6)[QStringLiteral("template")].toArray();
+    const QJsonArray stored =
+        enrollmentOf(terminal.emulator().dump(), 123, 6)[QStringLiteral("template")].toArray();
     EXPECT_EQ(stored.size(), 458);
     EXPECT_FALSE(stored.contains(12345));
 }
 
-TEST_F(LibraryTest, HandlesAndMachineNumbers)
-{
+TEST_F(LibraryTest, HandlesAndMachineNumbers) {
     const std::int32_t h = startTcp();
     std::int32_t value = 0;
     EXPECT_EQ(FK_GetDeviceStatus(h + 1000, 2, &value), FK_BAD_HANDLE);
     EXPECT_EQ(FK_GetDeviceStatus(0, 2, &value), FK_BAD_HANDLE);
-    EXPECT_EQ(FK_ReadAllUserID(5), FK_BAD_HANDLE);      // no connection to machine 5
+    EXPECT_EQ(FK_ReadAllUserID(5), FK_BAD_HANDLE);  // no connection to machine 5
     EXPECT_EQ(FK_ClearKeeperData(5), FK_BAD_HANDLE);
     EXPECT_EQ(FK_LoadGeneralLogData(h + 1000, 1), FK_BAD_HANDLE);
 
@@ -247,8 +237,7 @@ TEST_F(LibraryTest, HandlesAndMachineNumbers)
     FK_DisConnect(h);
 }
 
-TEST_F(LibraryTest, UsbDiskFileNeedsNoConnectionAndTakesAnyHandle)
-{
+TEST_F(LibraryTest, UsbDiskFileNeedsNoConnectionAndTakesAnyHandle) {
     terminal.write(smallTerminal());
     const QString file = terminal.path(QStringLiteral("usb.txt"));
     EmulatorProcess::exportUsb(terminal.statePath(), file);
@@ -277,21 +266,22 @@ TEST_F(LibraryTest, UsbDiskFileNeedsNoConnectionAndTakesAnyHandle)
     FK_DisConnect(open);
 }
 
-TEST_F(LibraryTest, AnythingButAUsbDiskLogFileIsRefused)
-{
+TEST_F(LibraryTest, AnythingButAUsbDiskLogFileIsRefused) {
     const QString dir = terminal.path(QString());
     const QString notLog = terminal.path(QStringLiteral("notes.txt"));
     writeFile(notLog, "hello\nworld\n");
     const QString truncated = terminal.path(QStringLiteral("cut.txt"));
     writeFile(truncated, "ORVELO-USB-LOG 1 machine=1 records=2\n1\t1\t2005-03-07 08:15:40\n");
     const QString binary = terminal.path(QStringLiteral("bin.txt"));
-    writeFile(binary, QByteArray("ORVELO-USB-LOG 1 machine=1 records=1\n\0\0\0\t1\t2005-03-07 08:15:40\n", 63));
+    writeFile(binary,
+              QByteArray("ORVELO-USB-LOG 1 machine=1 records=1\n\0\0\0\t1\t2005-03-07 08:15:40\n", 63));
     const QString fifo = terminal.path(QStringLiteral("fifo.txt"));
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     const QString missing = terminal.path(QStringLiteral("missing.txt"));
 
     for (const QString& path : {notLog, truncated, binary, fifo, missing, dir}) {
-        EXPECT_NE(FK_USBLoadGeneralLogDataFromFile(0, path.toLocal8Bit().constData()), FK_OK) << path.toStdString();
+        EXPECT_NE(FK_USBLoadGeneralLogDataFromFile(0, path.toLocal8Bit().constData()), FK_OK)
+            << path.toStdString();
         std::int32_t enroll = 0;
         EXPECT_NE(FK_GetGeneralLogData(0, &enroll, nullptr, nullptr, nullptr), FK_OK);
     }
@@ -299,8 +289,7 @@ TEST_F(LibraryTest, AnythingButAUsbDiskLogFileIsRefused)
     EXPECT_NE(FK_USBLoadGeneralLogDataFromFile(0, ""), FK_OK);
 }
 
-TEST_F(LibraryTest, SigtermEndsSessionsAndExitsCleanly)
-{
+TEST_F(LibraryTest, SigtermEndsSessionsAndExitsCleanly) {
     const std::int32_t h = startTcp();
     ASSERT_EQ(FK_EnableDevice(h, 0), FK_OK);
     EXPECT_EQ(terminal.emulator().stop(), 0);
@@ -310,8 +299,7 @@ TEST_F(LibraryTest, SigtermEndsSessionsAndExitsCleanly)
     FK_DisConnect(h);
 }
 
-TEST_F(LibraryTest, EnabledAgainOnlyWhenTheDisablingSessionEnds)
-{
+TEST_F(LibraryTest, EnabledAgainOnlyWhenTheDisablingSessionEnds) {
     const std::int32_t a = startTcp();
     const std::int32_t b = terminal.connect();
     ASSERT_GT(b, 0);

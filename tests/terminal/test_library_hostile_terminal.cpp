@@ -1,22 +1,22 @@
 // The library against a scripted terminal that answers what a test chooses: damaged, oversized,
 // foreign or endless replies must never make it write past a buffer, crash or wait past the
 // time-out.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <thread>
+
 #include "fkattend.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
 #include "terminal/wire.h"
-
-#include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <array>
-#include <atomic>
-#include <functional>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -27,8 +27,7 @@ class ScriptedTerminal {
 public:
     using Answer = std::function<void(int fd, const Frame& request)>;
 
-    explicit ScriptedTerminal(Answer answer) : m_answer(std::move(answer))
-    {
+    explicit ScriptedTerminal(Answer answer) : m_answer(std::move(answer)) {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -40,21 +39,18 @@ public:
         m_port = ntohs(addr.sin_port);
         m_thread = std::thread([this] { serve(); });
     }
-    ~ScriptedTerminal()
-    {
+    ~ScriptedTerminal() {
         m_stop = true;
         m_thread.join();
         ::close(m_listener);
     }
     int port() const { return m_port; }
 
-    static void send(int fd, const Frame& f)
-    {
+    static void send(int fd, const Frame& f) {
         const auto bytes = encodeFrame(f);
         ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
-    static Frame replyTo(const Frame& request, Bytes payload, Status status = Status::Ok)
-    {
+    static Frame replyTo(const Frame& request, Bytes payload, Status status = Status::Ok) {
         Frame f = request;
         f.reply = true;
         f.status = static_cast<std::uint16_t>(status);
@@ -63,16 +59,14 @@ public:
     }
 
 private:
-    bool waitReadable(int fd)
-    {
+    bool waitReadable(int fd) {
         while (!m_stop) {
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 50) > 0) return true;
         }
         return false;
     }
-    void serve()
-    {
+    void serve() {
         if (!waitReadable(m_listener)) return;
         const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
         FrameDecoder decoder;
@@ -100,13 +94,11 @@ private:
     std::thread m_thread;
 };
 
-std::int32_t connectTo(const ScriptedTerminal& terminal)
-{
+std::int32_t connectTo(const ScriptedTerminal& terminal) {
     return FK_ConnectNet(1, "127.0.0.1", terminal.port(), 500, 0, 0);
 }
 
-TEST(HostileTerminal, OversizedNameIsCutToTheArea)
-{
+TEST(HostileTerminal, OversizedNameIsCutToTheArea) {
     ScriptedTerminal terminal([](int fd, const Frame& request) {
         ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeName(std::string(255, 'A'))));
     });
@@ -120,8 +112,7 @@ TEST(HostileTerminal, OversizedNameIsCutToTheArea)
     FK_DisConnect(h);
 }
 
-TEST(HostileTerminal, NameThatIsNotUtf8IsRefused)
-{
+TEST(HostileTerminal, NameThatIsNotUtf8IsRefused) {
     ScriptedTerminal terminal([](int fd, const Frame& request) {
         ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeName("abc\xE5\xBC")));
     });
@@ -133,8 +124,7 @@ TEST(HostileTerminal, NameThatIsNotUtf8IsRefused)
     FK_DisConnect(h);
 }
 
-TEST(HostileTerminal, LongestTemplateFillsAt458Values)
-{
+TEST(HostileTerminal, LongestTemplateFillsAt458Values) {
     ScriptedTerminal terminal([](int fd, const Frame& request) {
         EnrollData data{1, 2, std::vector<std::int32_t>(kMaxTemplateValues, 7)};
         ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeEnrollData(data)));
@@ -149,14 +139,18 @@ TEST(HostileTerminal, LongestTemplateFillsAt458Values)
     FK_DisConnect(h);
 }
 
-TEST(HostileTerminal, MalformedRepliesAreRefused)
-{
+TEST(HostileTerminal, MalformedRepliesAreRefused) {
     ScriptedTerminal terminal([](int fd, const Frame& request) {
         switch (static_cast<Op>(request.op)) {
-            case Op::GetStatus: ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, {1, 2})); break;
-            case Op::LogBegin: ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeU32(1))); break;
+            case Op::GetStatus:
+                ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, {1, 2}));
+                break;
+            case Op::LogBegin:
+                ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeU32(1)));
+                break;
             case Op::LogPage:  // more records than were asked for
-                ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, encodeLogPage({{1, 1, 3.0}, {2, 1, 3.0}})));
+                ScriptedTerminal::send(
+                    fd, ScriptedTerminal::replyTo(request, encodeLogPage({{1, 1, 3.0}, {2, 1, 3.0}})));
                 break;
             default:  // as a terminal answers what it does not know (the bulk status read among them)
                 ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, {}, Status::UnknownOp));
@@ -176,8 +170,7 @@ TEST(HostileTerminal, MalformedRepliesAreRefused)
     FK_DisConnect(h);
 }
 
-TEST(HostileTerminal, EndlessNoiseAndForeignRepliesEndInTheTimeOut)
-{
+TEST(HostileTerminal, EndlessNoiseAndForeignRepliesEndInTheTimeOut) {
     ScriptedTerminal terminal([](int fd, const Frame& request) {
         // Replies to other sequence numbers, then noise, for longer than the caller's time-out.
         Frame foreign = ScriptedTerminal::replyTo(request, encodeI32(5));
@@ -197,8 +190,7 @@ TEST(HostileTerminal, EndlessNoiseAndForeignRepliesEndInTheTimeOut)
     FK_DisConnect(h);
 }
 
-TEST(HostileTerminal, TerminalThatClosesMidReplyBreaksTheConnection)
-{
+TEST(HostileTerminal, TerminalThatClosesMidReplyBreaksTheConnection) {
     ScriptedTerminal terminal([](int fd, const Frame& request) {
         const auto bytes = encodeFrame(ScriptedTerminal::replyTo(request, encodeI32(5)));
         ::send(fd, bytes.data(), bytes.size() / 2, MSG_NOSIGNAL);

@@ -1,13 +1,13 @@
 // The real libfkattend.so against the real emulator, over each link.
-#include "library_fixture.h"
-#include "one_by_one_reads.h"
-#include "terminal/text_utils.h"
-
 #include <QJsonArray>
 #include <array>
 #include <cmath>
 #include <tuple>
 #include <vector>
+
+#include "library_fixture.h"
+#include "one_by_one_reads.h"
+#include "terminal/text_utils.h"
 
 namespace orvelo::test {
 namespace {
@@ -19,11 +19,11 @@ struct UserRow {
     bool operator==(const UserRow&) const = default;
 };
 
-std::vector<UserRow> walkUsers(std::int32_t handle)
-{
+std::vector<UserRow> walkUsers(std::int32_t handle) {
     std::vector<UserRow> rows;
     std::int32_t enroll = 0, backup = 0, privilege = 0, value = -1;
-    while (FK_GetAllUserID(handle, &enroll, &backup, &privilege, &value) == FK_OK) rows.push_back({enroll, backup, privilege});
+    while (FK_GetAllUserID(handle, &enroll, &backup, &privilege, &value) == FK_OK)
+        rows.push_back({enroll, backup, privilege});
     return rows;
 }
 
@@ -33,19 +33,18 @@ struct LogRow {
 };
 
 // Reads until a step does not return 1; that step's result goes to `last`.
-std::vector<LogRow> readLog(std::int32_t handle, std::int32_t* last = nullptr)
-{
+std::vector<LogRow> readLog(std::int32_t handle, std::int32_t* last = nullptr) {
     std::vector<LogRow> rows;
     std::int32_t enroll = 0, mode = 0, value = 0;
     double time = 0;
     std::int32_t r;
-    while ((r = FK_GetGeneralLogData(handle, &enroll, &mode, &value, &time)) == FK_OK) rows.push_back({enroll, mode, time});
+    while ((r = FK_GetGeneralLogData(handle, &enroll, &mode, &value, &time)) == FK_OK)
+        rows.push_back({enroll, mode, time});
     if (last != nullptr) *last = r;
     return rows;
 }
 
-std::int32_t status(std::int32_t handle, std::int32_t code)
-{
+std::int32_t status(std::int32_t handle, std::int32_t code) {
     std::int32_t value = kSentinel;
     EXPECT_EQ(FK_GetDeviceStatus(handle, code, &value), FK_OK) << "status code " << code;
     return value;
@@ -56,8 +55,7 @@ protected:
     TerminalFixture terminal;
 };
 
-TEST_P(LinkTest, EveryOperationGivesItsResult)
-{
+TEST_P(LinkTest, EveryOperationGivesItsResult) {
     terminal.write(smallTerminal());
     // Every change written before it is confirmed, so that the file can be checked after each step.
     EmulatorProcess::Options writeThrough;
@@ -71,7 +69,8 @@ TEST_P(LinkTest, EveryOperationGivesItsResult)
 
     const std::array<std::pair<int, int>, 9> counters = {
         {{1, 1}, {2, 2}, {3, 2}, {9, 1}, {4, 1}, {5, 2}, {7, 5}, {6, 2}, {8, 3}}};
-    for (const auto& [code, expected] : counters) EXPECT_EQ(status(h, code), expected) << "status code " << code;
+    for (const auto& [code, expected] : counters)
+        EXPECT_EQ(status(h, code), expected) << "status code " << code;
     std::int32_t untouched = kSentinel;
     EXPECT_NE(FK_GetDeviceStatus(h, 42, &untouched), FK_OK);
     EXPECT_EQ(untouched, kSentinel);
@@ -95,7 +94,8 @@ TEST_P(LinkTest, EveryOperationGivesItsResult)
     ASSERT_EQ(FK_GetEnrollData(h, 123, 0, &privilege, buffer.data(), &password), FK_OK);
     EXPECT_EQ(privilege, 0);
     EXPECT_EQ(password, 0);
-    EXPECT_EQ(std::vector<std::int32_t>(buffer.begin(), buffer.begin() + 4), (std::vector<std::int32_t>{12, -3, 0, kSentinel}));
+    EXPECT_EQ(std::vector<std::int32_t>(buffer.begin(), buffer.begin() + 4),
+              (std::vector<std::int32_t>{12, -3, 0, kSentinel}));
     buffer.fill(kSentinel);
     ASSERT_EQ(FK_GetEnrollData(h, 456, 9, &privilege, buffer.data(), &password), FK_OK);
     EXPECT_EQ(password, 5001);
@@ -147,8 +147,7 @@ TEST_P(LinkTest, EveryOperationGivesItsResult)
     EXPECT_TRUE(state[QStringLiteral("logs")].toArray().isEmpty());
 }
 
-TEST_P(LinkTest, NewRecordsAreMarkedCollectedOnlyByTheReadThatEndsTheLog)
-{
+TEST_P(LinkTest, NewRecordsAreMarkedCollectedOnlyByTheReadThatEndsTheLog) {
     terminal.write(smallTerminal());
     terminal.start(GetParam());
     std::int32_t h = terminal.connect();
@@ -180,13 +179,13 @@ TEST_P(LinkTest, NewRecordsAreMarkedCollectedOnlyByTheReadThatEndsTheLog)
     EXPECT_EQ(collectedCount(terminal.emulator().dump()), 3);
 }
 
-TEST_P(LinkTest, ListsAndLogsMoveInPages)
-{
+TEST_P(LinkTest, ListsAndLogsMoveInPages) {
     // More entries than one page holds: 5000 users with a card each, and 7000 records.
     QJsonArray userArray;
     for (int enroll = 1; enroll <= 5000; ++enroll) {
         const QJsonObject card{{QStringLiteral("backup"), 9}, {QStringLiteral("password"), 100000 + enroll}};
-        userArray.append(QJsonObject{{QStringLiteral("enroll"), enroll}, {QStringLiteral("enrollments"), QJsonArray{card}}});
+        userArray.append(QJsonObject{{QStringLiteral("enroll"), enroll},
+                                     {QStringLiteral("enrollments"), QJsonArray{card}}});
     }
     QJsonArray logArray;
     for (int i = 0; i < 7000; ++i) {
@@ -195,8 +194,8 @@ TEST_P(LinkTest, ListsAndLogsMoveInPages)
                                  .arg(i / 60 % 24, 2, 10, QLatin1Char('0'))
                                  .arg(i % 60, 2, 10, QLatin1Char('0'));
         logArray.append(QJsonObject{{QStringLiteral("enroll"), 1 + i % 5000},
-                                {QStringLiteral("mode"), 1 + i % 10},
-                                {QStringLiteral("time"), time}});
+                                    {QStringLiteral("mode"), 1 + i % 10},
+                                    {QStringLiteral("time"), time}});
     }
     terminal.write(QJsonObject{{QStringLiteral("users"), userArray}, {QStringLiteral("logs"), logArray}});
     terminal.start(GetParam());
@@ -205,7 +204,8 @@ TEST_P(LinkTest, ListsAndLogsMoveInPages)
     ASSERT_EQ(FK_ReadAllUserID(1), FK_OK);
     const auto users = walkUsers(h);
     ASSERT_EQ(users.size(), 5000u);
-    for (std::size_t i = 0; i < users.size(); ++i) ASSERT_EQ(users[i].enroll, static_cast<std::int32_t>(i) + 1);
+    for (std::size_t i = 0; i < users.size(); ++i)
+        ASSERT_EQ(users[i].enroll, static_cast<std::int32_t>(i) + 1);
     ASSERT_EQ(FK_LoadGeneralLogData(h, 0), FK_OK);
     const auto logs = readLog(h);
     ASSERT_EQ(logs.size(), 7000u);
@@ -220,8 +220,7 @@ TEST_P(LinkTest, ListsAndLogsMoveInPages)
 // The connection goes away after five replies (connect, disable, load, two pages): the third page
 // cannot be fetched. The step returns something other than 1, the records stay new, and the
 // terminal that the session disabled serves its users again.
-TEST_P(LinkTest, ConnectionDroppedMidDownloadLeavesTheRecordsNew)
-{
+TEST_P(LinkTest, ConnectionDroppedMidDownloadLeavesTheRecordsNew) {
     terminal.seed(10, 1, 10000);
     terminal.start(GetParam(), withFaults({QStringLiteral("drop-after=5")}));
     const std::int32_t h = terminal.connect(1, 0, 1000);
@@ -244,8 +243,7 @@ TEST_P(LinkTest, ConnectionDroppedMidDownloadLeavesTheRecordsNew)
 // The third reply is damaged. A stream link reports it on that step and goes on; over UDP the
 // damaged datagram is dropped and the resent request gets the terminal's cached reply.
 // One request per read: the damaged reply is that of the second status read.
-TEST_P(LinkTest, DamagedReplyFailsOnlyThatStep)
-{
+TEST_P(LinkTest, DamagedReplyFailsOnlyThatStep) {
     terminal.write(smallTerminal());
     terminal.start(GetParam(), withFaults({QStringLiteral("corrupt-after=2")}));
     const OneByOneReads oneByOne;
@@ -267,8 +265,7 @@ TEST_P(LinkTest, DamagedReplyFailsOnlyThatStep)
 
 // The nine counters come in one reply (one by one on the serial line): when it is damaged, the read
 // that fetched it fails, nothing is kept, and the next read fetches them again.
-TEST_P(LinkTest, DamagedBulkReplyFailsOnlyThatStep)
-{
+TEST_P(LinkTest, DamagedBulkReplyFailsOnlyThatStep) {
     terminal.write(smallTerminal());
     terminal.start(GetParam(), withFaults({QStringLiteral("corrupt-after=1")}));
     const std::int32_t h = terminal.connect();
@@ -287,8 +284,7 @@ TEST_P(LinkTest, DamagedBulkReplyFailsOnlyThatStep)
     FK_DisConnect(h);
 }
 
-TEST_P(LinkTest, WrongMachineNumberGetsNoConnection)
-{
+TEST_P(LinkTest, WrongMachineNumberGetsNoConnection) {
     terminal.write(smallTerminal());
     terminal.start(GetParam(), withMachine(2));
     if (GetParam() == Link::Usb) {

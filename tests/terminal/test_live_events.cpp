@@ -202,7 +202,9 @@ TEST(LiveEvents, TimedPunchesAreReproducibleWithTheirSeed) {
         while (seen.size() < 12 && waitEvent(h, event) == FK_OK) {
             // Punches made before the subscription are in the log but not heard: positions go on
             // from wherever the first heard one was.
-            if (previous >= 0) EXPECT_EQ(event.position, previous + 1);
+            if (previous >= 0) {
+                EXPECT_EQ(event.position, previous + 1);
+            }
             EXPECT_GE(event.position, 3);
             previous = event.position;
             EXPECT_TRUE(event.enroll == 123 || event.enroll == 456) << event.enroll;

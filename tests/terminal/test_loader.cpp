@@ -1,16 +1,16 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "core/errors.h"
 #include "device/loaded_terminal_library.h"
 #include "tests/support/emulator_process.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 namespace orvelo::test {
 namespace {
 
-QString errorText(const std::function<void()>& action)
-{
+QString errorText(const std::function<void()>& action) {
     try {
         action();
     } catch (const LibraryError& e) {
@@ -19,8 +19,7 @@ QString errorText(const std::function<void()>& action)
     return {};
 }
 
-TEST(TerminalLibraryLoader, ResolvesTheLibraryBesideTheProgram)
-{
+TEST(TerminalLibraryLoader, ResolvesTheLibraryBesideTheProgram) {
     const auto library = loadTerminalLibrary(EmulatorProcess::binFolder());
     ASSERT_TRUE(library);
     // Nothing is open: the calls reach the real library and say so.
@@ -29,22 +28,20 @@ TEST(TerminalLibraryLoader, ResolvesTheLibraryBesideTheProgram)
     EXPECT_EQ(library->FK_ConnectNet(1, nullptr, 4370, 100, 0, 0), 0);
 }
 
-TEST(TerminalLibraryLoader, MissingFileIsNamed)
-{
+TEST(TerminalLibraryLoader, MissingFileIsNamed) {
     QTemporaryDir empty;
     const QString text = errorText([&] { loadTerminalLibrary(empty.path()); });
-    EXPECT_TRUE(text.contains(QDir(empty.path()).filePath(QStringLiteral("libfkattend.so")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QDir(empty.path()).filePath(QStringLiteral("libfkattend.so"))))
+        << text.toStdString();
 }
 
-TEST(TerminalLibraryLoader, MissingOperationIsNamed)
-{
+TEST(TerminalLibraryLoader, MissingOperationIsNamed) {
     const QString folder = QDir(EmulatorProcess::binFolder()).filePath(QStringLiteral("incomplete"));
     const QString text = errorText([&] { loadTerminalLibrary(folder); });
     EXPECT_TRUE(text.contains(QStringLiteral("FK_SetUserName"))) << text.toStdString();
 }
 
-TEST(TerminalLibraryLoader, LazyLibraryFailsTheCallNotTheStart)
-{
+TEST(TerminalLibraryLoader, LazyLibraryFailsTheCallNotTheStart) {
     QTemporaryDir empty;
     LazyTerminalLibrary missing(empty.path());  // constructing it loads nothing
     EXPECT_THROW(missing.FK_ConnectUSB(1), LibraryError);

@@ -1,18 +1,17 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
 #include "terminal/crc32.h"
 #include "terminal/frame.h"
 #include "terminal/messages.h"
 #include "terminal/wire.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 using namespace orvelo::terminal;
 
 namespace {
 
-Frame sampleFrame(std::size_t payloadSize = 5)
-{
+Frame sampleFrame(std::size_t payloadSize = 5) {
     Frame f;
     f.reply = true;
     f.op = static_cast<std::uint16_t>(Op::LogPage);
@@ -23,8 +22,7 @@ Frame sampleFrame(std::size_t payloadSize = 5)
     return f;
 }
 
-void expectSameFrame(const Frame& a, const Frame& b)
-{
+void expectSameFrame(const Frame& a, const Frame& b) {
     EXPECT_EQ(a.reply, b.reply);
     EXPECT_EQ(a.op, b.op);
     EXPECT_EQ(a.status, b.status);
@@ -35,14 +33,12 @@ void expectSameFrame(const Frame& a, const Frame& b)
 
 }  // namespace
 
-TEST(Crc32, KnownCheckValue)
-{
+TEST(Crc32, KnownCheckValue) {
     const std::string text = "123456789";
     EXPECT_EQ(crc32(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), 0xCBF43926u);
 }
 
-TEST(Frame, HeaderLayoutIsLittleEndianWithMagicAndVersion)
-{
+TEST(Frame, HeaderLayoutIsLittleEndianWithMagicAndVersion) {
     const auto bytes = encodeFrame(sampleFrame(2));
     ASSERT_EQ(bytes.size(), kHeaderSize + 2 + kTrailerSize);
     EXPECT_EQ(bytes[0], 'F');
@@ -54,8 +50,7 @@ TEST(Frame, HeaderLayoutIsLittleEndianWithMagicAndVersion)
     EXPECT_EQ(bytes[16], 2);     // payload length
 }
 
-TEST(Frame, RoundTripsThroughStreamDecoderByteByByte)
-{
+TEST(Frame, RoundTripsThroughStreamDecoderByteByByte) {
     const Frame original = sampleFrame(300);
     const auto bytes = encodeFrame(original);
     FrameDecoder decoder;
@@ -71,8 +66,7 @@ TEST(Frame, RoundTripsThroughStreamDecoderByteByByte)
     EXPECT_EQ(decoder.bufferedBytes(), 0u);
 }
 
-TEST(Frame, DecoderSkipsNoiseAndFindsTheNextFrame)
-{
+TEST(Frame, DecoderSkipsNoiseAndFindsTheNextFrame) {
     const Frame original = sampleFrame();
     const auto bytes = encodeFrame(original);
     std::vector<std::uint8_t> stream = {'x', 'F', 'K', 0x01, 'F', 0x00};
@@ -87,8 +81,7 @@ TEST(Frame, DecoderSkipsNoiseAndFindsTheNextFrame)
     EXPECT_EQ(decoder.skippedBytes(), 6u);
 }
 
-TEST(Frame, DamagedPayloadIsReportedWithItsHeaderAndSkipped)
-{
+TEST(Frame, DamagedPayloadIsReportedWithItsHeaderAndSkipped) {
     auto bytes = encodeFrame(sampleFrame());
     bytes[kHeaderSize + 1] ^= 0x01;
     const auto next = encodeFrame(sampleFrame(1));
@@ -104,8 +97,7 @@ TEST(Frame, DamagedPayloadIsReportedWithItsHeaderAndSkipped)
 }
 
 // A damaged header must not make the decoder wait for a length that was never sent.
-TEST(Frame, DamagedLengthDoesNotStallTheDecoder)
-{
+TEST(Frame, DamagedLengthDoesNotStallTheDecoder) {
     auto bytes = encodeFrame(sampleFrame());
     bytes[17] ^= 0x40;  // payload length now 16389: only the header checksum tells
     const auto next = encodeFrame(sampleFrame(1));
@@ -117,8 +109,7 @@ TEST(Frame, DamagedLengthDoesNotStallTheDecoder)
     EXPECT_EQ(out.payload.size(), 1u);
 }
 
-TEST(Frame, RefusesOversizedPayloadsOnBothSides)
-{
+TEST(Frame, RefusesOversizedPayloadsOnBothSides) {
     Frame big = sampleFrame(kMaxPayload + 1);
     EXPECT_TRUE(encodeFrame(big).empty());
     big.payload.resize(kMaxPayload);
@@ -128,8 +119,7 @@ TEST(Frame, RefusesOversizedPayloadsOnBothSides)
     EXPECT_EQ(decodeDatagram(bytes.data(), bytes.size(), out), DatagramResult::Frame);
 }
 
-TEST(Frame, DatagramMustHoldExactlyOneFrame)
-{
+TEST(Frame, DatagramMustHoldExactlyOneFrame) {
     const auto bytes = encodeFrame(sampleFrame());
     Frame out;
     EXPECT_EQ(decodeDatagram(bytes.data(), bytes.size(), out), DatagramResult::Frame);
@@ -145,8 +135,7 @@ TEST(Frame, DatagramMustHoldExactlyOneFrame)
     EXPECT_EQ(decodeDatagram(otherVersion.data(), otherVersion.size(), out), DatagramResult::Malformed);
 }
 
-TEST(ByteReader, ReadingPastTheEndFailsWithoutTouchingMemory)
-{
+TEST(ByteReader, ReadingPastTheEndFailsWithoutTouchingMemory) {
     const std::vector<std::uint8_t> data = {1, 2, 3};
     ByteReader r(data);
     EXPECT_EQ(r.u16(), 0x0201);
@@ -155,8 +144,7 @@ TEST(ByteReader, ReadingPastTheEndFailsWithoutTouchingMemory)
     EXPECT_EQ(r.u8(), 0);  // stays failed
 }
 
-TEST(Messages, PayloadsRoundTrip)
-{
+TEST(Messages, PayloadsRoundTrip) {
     const EnrollData data{3, -5001, {12, -3, 0, INT32_MIN, INT32_MAX}};
     EXPECT_EQ(decodeEnrollData(encodeEnrollData(data)), data);
     const std::vector<LogEntry> logs = {{123, 1, 38418.3442129630}, {-1, 10, 2.0}};
@@ -172,8 +160,7 @@ TEST(Messages, PayloadsRoundTrip)
     EXPECT_EQ(name->name, "张三");
 }
 
-TEST(Messages, DecodersRefuseShortLongAndOvercountedPayloads)
-{
+TEST(Messages, DecodersRefuseShortLongAndOvercountedPayloads) {
     Bytes shortPayload = encodeEnrollKey({1, 2});
     shortPayload.pop_back();
     EXPECT_FALSE(decodeEnrollKey(shortPayload));
@@ -193,8 +180,7 @@ TEST(Messages, DecodersRefuseShortLongAndOvercountedPayloads)
     EXPECT_FALSE(decodeEnrollData(templateTooLong));
 }
 
-TEST(Messages, OperationNamesForFaultInjection)
-{
+TEST(Messages, OperationNamesForFaultInjection) {
     EXPECT_EQ(opFromName("GetDeviceStatus"), Op::GetStatus);
     EXPECT_EQ(opFromName("FK_GetDeviceStatus"), Op::GetStatus);
     EXPECT_EQ(opFromName("fk_getalluserid"), Op::UserListPage);
