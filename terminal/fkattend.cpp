@@ -2,23 +2,24 @@
 // mutex: the library is meant to be called from one thread, but two threads must not corrupt it.
 #include "fkattend.h"
 
-#include "terminal/client_connection.h"
-#include "terminal/client_link.h"
-#include "terminal/read_cache.h"
-#include "terminal/text_utils.h"
-#include "terminal/usb_log_file.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "terminal/client_connection.h"
+#include "terminal/client_link.h"
+#include "terminal/read_cache.h"
+#include "terminal/text_utils.h"
+#include "terminal/usb_log_file.h"
 
 using namespace orvelo::terminal;
 
@@ -60,21 +61,18 @@ struct Library {
     std::mt19937 random{std::random_device{}()};
 };
 
-Library& library()
-{
+Library& library() {
     static Library instance;
     return instance;
 }
 
-Connection* find(Library& lib, std::int32_t handle)
-{
+Connection* find(Library& lib, std::int32_t handle) {
     const auto it = lib.connections.find(handle);
     return it == lib.connections.end() ? nullptr : it->second.connection.get();
 }
 
 // The most recently opened connection to that machine number that takes requests.
-Connection* findByMachine(Library& lib, std::int32_t machine)
-{
+Connection* findByMachine(Library& lib, std::int32_t machine) {
     Connection* best = nullptr;
     std::uint64_t bestOpened = 0;
     for (auto& [handle, open] : lib.connections) {
@@ -88,8 +86,7 @@ Connection* findByMachine(Library& lib, std::int32_t machine)
     return best;
 }
 
-std::int32_t allocateHandle(Library& lib)
-{
+std::int32_t allocateHandle(Library& lib) {
     while (lib.connections.count(lib.nextHandle) != 0 || lib.nextHandle <= 0) {
         lib.nextHandle = lib.nextHandle == INT32_MAX ? 1 : lib.nextHandle + 1;
     }
@@ -100,9 +97,8 @@ std::int32_t allocateHandle(Library& lib)
 
 // `bulkReads` false for a serial line: at low baud rates one user's record (up to 17 KB) could take
 // longer than the time-out, and the line's byte time outweighs its latency anyway.
-std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs, std::int32_t password,
-                           bool bulkReads = true)
-{
+std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int timeoutMs,
+                           std::int32_t password, bool bulkReads = true) {
     if (!link) return 0;
     Library& lib = library();
     auto connection = std::make_unique<Connection>(machine, std::move(link), timeoutMs,
@@ -116,15 +112,13 @@ std::int32_t finishConnect(std::int32_t machine, std::unique_ptr<Link> link, int
 }
 
 template <typename T>
-void put(T* out, T value)
-{
+void put(T* out, T value) {
     if (out != nullptr) *out = value;
 }
 
 // Reads a regular file whole; false for anything else (a folder, a FIFO that would block, a file
 // above the size limit).
-bool readRegularFile(const char* path, std::string& content)
-{
+bool readRegularFile(const char* path, std::string& content) {
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     struct stat info {};
@@ -135,9 +129,12 @@ bool readRegularFile(const char* path, std::string& content)
         std::size_t done = 0;
         while (ok && done < content.size()) {
             const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
-            if (n > 0) done += static_cast<std::size_t>(n);
-            else if (n < 0 && errno == EINTR) continue;
-            else ok = false;
+            if (n > 0)
+                done += static_cast<std::size_t>(n);
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else
+                ok = false;
         }
         // A file that grows while it is read is taken as far as its size said.
     }
@@ -145,8 +142,7 @@ bool readRegularFile(const char* path, std::string& content)
     return ok;
 }
 
-std::int32_t nextFromTerminal(Connection& connection, LogSource& source, LogEntry& out)
-{
+std::int32_t nextFromTerminal(Connection& connection, LogSource& source, LogEntry& out) {
     if (source.index == source.page.size()) {
         if (source.fetched >= source.total) {
             source.ended = true;
@@ -183,8 +179,7 @@ std::int32_t nextFromTerminal(Connection& connection, LogSource& source, LogEntr
 // No exception may unwind into a C caller, which could neither catch it nor clean up after it:
 // whatever escapes an operation (std::bad_alloc included) becomes the result `failure`.
 template <typename Body>
-int32_t guarded(int32_t failure, Body body) noexcept
-{
+int32_t guarded(int32_t failure, Body body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -192,42 +187,52 @@ int32_t guarded(int32_t failure, Body body) noexcept
     }
 }
 
+// The frame of every operation on an open connection: the exception barrier, the library's lock
+// for the whole call, and FK_BAD_HANDLE for a handle that names no open connection.
+template <typename Body>
+int32_t onConnection(std::int32_t handle, Body body) noexcept {
+    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
+        Library& lib = library();
+        std::lock_guard lock(lib.mutex);
+        Connection* c = find(lib, handle);
+        if (c == nullptr) return FK_BAD_HANDLE;
+        return body(*c);
+    });
+}
+
 }  // namespace
 
 extern "C" {
 
 int32_t FK_ConnectComm(int32_t machineNo, int32_t comPort, int32_t baudRate, const char* /*dialText*/,
-                       int32_t /*reserved*/)
-{
+                       int32_t /*reserved*/) {
     return guarded(0, [&]() -> int32_t {
         std::lock_guard lock(library().mutex);
-        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate), FK_DEFAULT_TIMEOUT_MS, 0,
-                             false);
+        return finishConnect(machineNo, openSerialLink(serialDevicePath(comPort), baudRate),
+                             FK_DEFAULT_TIMEOUT_MS, 0, false);
     });
 }
 
 int32_t FK_ConnectNet(int32_t machineNo, const char* ipAddress, int32_t netPort, int32_t timeOutMs,
-                      int32_t udpFlag, int32_t netPassword)
-{
+                      int32_t udpFlag, int32_t netPassword) {
     return guarded(0, [&]() -> int32_t {
         std::lock_guard lock(library().mutex);
         const int timeout = timeOutMs <= 0 ? FK_DEFAULT_TIMEOUT_MS : std::min(timeOutMs, kMaxTimeoutMs);
         const Deadline deadline = SteadyClock::now() + std::chrono::milliseconds(timeout);
-        auto link = udpFlag == 1 ? openUdpLink(ipAddress, netPort) : openTcpLink(ipAddress, netPort, deadline);
+        auto link =
+            udpFlag == 1 ? openUdpLink(ipAddress, netPort) : openTcpLink(ipAddress, netPort, deadline);
         return finishConnect(machineNo, std::move(link), timeout, netPassword);
     });
 }
 
-int32_t FK_ConnectUSB(int32_t machineNo)
-{
+int32_t FK_ConnectUSB(int32_t machineNo) {
     return guarded(0, [&]() -> int32_t {
         std::lock_guard lock(library().mutex);
         return finishConnect(machineNo, openUnixLink(usbSocketPath(machineNo)), FK_DEFAULT_TIMEOUT_MS, 0);
     });
 }
 
-int32_t FK_DisConnect(int32_t handle)
-{
+int32_t FK_DisConnect(int32_t handle) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
@@ -236,36 +241,27 @@ int32_t FK_DisConnect(int32_t handle)
         // Tells the terminal the session is over (a serial or UDP terminal cannot see it otherwise).
         it->second.connection->exchange(Op::Disconnect, {}, nullptr, nullptr, kDisconnectTimeoutMs);
         lib.connections.erase(it);
-        if (const auto log = lib.logs.find(handle); log != lib.logs.end() && !log->second.fromFile) lib.logs.erase(log);
+        if (const auto log = lib.logs.find(handle); log != lib.logs.end() && !log->second.fromFile)
+            lib.logs.erase(log);
         return FK_OK;
     });
 }
 
-int32_t FK_EnableDevice(int32_t handle, int32_t enable)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        return c->exchange(Op::Enable, encodeI32(enable != 0 ? 1 : 0), nullptr);
+int32_t FK_EnableDevice(int32_t handle, int32_t enable) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
+        return c.exchange(Op::Enable, encodeI32(enable != 0 ? 1 : 0), nullptr);
     });
 }
 
-int32_t FK_GetDeviceStatus(int32_t handle, int32_t statusCode, int32_t* value)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
+int32_t FK_GetDeviceStatus(int32_t handle, int32_t statusCode, int32_t* value) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
         std::int32_t held = 0;
-        if (const auto r = c->cache.status(*c, statusCode, held)) {
+        if (const auto r = c.cache.status(c, statusCode, held)) {
             if (*r == FK_OK) put(value, held);
             return *r;
         }
         Bytes reply;
-        const std::int32_t r = c->exchange(Op::GetStatus, encodeI32(statusCode), &reply);
+        const std::int32_t r = c.exchange(Op::GetStatus, encodeI32(statusCode), &reply);
         if (r != FK_OK) return r;
         const auto v = decodeI32(reply);
         if (!v) return FK_BAD_REPLY;
@@ -274,20 +270,14 @@ int32_t FK_GetDeviceStatus(int32_t handle, int32_t statusCode, int32_t* value)
     });
 }
 
-int32_t FK_SetDeviceTime(int32_t handle, double dateTime)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
+int32_t FK_SetDeviceTime(int32_t handle, double dateTime) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
         if (!daysInRange(dateTime)) return FK_BAD_ARG;
-        return c->exchange(Op::SetTime, encodeF64(dateTime), nullptr);
+        return c.exchange(Op::SetTime, encodeF64(dateTime), nullptr);
     });
 }
 
-int32_t FK_ReadAllUserID(int32_t machineNo)
-{
+int32_t FK_ReadAllUserID(int32_t machineNo) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
@@ -306,14 +296,9 @@ int32_t FK_ReadAllUserID(int32_t machineNo)
 }
 
 int32_t FK_GetAllUserID(int32_t handle, int32_t* enrollNumber, int32_t* backupNumber, int32_t* privilege,
-                        int32_t* value)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        auto& users = c->users;
+                        int32_t* value) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
+        auto& users = c.users;
         if (!users.active) return FK_NO;
         if (users.index == users.page.size()) {
             if (users.fetched >= users.total) {
@@ -322,7 +307,8 @@ int32_t FK_GetAllUserID(int32_t handle, int32_t* enrollNumber, int32_t* backupNu
             }
             const std::uint32_t want = std::min(users.total - users.fetched, kMaxUserPage);
             Bytes reply;
-            const std::int32_t r = c->exchange(Op::UserListPage, encodePageRequest({users.fetched, want}), &reply);
+            const std::int32_t r =
+                c.exchange(Op::UserListPage, encodePageRequest({users.fetched, want}), &reply);
             auto page = r == FK_OK ? decodeUserPage(reply) : std::nullopt;
             if (r != FK_OK || !page || page->size() > want || page->empty()) {
                 users.active = false;
@@ -341,19 +327,14 @@ int32_t FK_GetAllUserID(int32_t handle, int32_t* enrollNumber, int32_t* backupNu
     });
 }
 
-int32_t FK_ModifyPrivilege(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t privilege)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        return c->exchange(Op::ModifyPrivilege, encodeModifyPrivilege({enrollNumber, backupNumber, privilege}), nullptr);
+int32_t FK_ModifyPrivilege(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t privilege) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
+        return c.exchange(Op::ModifyPrivilege, encodeModifyPrivilege({enrollNumber, backupNumber, privilege}),
+                          nullptr);
     });
 }
 
-int32_t FK_ClearKeeperData(int32_t machineNo)
-{
+int32_t FK_ClearKeeperData(int32_t machineNo) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
@@ -364,8 +345,7 @@ int32_t FK_ClearKeeperData(int32_t machineNo)
     });
 }
 
-int32_t FK_LoadGeneralLogData(int32_t handle, int32_t newOnly)
-{
+int32_t FK_LoadGeneralLogData(int32_t handle, int32_t newOnly) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
@@ -385,8 +365,7 @@ int32_t FK_LoadGeneralLogData(int32_t handle, int32_t newOnly)
     });
 }
 
-int32_t FK_USBLoadGeneralLogDataFromFile(int32_t handle, const char* path)
-{
+int32_t FK_USBLoadGeneralLogDataFromFile(int32_t handle, const char* path) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
@@ -405,8 +384,7 @@ int32_t FK_USBLoadGeneralLogDataFromFile(int32_t handle, const char* path)
 }
 
 int32_t FK_GetGeneralLogData(int32_t handle, int32_t* enrollNumber, int32_t* modeCode, int32_t* value,
-                             double* dateTime)
-{
+                             double* dateTime) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
@@ -439,13 +417,8 @@ int32_t FK_GetGeneralLogData(int32_t handle, int32_t* enrollNumber, int32_t* mod
 }
 
 int32_t FK_GetEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t* privilege,
-                         int32_t* templateBuffer, int32_t* password)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
+                         int32_t* templateBuffer, int32_t* password) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
         const auto deliver = [&](const EnrollData& data) {
             put(privilege, data.privilege);
             put(password, data.password);
@@ -456,13 +429,14 @@ int32_t FK_GetEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNum
             return FK_OK;
         };
         const UserRecord* record = nullptr;
-        if (const auto r = c->cache.userRecord(*c, enrollNumber, record)) {
+        if (const auto r = c.cache.userRecord(c, enrollNumber, record)) {
             if (*r != FK_OK) return *r;
             const EnrollData* data = record != nullptr ? findEnrollment(*record, backupNumber) : nullptr;
             return data != nullptr ? deliver(*data) : FK_NO;
         }
         Bytes reply;
-        const std::int32_t r = c->exchange(Op::GetEnroll, encodeEnrollKey({enrollNumber, backupNumber}), &reply);
+        const std::int32_t r =
+            c.exchange(Op::GetEnroll, encodeEnrollKey({enrollNumber, backupNumber}), &reply);
         if (r != FK_OK) return r;
         const auto data = decodeEnrollData(reply);
         if (!data) return FK_BAD_REPLY;
@@ -471,50 +445,35 @@ int32_t FK_GetEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNum
 }
 
 int32_t FK_PutEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber, int32_t privilege,
-                         const int32_t* templateBuffer, int32_t password)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
+                         const int32_t* templateBuffer, int32_t password) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
         PutEnrollRequest request{enrollNumber, backupNumber, {privilege, password, {}}};
         // Fingerprints carry a template; the card and the password carry their number.
         if (backupNumber >= FK_BACKUP_FIRST_FINGERPRINT && backupNumber <= FK_BACKUP_LAST_FINGERPRINT &&
             templateBuffer != nullptr)
             request.data.templateValues.assign(templateBuffer, templateBuffer + FK_TEMPLATE_VALUES);
-        return c->exchange(Op::PutEnroll, encodePutEnroll(request), nullptr);
+        return c.exchange(Op::PutEnroll, encodePutEnroll(request), nullptr);
     });
 }
 
-int32_t FK_DeleteEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        return c->exchange(Op::DeleteEnroll, encodeEnrollKey({enrollNumber, backupNumber}), nullptr);
+int32_t FK_DeleteEnrollData(int32_t handle, int32_t enrollNumber, int32_t backupNumber) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
+        return c.exchange(Op::DeleteEnroll, encodeEnrollKey({enrollNumber, backupNumber}), nullptr);
     });
 }
 
-int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
+int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
         if (nameBuffer == nullptr) return FK_BAD_ARG;
         std::optional<std::string> name;
         const UserRecord* record = nullptr;
-        if (const auto held = c->cache.userRecord(*c, enrollNumber, record)) {
+        if (const auto held = c.cache.userRecord(c, enrollNumber, record)) {
             if (*held != FK_OK) return *held;
             if (record == nullptr) return FK_NO;
             name = record->name;
         } else {
             Bytes reply;
-            const std::int32_t r = c->exchange(Op::GetName, encodeI32(enrollNumber), &reply);
+            const std::int32_t r = c.exchange(Op::GetName, encodeI32(enrollNumber), &reply);
             if (r != FK_OK) return r;
             name = decodeName(reply);
             if (!name) return FK_BAD_REPLY;
@@ -529,34 +488,22 @@ int32_t FK_GetUserName(int32_t handle, int32_t enrollNumber, char* nameBuffer)
     });
 }
 
-int32_t FK_SetUserName(int32_t handle, int32_t enrollNumber, const char* name)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        const std::string_view text = name == nullptr ? std::string_view() : std::string_view(name, ::strnlen(name, FK_NAME_BYTES));
+int32_t FK_SetUserName(int32_t handle, int32_t enrollNumber, const char* name) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
+        const std::string_view text =
+            name == nullptr ? std::string_view() : std::string_view(name, ::strnlen(name, FK_NAME_BYTES));
         // What FK_GetUserName could not deliver whole is refused before it reaches the terminal.
         if (text.size() > FK_NAME_BYTES - 1 || !isValidUtf8(text)) return FK_BAD_ARG;
-        return c->exchange(Op::SetName, encodeSetName({enrollNumber, std::string(text)}), nullptr);
+        return c.exchange(Op::SetName, encodeSetName({enrollNumber, std::string(text)}), nullptr);
     });
 }
 
-int32_t FK_SubscribeEvents(int32_t handle)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        return c->subscribe();
-    });
+int32_t FK_SubscribeEvents(int32_t handle) {
+    return onConnection(handle, [&](Connection& c) -> int32_t { return c.subscribe(); });
 }
 
 int32_t FK_WaitEvent(int32_t handle, int32_t timeOutMs, int32_t* enrollNumber, int32_t* modeCode,
-                     double* dateTime, int32_t* logPosition)
-{
+                     double* dateTime, int32_t* logPosition) {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::shared_ptr<Connection> c;
@@ -579,15 +526,8 @@ int32_t FK_WaitEvent(int32_t handle, int32_t timeOutMs, int32_t* enrollNumber, i
     });
 }
 
-int32_t FK_UnsubscribeEvents(int32_t handle)
-{
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        return c->unsubscribe();
-    });
+int32_t FK_UnsubscribeEvents(int32_t handle) {
+    return onConnection(handle, [&](Connection& c) -> int32_t { return c.unsubscribe(); });
 }
 
 }  // extern "C"

@@ -20,6 +20,7 @@
 #include "cli/orveloctl.h"
 #include "core/errors.h"
 #include "shell/app_folder_lock.h"
+#include "tests/cli/orveloctl_run.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/test_database.h"
@@ -33,49 +34,12 @@ using test::EmulatorProcess;
 using test::TestDatabase;
 using Result = CommandOutcome::Result;
 
-struct ProgramRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(bytes);
-}
+using test::ProgramRun;
+using test::runInProcess;
+using test::writeFile;
 
 ProgramRun runProgram(const QStringList& arguments) {
-    QProcess process;
-    process.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
-    process.setArguments(arguments);
-    process.start();
-    EXPECT_TRUE(process.waitForFinished(300000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-QString readAll(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return QString::fromUtf8(bytes);
-}
-
-ProgramRun runInProcess(const QStringList& arguments) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    ProgramRun run;
-    run.status = runOrveloctl(QStringList{u"orveloctl"_s} + arguments, out, err);
-    run.out = readAll(out);
-    run.err = readAll(err);
-    std::fclose(out);
-    std::fclose(err);
-    return run;
+    return test::runProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s, arguments, 300000);
 }
 
 // The rows of the summary table after "== summary ==", each split at runs of two or more blanks

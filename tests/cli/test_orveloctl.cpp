@@ -15,6 +15,7 @@
 #include "cli/console_operator_view.h"
 #include "cli/orveloctl.h"
 #include "core/errors.h"
+#include "tests/cli/orveloctl_run.h"
 #include "tests/support/call_log.h"
 #include "tests/support/scripted_terminal_library.h"
 
@@ -23,11 +24,9 @@ using namespace Qt::StringLiterals;
 namespace orvelo::cli {
 namespace {
 
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-}
+using test::runInProcess;
+using test::writeFile;
+using Outcome = test::ProgramRun;
 
 // An application folder with the embedded database.
 struct AppFolder {
@@ -40,43 +39,8 @@ struct AppFolder {
     QString path;
 };
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 Outcome runProgram(const QStringList& arguments) {
-    QProcess process;
-    process.setProgram(QStringLiteral(ORVELOCTL_PATH));
-    process.setArguments(arguments);
-    process.start();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-}
-
-QString readAll(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return QString::fromUtf8(bytes);
-}
-
-Outcome runInProcess(const QStringList& arguments) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Outcome run;
-    run.status = runOrveloctl(QStringList{u"orveloctl"_s} + arguments, out, err);
-    run.out = readAll(out);
-    run.err = readAll(err);
-    std::fclose(out);
-    std::fclose(err);
-    return run;
+    return test::runProgram(QStringLiteral(ORVELOCTL_PATH), arguments, 60000);
 }
 
 // Commands of this test: they report what they were given and fail on demand.
@@ -317,8 +281,8 @@ TEST(ConsoleOperatorView, StatusLineOnlyOnATerminal) {
             view.setStatusText(QString());
             EXPECT_TRUE(view.statusLine().isEmpty());
         }
-        EXPECT_EQ(readAll(out), u"a\n"_s);
-        const QString errText = readAll(err);
+        EXPECT_EQ(test::readBack(out), u"a\n"_s);
+        const QString errText = test::readBack(err);
         if (terminal) {
             EXPECT_TRUE(errText.contains(u"\r正在采集数据... [##############################] 150%\x1b[K"_s));
             EXPECT_TRUE(errText.endsWith(u"\r\x1b[K"_s)) << "the status line is gone at the end";

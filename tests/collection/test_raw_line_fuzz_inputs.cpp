@@ -1,27 +1,13 @@
 // Raw record files the fuzzer was seeded with or once found a fault with, kept so that the
 // faults stay fixed: every line of each reads back as the import reads it.
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-
 #include "collection/fuzz/raw_line_checks.h"
+#include "tests/support/fuzz_replay.h"
 
 namespace orvelo {
 namespace {
 
 TEST(FuzzInputs, RawRecordFileInputs) {
-    const QDir dir(QStringLiteral(ORVELO_RAW_LINE_FUZZ_INPUTS));
-    const auto files = dir.entryInfoList(QDir::Files);
-    ASSERT_FALSE(files.isEmpty()) << "no inputs in " << dir.path().toStdString();
-    for (const auto& info : files) {
-        QFile file(info.filePath());
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray data = file.readAll();
-        SCOPED_TRACE(info.fileName().toStdString());
-        checkRawRecordFileInput(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                static_cast<std::size_t>(data.size()));
-    }
+    test::replayFuzzInputs(QStringLiteral(ORVELO_RAW_LINE_FUZZ_INPUTS), checkRawRecordFileInput);
 }
 
 }  // namespace
