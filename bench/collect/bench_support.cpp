@@ -1,8 +1,5 @@
 #include "bench/collect/bench_support.h"
 
-#include "core/errors.h"
-#include "core/text.h"
-
 #include <QCoreApplication>
 #include <QDate>
 #include <QSqlDatabase>
@@ -10,26 +7,26 @@
 #include <QSqlQuery>
 #include <stdexcept>
 
+#include "core/errors.h"
+#include "core/text.h"
+
 namespace orvelo::bench {
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void check(bool ok, const QSqlQuery& query)
-{
+void check(bool ok, const QSqlQuery& query) {
     if (!ok) throw std::runtime_error(query.lastError().text().toStdString());
 }
 
 }  // namespace
 
-QString benchFolder()
-{
+QString benchFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-void seedEmployees(DataModule& data, int count)
-{
+void seedEmployees(DataModule& data, int count) {
     QSqlDatabase db = data.connection();
     db.transaction();
     QSqlQuery q(db);
@@ -45,8 +42,7 @@ void seedEmployees(DataModule& data, int count)
     db.commit();
 }
 
-void seedAttendance(DataModule& data, int rows, int employees)
-{
+void seedAttendance(DataModule& data, int rows, int employees) {
     QSqlDatabase db = data.connection();
     db.transaction();
     QSqlQuery q(db);
@@ -68,8 +64,7 @@ void seedAttendance(DataModule& data, int rows, int employees)
     db.commit();
 }
 
-double insertFloor(DataModule& data, const std::vector<std::vector<QVariant>>& rows)
-{
+double insertFloor(DataModule& data, const std::vector<std::vector<QVariant>>& rows) {
     QElapsedTimer timer;
     timer.start();
     QSqlDatabase db = data.connection();
@@ -87,8 +82,7 @@ double insertFloor(DataModule& data, const std::vector<std::vector<QVariant>>& r
     return timer.nsecsElapsed() / 1e9;
 }
 
-std::vector<std::vector<QVariant>> atdRowsAfter(DataModule& data, qint64 rowid)
-{
+std::vector<std::vector<QVariant>> atdRowsAfter(DataModule& data, qint64 rowid) {
     QSqlQuery q(data.connection());
     q.setForwardOnly(true);
     check(q.exec(u"SELECT EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, OperDate "
@@ -103,26 +97,25 @@ std::vector<std::vector<QVariant>> atdRowsAfter(DataModule& data, qint64 rowid)
     return rows;
 }
 
-qint64 maxAtdRowid(DataModule& data)
-{
+qint64 maxAtdRowid(DataModule& data) {
     QSqlQuery q(data.connection());
     check(q.exec(u"SELECT coalesce(max(rowid), 0) FROM AtdRecord"_s), q);
     q.next();
     return q.value(0).toLongLong();
 }
 
-void Emulator::seed(const QString& stateFile, int users, int logs)
-{
+void Emulator::seed(const QString& stateFile, int users, int logs, int seed) {
+    QStringList arguments{u"seed"_s, u"--users"_s, QString::number(users), u"--enrollments"_s,
+                          u"0"_s,    u"--logs"_s,  QString::number(logs),  u"--out"_s,
+                          stateFile};
+    if (seed != 0) arguments << u"--seed"_s << QString::number(seed);
     QProcess p;
-    p.start(benchFolder() + u"/orvelo-terminal"_s,
-            {u"seed"_s, u"--users"_s, QString::number(users), u"--enrollments"_s, u"0"_s, u"--logs"_s,
-             QString::number(logs), u"--out"_s, stateFile});
+    p.start(benchFolder() + u"/orvelo-terminal"_s, arguments);
     if (!p.waitForFinished(300'000) || p.exitCode() != 0)
         throw std::runtime_error("orvelo-terminal seed failed: " + p.readAllStandardError().toStdString());
 }
 
-Emulator::Emulator(const QString& stateFile)
-{
+Emulator::Emulator(const QString& stateFile) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(benchFolder() + u"/orvelo-terminal"_s,
                     {u"--state"_s, stateFile, u"--tcp"_s, u"127.0.0.1:0"_s});
@@ -138,8 +131,7 @@ Emulator::Emulator(const QString& stateFile)
         throw std::runtime_error("unexpected line: " + line.toStdString());
 }
 
-Emulator::~Emulator()
-{
+Emulator::~Emulator() {
     m_process.terminate();
     if (!m_process.waitForFinished(10'000)) m_process.kill();
     m_process.waitForFinished(5'000);

@@ -3,13 +3,13 @@
 // What the collection benchmarks share: an embedded database seeded in bulk, a silent operator
 // view, and the terminal emulator on loopback.
 
-#include "core/ports.h"
-#include "db/data_module.h"
-
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <memory>
+
+#include "core/ports.h"
+#include "db/data_module.h"
 
 namespace orvelo::bench {
 
@@ -50,7 +50,8 @@ public:
     explicit Emulator(const QString& stateFile);
     ~Emulator();
     int tcpPort() const { return m_port; }
-    static void seed(const QString& stateFile, int users, int logs);
+    // `seed` chooses the records (the same seed gives the same log); 0 leaves the emulator's own.
+    static void seed(const QString& stateFile, int users, int logs, int seed = 0);
 
 private:
     QProcess m_process;

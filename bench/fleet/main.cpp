@@ -131,14 +131,15 @@ int main(int argc, char** argv) {
             bench::seedEmployees(data, kEmployees);
         }
 
-        // Each terminal its own machine number, so that the two phases store the same rows.
+        // Each terminal its own machine number and its own records (a seed of its own), so that the
+        // two phases store the same rows and every terminal brings rows of its own.
         std::vector<std::unique_ptr<bench::Emulator>> emulators;
         QString terminalsIni;
         QElapsedTimer setup;
         setup.start();
         for (int t = 1; t <= terminals; ++t) {
             const QString state = work + u"/terminal-%1.json"_s.arg(t);
-            bench::Emulator::seed(state, kEmployees, records);
+            bench::Emulator::seed(state, kEmployees, records, 1000 + t);
             setMachineNumber(state, t);
             emulators.push_back(std::make_unique<bench::Emulator>(state));
             terminalsIni +=
