@@ -81,6 +81,9 @@ for f in opt/orvelo/orvelo opt/orvelo/orveloctl opt/orvelo/orvelo-terminal opt/o
 done
 [ "$(readlink "$rootfs/opt/orvelo/hv.ini")" = /etc/orvelo/hv.ini ] || fail "/opt/orvelo/hv.ini does not point to /etc/orvelo/hv.ini"
 [ "$(readlink "$rootfs/opt/orvelo/data")" = /var/lib/orvelo/data ] || fail "/opt/orvelo/data does not point to /var/lib/orvelo/data"
+# Every operator takes the folder's lock, so it must not lie in the read-only program folder.
+[ "$(readlink "$rootfs/opt/orvelo/orvelo.lock")" = /var/lib/orvelo/orvelo.lock ] || fail "/opt/orvelo/orvelo.lock does not point to /var/lib/orvelo/orvelo.lock"
+[ "$(readlink "$rootfs/opt/orvelo/terminals.ini")" = /etc/orvelo/terminals.ini ] || fail "/opt/orvelo/terminals.ini does not point to /etc/orvelo/terminals.ini"
 grep -qx 'database name=/var/lib/orvelo/orvelo.db' "$rootfs/etc/orvelo/hv.ini" || fail "packaged hv.ini does not name /var/lib/orvelo/orvelo.db"
 grep -qx 'Exec=orvelo' "$rootfs/usr/share/applications/orvelo.desktop" || fail "packaged desktop entry"
 dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /etc/orvelo/hv.ini || fail "hv.ini is not a conffile"
