@@ -3,6 +3,8 @@
 # build, run from scratch folders. Every check names what it expected; the first failure ends
 # the run with status 1.
 set -uo pipefail
+# A check reads a program's whole output (no grep -q in a pipe): a reader that stops at the first
+# match would leave the program writing into a closed pipe, and pipefail would count that.
 build=$1
 source=$2
 scratch=$(mktemp -d)
@@ -36,8 +38,8 @@ fi
 "$app/orveloctl" --help >"$scratch/help.txt" || fail "installed orveloctl --help failed"
 grep -q '^Commands:' "$scratch/help.txt" || fail "orveloctl --help lists no commands"
 grep -q '^  export ' "$scratch/help.txt" || fail "orveloctl --help lacks export"
-"$app/orveloctl" --version | grep -q '^orveloctl (Orvelo) [0-9]' || fail "orveloctl --version"
-"$app/orvelo-terminal" --version | grep -q '^orvelo-terminal (Orvelo) [0-9]' || fail "orvelo-terminal --version"
+"$app/orveloctl" --version | grep '^orveloctl (Orvelo) [0-9]' >/dev/null || fail "orveloctl --version"
+"$app/orvelo-terminal" --version | grep '^orvelo-terminal (Orvelo) [0-9]' >/dev/null || fail "orvelo-terminal --version"
 
 # Through a link on the PATH, without --app-dir, orveloctl must use the installed folder's hv.ini.
 mkdir -p "$scratch/bin"
@@ -62,7 +64,7 @@ status=$?
 command -v dpkg-deb >/dev/null || { echo "dpkg-deb missing: package not checked"; exit 0; }
 deb=$("$source/scripts/package" "$build" "$scratch/out" | tail -n 1) || fail "scripts/package failed"
 check_file "$deb"
-dpkg-deb -f "$deb" Package | grep -qx orvelo || fail "package name"
+dpkg-deb -f "$deb" Package | grep -x orvelo >/dev/null || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite libqt6sql6-odbc tdsodbc; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
@@ -86,7 +88,7 @@ done
 [ "$(readlink "$rootfs/opt/orvelo/terminals.ini")" = /etc/orvelo/terminals.ini ] || fail "/opt/orvelo/terminals.ini does not point to /etc/orvelo/terminals.ini"
 grep -qx 'database name=/var/lib/orvelo/orvelo.db' "$rootfs/etc/orvelo/hv.ini" || fail "packaged hv.ini does not name /var/lib/orvelo/orvelo.db"
 grep -qx 'Exec=orvelo' "$rootfs/usr/share/applications/orvelo.desktop" || fail "packaged desktop entry"
-dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /etc/orvelo/hv.ini || fail "hv.ini is not a conffile"
+dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -x /etc/orvelo/hv.ini >/dev/null || fail "hv.ini is not a conffile"
 if command -v help2man >/dev/null; then
     check_file "$rootfs/usr/share/man/man1/orveloctl.1"
     check_file "$rootfs/usr/share/man/man1/orvelo-terminal.1"
@@ -97,7 +99,7 @@ for program in orvelo orveloctl orvelo-terminal; do
     [ "$(readlink -f "$link")" = "$(readlink -f "$rootfs/opt/orvelo/$program")" ] || fail "/usr/bin/$program points elsewhere"
 done
 
-"$rootfs/usr/bin/orveloctl" --help | grep -q '^Commands:' || fail "packaged orveloctl --help"
+"$rootfs/usr/bin/orveloctl" --help | grep '^Commands:' >/dev/null || fail "packaged orveloctl --help"
 packaged_app="$scratch/packaged-app"
 embedded_app_folder "$packaged_app"
 "$rootfs/usr/bin/orveloctl" --app-dir "$packaged_app" check-database || fail "packaged check-database failed"
