@@ -53,4 +53,35 @@ QString attendanceWriteSql(const QString& emplid, const LogRecord& record, DateT
            values + u')';
 }
 
+QString embeddedEmployeeLookupSql() {
+    return u"select emplid from HrEmployee where cardid=?"_s;
+}
+
+QVariant embeddedEmployeeLookupValue(std::int32_t enrollNumber) {
+    return zeroPad(enrollNumber, 5);
+}
+
+QString embeddedAttendanceWriteSql() {
+    // Each value is bound once; the test compares the date with its trailing blank, which the
+    // column's RTRIM collation takes as the trimmed date the text compares.
+    return u"INSERT INTO AtdRecord(EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, "
+           u"OperDate) "
+           u"SELECT v.e, v.c, v.d, v.t, v.a, v.m, 2, 'sa', v.o "
+           u"FROM (SELECT ? AS e, ? AS c, ? AS d, ? AS t, ? AS a, ? AS m, ? AS o, ? AS k) AS v "
+           u"WHERE NOT EXISTS (SELECT 1 FROM atdrecord WHERE emplid = v.k AND recdate = v.d AND rectime = v.t)"_s;
+}
+
+std::array<QVariant, 8> embeddedAttendanceWriteValues(const QString& emplid, const LogRecord& record,
+                                                      const QString& operDate) {
+    const RecordTimeTexts t = recordTimeTexts(record.RecordTime);
+    return {emplid,
+            zeroPad(record.EnrollNumber, 6),
+            t.date,
+            t.time,
+            record.RecordCode,
+            zeroPad(record.MachineNo, 3),
+            operDate,
+            trimBlanks(emplid)};
+}
+
 }  // namespace orvelo

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
+#include <array>
 #include <cstdint>
 
 #include "collection/log_record.h"
@@ -18,5 +20,17 @@ QString duplicateTestSql(const QString& emplid, DateTimeValue recordTime);
 // The write batch: the duplicate test directly followed by the insert of the row, in one text.
 // `emplid` is written exactly as the lookup returned it; `now` becomes OperDate.
 QString attendanceWriteSql(const QString& emplid, const LogRecord& record, DateTimeValue now);
+
+// The same statements for the embedded database, prepared once per run with their values bound:
+// the same comparisons (the columns' RTRIM collation does what SQL Server's padding does) and the
+// same row. The write is one statement: the insert of the row unless the test finds one, so that
+// the rows it reports affected (1 or 0) tell stored from duplicate.
+QString embeddedEmployeeLookupSql();
+QVariant embeddedEmployeeLookupValue(std::int32_t enrollNumber);
+QString embeddedAttendanceWriteSql();
+// The values of the write's eight marks in order: the row's columns but the two constant ones, then the
+// emplid as the test compares it. `operDate` is the date-time text OperDate takes.
+std::array<QVariant, 8> embeddedAttendanceWriteValues(const QString& emplid, const LogRecord& record,
+                                                      const QString& operDate);
 
 }  // namespace orvelo

@@ -1,10 +1,12 @@
 #include "collection/attendance_store.h"
 
 #include <exception>
+#include <optional>
 
 #include "collection/attendance_statements.h"
 #include "core/errors.h"
 #include "db/data_module.h"
+#include "db/prepared_statement.h"
 
 namespace orvelo {
 
@@ -39,12 +41,73 @@ QString rowKey(const QString& employee, const LogRecord& record) {
 
 }  // namespace
 
+// The prepared lookup and write of the embedded database, for the run of one store. Each is
+// prepared when first needed, so that a failure to prepare it counts as its statement's failure.
+struct AttendanceStore::EmbeddedStatements {
+    std::optional<sql::PreparedStatement> lookup;
+    std::optional<sql::PreparedStatement> write;
+    QString operDate;  // of the open group
+};
+
 AttendanceStore::AttendanceStore(DataModule& data, const Clock& clock)
-    : m_data(data), m_clock(clock), m_group(data) {}
+    : m_data(data), m_clock(clock), m_group(data), m_embedded(std::make_unique<EmbeddedStatements>()) {}
 
 AttendanceStore::~AttendanceStore() = default;
 
+AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& record) {
+    QVariant emplid;
+    try {
+        // An enroll number keeps the employee it had when the run first met it: a run is minutes
+        // at most, and looking it up again for every record would cost as much as the write.
+        const auto known = m_employees.constFind(record.EnrollNumber);
+        if (known != m_employees.cend()) {
+            emplid = *known;
+        } else {
+            if (!m_embedded->lookup)
+                m_embedded->lookup.emplace(m_data.connection(), embeddedEmployeeLookupSql());
+            emplid = m_embedded->lookup->run({embeddedEmployeeLookupValue(record.EnrollNumber)});
+            m_employees.insert(record.EnrollNumber, emplid);
+        }
+    } catch (const std::exception&) {
+        // As on the text path: a lookup that fails is the database failing, not the record.
+        return {StoreResult::Unusable, false};
+    }
+    if (emplid.isNull()) return {StoreResult::UnknownPerson, false};
+    const QString employee = emplid.toString();
+
+    try {
+        if (!m_group.isOpen()) {
+            m_group.begin();
+            // The rows of a group carry the moment it began as their OperDate: reading the clock
+            // costs a time zone lookup, and the group commits within a second anyway.
+            m_embedded->operDate = dateTimeText(m_clock.now());
+        }
+    } catch (const std::exception&) {
+        return {StoreResult::Unusable, false};
+    }
+    Pending outcome{StoreResult::Refused, false};
+    try {
+        if (!m_embedded->write) m_embedded->write.emplace(m_data.connection(), embeddedAttendanceWriteSql());
+        sql::PreparedStatement& write = *m_embedded->write;
+        write.run(embeddedAttendanceWriteValues(employee, record, m_embedded->operDate));
+        // The insert happened unless the test inside it found a row of that employee and minute.
+        const QString key = rowKey(employee, record);
+        if (write.changes() > 0) {
+            outcome = {StoreResult::Stored, true};
+            m_writtenInGroup.insert(key);
+        } else {
+            outcome = {StoreResult::Duplicate, m_writtenInGroup.contains(key)};
+        }
+    } catch (const Error& error) {
+        outcome.result = isDatabaseWide(error.text()) ? StoreResult::Unusable : StoreResult::Refused;
+    } catch (const std::exception&) {
+        outcome.result = StoreResult::Refused;
+    }
+    return outcome;
+}
+
 AttendanceStore::Pending AttendanceStore::storeOne(const LogRecord& record) {
+    if (m_data.dialect() == Dialect::Sqlite) return storeOneEmbedded(record);
     try {
         openStatement(m_data.qry_1, employeeLookupSql(record.EnrollNumber));
     } catch (const std::exception&) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
+#include <QVariant>
+#include <memory>
 #include <vector>
 
 #include "collection/log_record.h"
@@ -38,8 +41,11 @@ struct StoreCounts {
     int settled() const { return stored + duplicates + unknownPersons + refused; }
 };
 
-// Stores the records of one run (a download, an import) through qry_1 (lookup) and qry_2 (test,
-// write), in the data module's commit groups. Nothing is reported to the operator and no error
+// Stores the records of one run (a download, an import) in the data module's commit groups. On
+// SQL Server the statement texts go through qry_1 (lookup) and qry_2 (test, write) one record at
+// a time, as the larger system's users of the database see them. On the embedded database the same
+// lookup and write run as statements prepared once for the run, and each enroll number is looked
+// up once per run. Nothing is reported to the operator and no error
 // leaves it: the counts say what became of the records.
 //
 // A record counts as stored only once the group holding its row has committed; if that commit
@@ -80,7 +86,9 @@ private:
         StoreResult result;
         bool needsGroup;  // stored, or a duplicate of a row written in this group
     };
+    struct EmbeddedStatements;
     Pending storeOne(const LogRecord& record);
+    Pending storeOneEmbedded(const LogRecord& record);
     void stop();
     void tally(StoreResult result);
 
@@ -88,7 +96,9 @@ private:
     const Clock& m_clock;
     CommitGroup m_group;
     std::vector<Pending> m_pending;
-    QSet<QString> m_writtenInGroup;  // employee, day and minute of the group's rows
+    QSet<QString> m_writtenInGroup;                  // employee, day and minute of the group's rows
+    std::unique_ptr<EmbeddedStatements> m_embedded;  // prepared at the first record
+    QHash<std::int32_t, QVariant> m_employees;       // enroll number -> emplid (null: nobody)
     StoreCounts m_counts;
     StoreResult m_last = StoreResult::Stored;
     bool m_stopped = false;

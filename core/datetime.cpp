@@ -28,6 +28,25 @@ DateTimeParts decodeDateTime(DateTimeValue value) {
 
 QString dateTimeText(DateTimeValue value) {
     const DateTimeParts p = decodeDateTime(value);
+    // Written digit by digit: a download formats this text several times per record.
+    if (p.year >= 0 && p.year <= 9999) {
+        char16_t text[19];
+        const auto put = [&text](int at, int value, int digits) {
+            for (int i = digits - 1; i >= 0; --i, value /= 10) text[at + i] = char16_t(u'0' + value % 10);
+        };
+        put(0, p.year, 4);
+        text[4] = u'-';
+        put(5, p.month, 2);
+        text[7] = u'-';
+        put(8, p.day, 2);
+        text[10] = u' ';
+        put(11, p.hour, 2);
+        text[13] = u':';
+        put(14, p.minute, 2);
+        text[16] = u':';
+        put(17, p.second, 2);
+        return QString(reinterpret_cast<const QChar*>(text), 19);
+    }
     return QString::number(p.year).rightJustified(4, u'0') + u'-' + twoDigits(p.month) + u'-' +
            twoDigits(p.day) + u' ' + twoDigits(p.hour) + u':' + twoDigits(p.minute) + u':' +
            twoDigits(p.second);

@@ -386,11 +386,12 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     try {
         if (!db.open()) throw DatabaseError(connectionError(db.lastError()));
-        // Every row is committed on its own: WAL with NORMAL sync keeps that cheap and safe.
+        // Single records (a live punch, an edit) still commit on their own: WAL with NORMAL sync
+        // keeps that cheap and safe.
         exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
         exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
-        // A download commits every row on its own; checkpointing the WAL (each time two fsyncs)
-        // every 10,000 pages instead of every 1,000 keeps that from waiting on the disk.
+        // Checkpointing the WAL (each time two fsyncs) every 10,000 pages instead of every 1,000
+        // keeps a download's commits from waiting on the disk.
         exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
         if (creating) {
             if (!db.transaction()) throw DatabaseError(connectionError(db.lastError()));

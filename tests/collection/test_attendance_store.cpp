@@ -147,15 +147,86 @@ TEST_F(AttendanceStore, FailingDuplicateTestIsRejected) {
     EXPECT_EQ(store(123, u"2005-03-07 08:15:40"_s), StoreResult::Stored);
 }
 
-TEST_F(AttendanceStore, EveryStatementGoesThroughItsQuery) {
+// What SQL Server receives, one text at a time through qry_1 and qry_2, run here on the embedded
+// database through the data module's translation of the texts.
+StoreResult storeByTexts(DataModule& data, const Clock& clock, const LogRecord& record) {
+    const auto open = [](Query& query, const QString& sql) {
+        query.close();
+        query.clearSql();
+        query.addSql(sql);
+        query.open();
+    };
+    open(data.qry_1, employeeLookupSql(record.EnrollNumber));
+    const QVariant emplid = data.qry_1.rowCount() > 0 ? data.qry_1.field(u"emplid"_s) : QVariant();
+    data.qry_1.close();
+    if (emplid.isNull()) return StoreResult::UnknownPerson;
+    open(data.qry_2, duplicateTestSql(emplid.toString(), record.RecordTime));
+    if (data.qry_2.rowCount() > 0) return StoreResult::Duplicate;
+    open(data.qry_2, attendanceWriteSql(emplid.toString(), record, clock.now()));
+    return StoreResult::Stored;
+}
+
+TEST_F(AttendanceStore, PreparedStatementsWriteWhatTheStatementTextsWrite) {
+    // The embedded database runs its own prepared forms of the texts: same results, same rows,
+    // same column types, quirks included (a leading blank in emplid defeats the duplicate test on
+    // both paths, since only trailing blanks compare equal).
     db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
-    ASSERT_EQ(store(123, u"2005-03-07 08:15:40"_s), StoreResult::Stored);
-    // qry_1 is closed at the end; qry_2 keeps the last text it was given, the write batch.
-    EXPECT_FALSE(db.data().qry_1.isOpen());
-    EXPECT_EQ(db.data().qry_1.sql(), u"select emplid from HrEmployee where cardid='00123'\r\n"_s);
-    EXPECT_EQ(
-        db.data().qry_2.sql(),
-        attendanceWriteSql(u"000123"_s, {123, at(u"2005-03-07 08:15:40"_s), 2, 1}, clock.value) + u"\r\n"_s);
+    db.addActiveEmployee(u"123456"_s, u"123456"_s, u"乙"_s);
+    db.addDepartedEmployee(u"000777"_s, u"00777"_s, u"丙"_s);
+    db.addActiveEmployee(u"O'Neil"_s, u"00321"_s, u"丁"_s);
+    db.addActiveEmployee(u"E888  "_s, u"00888"_s, u"戊"_s);
+    db.addActiveEmployee(u" E999"_s, u"00999"_s, u"己"_s);
+    const std::vector<LogRecord> records = {
+        {123, at(u"2005-03-07 08:15:05"_s), 2, 1},    {123, at(u"2005-03-07 08:15:50"_s), 3, 2},
+        {123, at(u"2005-03-07 08:16:00"_s), 35, 0},   {123, at(u"2005-03-08 08:15:00"_s), 1, 999},
+        {123456, at(u"2005-03-07 00:00:00"_s), 2, 1}, {777, at(u"2005-03-07 23:59:59"_s), 2, 1},
+        {321, at(u"2005-03-07 08:15:40"_s), 2, 1},    {321, at(u"2005-03-07 08:15:41"_s), 4, 1},
+        {888, at(u"2005-03-07 08:15:40"_s), 2, 1},    {888, at(u"2005-03-07 08:15:45"_s), 2, 1},
+        {999, at(u"2005-03-07 08:15:40"_s), 2, 1},    {999, at(u"2005-03-07 08:15:45"_s), 2, 1},
+        {555, at(u"2005-03-07 08:15:40"_s), 2, 1},    {2147483647, at(u"2024-02-29 12:05:30"_s), 2, 1},
+    };
+    const QString allRows =
+        u"SELECT EmplID, CardNo, RecDate, RecTime, IsAuto, typeof(IsAuto) AS t1, EquNo, InOutType, "
+        u"typeof(InOutType) AS t2, OperId, OperDate, typeof(EmplID) AS t3 FROM AtdRecord ORDER BY rowid"_s;
+
+    std::vector<StoreResult> byTexts;
+    for (const LogRecord& r : records) byTexts.push_back(storeByTexts(db.data(), clock, r));
+    const QList<QVariantMap> textRows = db.rows(allRows);
+    db.exec(u"DELETE FROM AtdRecord"_s);
+
+    std::vector<StoreResult> prepared;
+    ::orvelo::AttendanceStore store(db.data(), clock);
+    for (const LogRecord& r : records) {
+        ASSERT_TRUE(store.store(r));
+        prepared.push_back(store.lastResult());
+    }
+    ASSERT_TRUE(store.settle());
+
+    EXPECT_EQ(prepared, byTexts);
+    EXPECT_EQ(db.rows(allRows), textRows);
+    EXPECT_EQ(textRows.size(), 9);
+    EXPECT_EQ(store.counts().stored, 9);
+    EXPECT_EQ(store.counts().duplicates, 3);
+    EXPECT_EQ(store.counts().unknownPersons, 2);
+}
+
+TEST_F(AttendanceStore, EnrollNumberLookedUpOncePerRun) {
+    db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
+    ::orvelo::AttendanceStore run(db.data(), clock);
+    ASSERT_TRUE(run.store({123, at(u"2005-03-07 08:15:05"_s), 2, 1}));
+    ASSERT_TRUE(run.store({124, at(u"2005-03-07 08:15:05"_s), 2, 1}));
+    ASSERT_TRUE(run.settle());
+    // Changed behind the run: the run keeps what it met first; the next run sees the change.
+    OtherWriter other(db.databaseFile());
+    ASSERT_TRUE(other.exec(u"UPDATE hremployee SET Cardid = '00124' WHERE EmplID = '000123'"_s));
+    ASSERT_TRUE(run.store({123, at(u"2005-03-07 08:16:05"_s), 2, 1}));
+    ASSERT_TRUE(run.store({124, at(u"2005-03-07 08:16:05"_s), 2, 1}));
+    ASSERT_TRUE(run.settle());
+    EXPECT_EQ(run.counts().stored, 2);
+    EXPECT_EQ(run.counts().unknownPersons, 2);
+    EXPECT_EQ(store(124, u"2005-03-07 08:17:05"_s), StoreResult::Stored);
+    EXPECT_EQ(db.scalar(u"SELECT group_concat(CardNo || ' ' || RecTime) FROM AtdRecord"_s).toString(),
+              u"000123 08:15,000123 08:16,000124 08:17"_s);
 }
 
 TEST_F(AttendanceStore, WriterHoldingTheFilePastTheTimeOutIsADatabaseRefusalNotADuplicate) {
