@@ -20,9 +20,7 @@ namespace {
 class PreparedStatement : public ::testing::TestWithParam<Path> {
 protected:
     TestDatabase db;
-    void SetUp() override {
-        db.exec(u"CREATE TABLE t (k TEXT COLLATE RTRIM PRIMARY KEY, n INTEGER, x)"_s);
-    }
+    void SetUp() override { db.exec(u"CREATE TABLE t (k TEXT COLLATE RTRIM PRIMARY KEY, n INTEGER, x)"_s); }
     sql::PreparedStatement prepare(const QString& text) {
         return sql::PreparedStatement(db.data().connection(), text, GetParam());
     }
@@ -36,8 +34,9 @@ TEST(PreparedStatementPath, NativeOnDebiansQt) {
 }
 
 TEST_P(PreparedStatement, RunsWithItsValuesAndTellsTheChanges) {
-    sql::PreparedStatement insert = prepare(u"INSERT INTO t (k, n, x) SELECT ?, ?, ? WHERE NOT EXISTS "
-                                            u"(SELECT 1 FROM t WHERE k = ?)"_s);
+    sql::PreparedStatement insert = prepare(
+        u"INSERT INTO t (k, n, x) SELECT ?, ?, ? WHERE NOT EXISTS "
+        u"(SELECT 1 FROM t WHERE k = ?)"_s);
     EXPECT_FALSE(insert.run({u"a "_s, 7, QVariant(), u"a"_s}).isValid());
     EXPECT_EQ(insert.changes(), 1);
     // The RTRIM collation finds "a " for "a": nothing inserted, and the count says so.
@@ -59,8 +58,9 @@ TEST_P(PreparedStatement, RunsWithItsValuesAndTellsTheChanges) {
 
 TEST_P(PreparedStatement, ErrorsCarryTheDatabasesTextAndTheStatementRunsOnAfterThem) {
     EXPECT_THROW(prepare(u"SELECT * FROM missing"_s), DatabaseError);
-    db.exec(u"CREATE TRIGGER refuse BEFORE INSERT ON t WHEN NEW.n < 0 "
-            u"BEGIN SELECT RAISE(ABORT, 'negative n'); END"_s);
+    db.exec(
+        u"CREATE TRIGGER refuse BEFORE INSERT ON t WHEN NEW.n < 0 "
+        u"BEGIN SELECT RAISE(ABORT, 'negative n'); END"_s);
     sql::PreparedStatement insert = prepare(u"INSERT INTO t (k, n) VALUES (?, ?)"_s);
     try {
         insert.run({u"a"_s, -1});
