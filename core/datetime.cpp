@@ -31,8 +31,8 @@ QString dateTimeText(DateTimeValue value) {
     // Written digit by digit: a download formats this text several times per record.
     if (p.year >= 0 && p.year <= 9999) {
         char16_t text[19];
-        const auto put = [&text](int at, int value, int digits) {
-            for (int i = digits - 1; i >= 0; --i, value /= 10) text[at + i] = char16_t(u'0' + value % 10);
+        const auto put = [&text](int at, int number, int digits) {
+            for (int i = digits - 1; i >= 0; --i, number /= 10) text[at + i] = char16_t(u'0' + number % 10);
         };
         put(0, p.year, 4);
         text[4] = u'-';
