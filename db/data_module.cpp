@@ -393,6 +393,10 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
         // Checkpointing the WAL (each time two fsyncs) every 10,000 pages instead of every 1,000
         // keeps a download's commits from waiting on the disk.
         exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=10000"));
+        // Up to 64 MB of page cache instead of 2: a download's duplicate tests and inserts touch
+        // the attendance index all over, and with a small cache the pages of one commit group
+        // are written out and read back several times before it commits.
+        exec(db, QStringLiteral("PRAGMA cache_size=-65536"));
         if (creating) {
             if (!db.transaction()) throw DatabaseError(connectionError(db.lastError()));
             try {
