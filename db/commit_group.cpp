@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <thread>
 
 #include "core/errors.h"
 
@@ -17,7 +18,8 @@ QString errorText(const QSqlError& error) {
 }  // namespace
 
 CommitGroup::CommitGroup(DataModule& data)
-    : m_db(data.connection()),
+    : m_data(data),
+      m_db(data.connection()),
       m_limits(data.commitGroupLimits),
       m_grouping(data.dialect() == Dialect::Sqlite) {}
 
@@ -27,6 +29,8 @@ CommitGroup::~CommitGroup() {
 
 void CommitGroup::begin() {
     if (m_open || !m_grouping) return;
+    const auto sinceLastCommit = std::chrono::steady_clock::now() - m_data.lastGroupCommit;
+    if (sinceLastCommit < kHandOver) std::this_thread::sleep_for(kHandOver - sinceLastCommit);
     // IMMEDIATE takes the write lock now, before the group's first duplicate test: a second
     // writer waits here (busy time-out) instead of testing between our test and our insert.
     QSqlQuery query(m_db);
@@ -47,6 +51,7 @@ void CommitGroup::commit() {
     if (!m_open) return;
     QSqlQuery query(m_db);
     if (query.exec(QStringLiteral("COMMIT"))) {
+        m_data.lastGroupCommit = std::chrono::steady_clock::now();
         m_open = false;
         m_members = 0;
         return;

@@ -14,7 +14,9 @@ namespace orvelo {
 // On the embedded database a group is BEGIN IMMEDIATE ... COMMIT: it holds SQLite's write lock
 // from its first write to its commit, so a test-then-insert inside it stays atomic against other
 // processes, which wait for the commit within their busy time-out. The limits (the data module's
-// commitGroupLimits) keep that wait short.
+// commitGroupLimits) keep that wait short, and a group begins no sooner than kHandOver after the
+// connection's last group committed: another writer, trying every millisecond (BusyWait), takes the
+// lock in between instead of waiting behind back-to-back groups until its time-out refuses it.
 //
 // On SQL Server there is no group: every statement commits on its own, as the larger system's
 // users of the shared database expect; a transaction held open across records would hold its
@@ -22,6 +24,8 @@ namespace orvelo {
 // and isDue() is always true, so a caller settles each record at once.
 class CommitGroup {
 public:
+    static constexpr std::chrono::milliseconds kHandOver{5};
+
     explicit CommitGroup(DataModule& data);
     // An open group is rolled back: nothing of it was committed, so nothing of it may count.
     ~CommitGroup();
@@ -46,6 +50,7 @@ public:
     void rollback();
 
 private:
+    DataModule& m_data;
     QSqlDatabase m_db;
     CommitGroupLimits m_limits;
     bool m_grouping = false;

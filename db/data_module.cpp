@@ -13,6 +13,7 @@
 
 #include "core/errors.h"
 #include "db/dialect.h"
+#include "db/sqlite_handle.h"
 
 // The schema lives in the resource of this static library; the initialiser must be pulled in
 // by name, outside any namespace.
@@ -344,6 +345,7 @@ void DataModule::closeConnection() {
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
+    m_busyWait.reset();
 }
 
 void DataModule::openConnection(const DatabaseTarget& target) {
@@ -382,10 +384,13 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
     const bool creating = !info.exists() || emptyFile;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(file);
-    // Another process (orveloctl beside the window) may hold the write lock for a moment.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    // Another process (orveloctl beside the window) may hold the write lock for a moment. Qt's
+    // option sets SQLite's own busy handler; BusyWait replaces it where it can (sqlite_handle.h).
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(target.sqliteBusyTimeout.count()));
     try {
         if (!db.open()) throw DatabaseError(connectionError(db.lastError()));
+        m_busyWait = std::make_unique<sql::BusyWait>(target.sqliteBusyTimeout);
+        if (!m_busyWait->install(db)) m_busyWait.reset();
         // Single records (a live punch, an edit) still commit on their own: WAL with NORMAL sync
         // keeps that cheap and safe.
         exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));

@@ -33,6 +33,8 @@ struct DatabaseTarget {
     QString odbcConnectionString;  // SqlServer: the QODBC connection string (FreeTDS driver)
     QString sqliteFile;            // Sqlite: the database file; created with the schema when missing
     int loginTimeoutSeconds = 10;  // SqlServer: an unreachable server fails within this time
+    // Sqlite: how long a write waits for another process's write lock before it is refused.
+    std::chrono::milliseconds sqliteBusyTimeout{5000};
 };
 
 // One query of the data module. The discipline of every user: close, clear the text, set the
@@ -137,7 +139,8 @@ private:
 
 namespace sql {
 class StatementCache;
-}
+class BusyWait;
+}  // namespace sql
 
 // dtmdl_1: the one connection con_1 and the queries and data sources that live with it.
 class DataModule {
@@ -159,6 +162,9 @@ public:
 
     // The bounds of the write groups of downloads and imports on the embedded database.
     CommitGroupLimits commitGroupLimits;
+    // When the last write group of this connection committed (db/commit_group.h): the next one
+    // begins a few milliseconds later at the earliest, so a waiting writer gets its turn.
+    std::chrono::steady_clock::time_point lastGroupCommit{};
 
     Query qry_1;
     Query qry_2;
@@ -180,6 +186,8 @@ private:
     Dialect m_dialect = Dialect::Sqlite;
     // Released with the connection: closeConnection empties it before the connection goes.
     std::unique_ptr<sql::StatementCache> m_statements;
+    // The embedded connection's busy handler; released after the connection closes.
+    std::unique_ptr<sql::BusyWait> m_busyWait;
 };
 
 // RAII transaction on con_1: begun on construction, rolled back on destruction unless committed.

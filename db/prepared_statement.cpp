@@ -2,11 +2,11 @@
 
 #include <sqlite3.h>
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include "core/errors.h"
+#include "db/sqlite_handle.h"
 
 namespace orvelo::sql {
 
@@ -14,13 +14,6 @@ namespace {
 
 QString qtErrorText(const QSqlError& error) {
     return error.databaseText().isEmpty() ? error.text() : error.databaseText();
-}
-
-sqlite3* sqliteHandle(const QSqlDatabase& db) {
-    if (!db.isOpen() || !db.driver()) return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
 }
 
 }  // namespace
@@ -165,12 +158,7 @@ private:
 }  // namespace
 
 bool PreparedStatement::nativePathAvailable(const QSqlDatabase& db) {
-    if (!sqliteHandle(db)) return false;
-    // The same library answers with the same source id; a copy of SQLite built into Qt's driver
-    // would not be safe to hand its handle to, whatever its version.
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT sqlite_source_id()")) || !query.next()) return false;
-    return query.value(0).toString() == QString::fromUtf8(sqlite3_sourceid());
+    return sameLibrarySqliteHandle(db) != nullptr;
 }
 
 PreparedStatement::PreparedStatement(const QSqlDatabase& db, const QString& text)
@@ -178,7 +166,7 @@ PreparedStatement::PreparedStatement(const QSqlDatabase& db, const QString& text
 
 PreparedStatement::PreparedStatement(const QSqlDatabase& db, const QString& text, Path path) {
     if (path == Path::Native) {
-        sqlite3* handle = sqliteHandle(db);
+        sqlite3* handle = sameLibrarySqliteHandle(db);
         if (!handle) throw DatabaseError(QStringLiteral("Connection not open"));
         m_impl = std::make_unique<NativeStatement>(handle, text);
     } else {

@@ -1,8 +1,10 @@
 // The attendance store's commit groups: what counts when, what a failed commit takes with it, and
 // what other writers see.
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QThread>
+#include <atomic>
 #include <chrono>
 #include <vector>
 
@@ -259,6 +261,41 @@ TEST_F(GroupedStore, TwoGroupedWritersOfTheSameRecordsWriteEachRowOnce) {
     EXPECT_EQ(db.scalar(u"SELECT COUNT(*) FROM (SELECT DISTINCT EmplID, RecDate, RecTime FROM AtdRecord)"_s)
                   .toInt(),
               n);
+}
+
+TEST_F(GroupedStore, AnotherWriterGetsItsTurnBetweenBackToBackGroups) {
+    // A long run commits a group every 50 ms and would begin the next one at once. Another
+    // process storing single records meanwhile (a live punch) must get the lock between two groups
+    // within its busy time-out, not be refused after it.
+    db.data().commitGroupLimits = {1'000'000, std::chrono::milliseconds(50)};
+    std::atomic<bool> otherDone{false};
+    std::atomic<bool> runUnderWay{false};
+    std::vector<StoreResult> otherResults;
+    std::unique_ptr<QThread> other(QThread::create([&] {
+        DataModule data;
+        DatabaseTarget target;
+        target.sqliteFile = db.databaseFile();
+        target.sqliteBusyTimeout = std::chrono::milliseconds(500);
+        data.openConnection(target);
+        while (!runUnderWay) QThread::usleep(100);
+        for (int m = 0; m < 5; ++m)
+            otherResults.push_back(
+                StoreLogRecord(data, clock, {124, at(u"2005-03-07 08:00:00"_s) + m / 1440.0, 2, 1}));
+        otherDone = true;
+    }));
+    other->start();
+    AttendanceStore run(db.data(), clock);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (int m = 0; !otherDone && elapsed.elapsed() < 20000; ++m) {
+        ASSERT_TRUE(run.store({123, at(u"2005-03-07 08:00:00"_s) + m / 1440.0, 2, 1}));
+        if (m == 100) runUnderWay = true;
+    }
+    EXPECT_TRUE(run.settle());
+    other->wait();
+    EXPECT_EQ(otherResults, std::vector<StoreResult>(5, StoreResult::Stored));
+    EXPECT_EQ(run.counts().refused, 0);
+    EXPECT_EQ(db.scalar(u"SELECT COUNT(*) FROM AtdRecord WHERE CardNo = '000124'"_s).toInt(), 5);
 }
 
 }  // namespace

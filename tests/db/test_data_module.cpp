@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTime>
 
@@ -280,11 +281,34 @@ TEST(Transaction, RollsBackUnlessCommitted) {
     EXPECT_EQ(db.rowCount(u"hrdept"_s), 1);
 }
 
-TEST(EmbeddedDatabase, SetUpForOneCommitPerRow) {
+TEST(EmbeddedDatabase, SetUpForItsWriters) {
     TestDatabase db;
     EXPECT_EQ(db.scalar(u"pragma journal_mode"_s).toString(), u"wal"_s);
     EXPECT_EQ(db.scalar(u"pragma synchronous"_s).toInt(), 1);  // NORMAL
-    EXPECT_GT(db.scalar(u"pragma busy_timeout"_s).toInt(), 0);
+    EXPECT_EQ(db.scalar(u"pragma cache_size"_s).toInt(), -65536);
+}
+
+TEST(EmbeddedDatabase, WriteWaitsForAnotherWritersLockUpToItsTimeOut) {
+    TestDatabase db;
+    DataModule data;
+    DatabaseTarget target;
+    target.sqliteFile = db.databaseFile();
+    target.sqliteBusyTimeout = std::chrono::milliseconds(300);
+    data.openConnection(target);
+    db.exec(u"BEGIN IMMEDIATE"_s);
+    const auto write = [&data] {
+        data.qry_1.close();
+        data.qry_1.clearSql();
+        data.qry_1.addSql(u"insert into hrdept (deptid, deptname) values ('09', 'x')"_s);
+        data.qry_1.execSql();
+    };
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_THROW(write(), DatabaseError);
+    EXPECT_GE(waited.elapsed(), 300);
+    EXPECT_LT(waited.elapsed(), 3000);
+    db.exec(u"ROLLBACK"_s);
+    EXPECT_NO_THROW(write());
 }
 
 TEST(EmbeddedDatabase, SchemaHasTheTablesIndexesAndCodeRows) {
