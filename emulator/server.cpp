@@ -474,6 +474,10 @@ void Server::run(int stopFd) {
         runLive(Clock::now());
         m_service.saveIfDue(Clock::now());
     }
+    // What a client is still owed (a reply, the event of a punch made just before the stop) goes
+    // out before the links close: a punch in the saved log was also told to its listeners.
+    for (auto& channel : m_channels)
+        if (!channel.closing && !channel.out.empty()) flushChannel(channel);
     for (auto& channel : m_channels) m_service.endSession(channel.session);
     for (auto& [key, peer] : m_udpPeers) m_service.endSession(peer.session);
     m_service.saveNow();
