@@ -63,8 +63,7 @@ AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& reco
         if (known != m_employees.cend()) {
             emplid = *known;
         } else {
-            if (!m_embedded->lookup)
-                m_embedded->lookup.emplace(m_data.connection(), embeddedEmployeeLookupSql());
+            if (!m_embedded->lookup) m_embedded->lookup.emplace(m_data, embeddedEmployeeLookupSql());
             emplid = m_embedded->lookup->run({embeddedEmployeeLookupValue(record.EnrollNumber)});
             m_employees.insert(record.EnrollNumber, emplid);
         }
@@ -87,7 +86,7 @@ AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& reco
     }
     Pending outcome{StoreResult::Refused, false};
     try {
-        if (!m_embedded->write) m_embedded->write.emplace(m_data.connection(), embeddedAttendanceWriteSql());
+        if (!m_embedded->write) m_embedded->write.emplace(m_data, embeddedAttendanceWriteSql());
         sql::PreparedStatement& write = *m_embedded->write;
         write.run(embeddedAttendanceWriteValues(employee, record, m_embedded->operDate));
         // The insert happened unless the test inside it found a row of that employee and minute.

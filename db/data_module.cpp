@@ -345,6 +345,7 @@ void DataModule::closeConnection() {
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
+    m_nativeHandle = nullptr;
     m_busyWait.reset();
 }
 
@@ -389,8 +390,11 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(target.sqliteBusyTimeout.count()));
     try {
         if (!db.open()) throw DatabaseError(connectionError(db.lastError()));
-        m_busyWait = std::make_unique<sql::BusyWait>(target.sqliteBusyTimeout);
-        if (!m_busyWait->install(db)) m_busyWait.reset();
+        m_nativeHandle = sql::sameLibrarySqliteHandle(db);
+        if (m_nativeHandle) {
+            m_busyWait = std::make_unique<sql::BusyWait>(target.sqliteBusyTimeout);
+            m_busyWait->install(m_nativeHandle);
+        }
         // Single records (a live punch, an edit) still commit on their own: WAL with NORMAL sync
         // keeps that cheap and safe.
         exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+struct sqlite3;
+
 namespace orvelo {
 
 class DataModule;
@@ -155,6 +157,10 @@ public:
     void openConnection(const DatabaseTarget& target);
     bool isConnected() const;
     Dialect dialect() const { return m_dialect; }
+    // The embedded connection's SQLite handle when SQLite's C interface may be called on it (Qt's
+    // driver uses the library this program links, db/sqlite_handle.h); null otherwise. Looked up
+    // once, when the connection opens.
+    sqlite3* nativeSqliteHandle() const { return m_nativeHandle; }
     QSqlDatabase connection() const;
 
     // The embedded SQLite schema with the code-table rows (statements separated by ';').
@@ -188,6 +194,7 @@ private:
     std::unique_ptr<sql::StatementCache> m_statements;
     // The embedded connection's busy handler; released after the connection closes.
     std::unique_ptr<sql::BusyWait> m_busyWait;
+    sqlite3* m_nativeHandle = nullptr;
 };
 
 // RAII transaction on con_1: begun on construction, rolled back on destruction unless committed.

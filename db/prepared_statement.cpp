@@ -6,7 +6,7 @@
 #include <QSqlQuery>
 
 #include "core/errors.h"
-#include "db/sqlite_handle.h"
+#include "db/data_module.h"
 
 namespace orvelo::sql {
 
@@ -157,20 +157,16 @@ private:
 
 }  // namespace
 
-bool PreparedStatement::nativePathAvailable(const QSqlDatabase& db) {
-    return sameLibrarySqliteHandle(db) != nullptr;
-}
+PreparedStatement::PreparedStatement(const DataModule& data, const QString& text)
+    : PreparedStatement(data, text, data.nativeSqliteHandle() ? Path::Native : Path::Qt) {}
 
-PreparedStatement::PreparedStatement(const QSqlDatabase& db, const QString& text)
-    : PreparedStatement(db, text, nativePathAvailable(db) ? Path::Native : Path::Qt) {}
-
-PreparedStatement::PreparedStatement(const QSqlDatabase& db, const QString& text, Path path) {
+PreparedStatement::PreparedStatement(const DataModule& data, const QString& text, Path path) {
     if (path == Path::Native) {
-        sqlite3* handle = sameLibrarySqliteHandle(db);
+        sqlite3* handle = data.nativeSqliteHandle();
         if (!handle) throw DatabaseError(QStringLiteral("Connection not open"));
         m_impl = std::make_unique<NativeStatement>(handle, text);
     } else {
-        m_impl = std::make_unique<QtStatement>(db, text);
+        m_impl = std::make_unique<QtStatement>(data.connection(), text);
     }
 }
 

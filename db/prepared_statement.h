@@ -1,11 +1,14 @@
 #pragma once
 
-#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 #include <initializer_list>
 #include <memory>
 #include <span>
+
+namespace orvelo {
+class DataModule;
+}
 
 namespace orvelo::sql {
 
@@ -24,10 +27,11 @@ class PreparedStatement {
 public:
     enum class Path { Native, Qt };
 
-    // Prepares the text; throws DatabaseError with the driver's text.
-    PreparedStatement(const QSqlDatabase& db, const QString& text);
+    // Prepares the text on the data module's connection, natively where its handle allows;
+    // throws DatabaseError with the driver's text.
+    PreparedStatement(const DataModule& data, const QString& text);
     // The same, on the path given (the tests run both).
-    PreparedStatement(const QSqlDatabase& db, const QString& text, Path path);
+    PreparedStatement(const DataModule& data, const QString& text, Path path);
     ~PreparedStatement();
     PreparedStatement(const PreparedStatement&) = delete;
     PreparedStatement& operator=(const PreparedStatement&) = delete;
@@ -44,9 +48,6 @@ public:
     int changes() const { return m_changes; }
 
     Path path() const;
-    // Whether the native path is open to this connection: its driver is SQLite and uses the library
-    // this program links.
-    static bool nativePathAvailable(const QSqlDatabase& db);
 
     class Implementation;
 

@@ -21,9 +21,8 @@ sqlite3* sameLibrarySqliteHandle(const QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
-bool BusyWait::install(const QSqlDatabase& db) {
-    sqlite3* handle = sameLibrarySqliteHandle(db);
-    return handle && sqlite3_busy_handler(handle, &BusyWait::onBusy, this) == SQLITE_OK;
+void BusyWait::install(sqlite3* handle) {
+    sqlite3_busy_handler(handle, &BusyWait::onBusy, this);
 }
 
 int BusyWait::onBusy(void* self, int tries) {

@@ -23,9 +23,9 @@ public:
     BusyWait(const BusyWait&) = delete;
     BusyWait& operator=(const BusyWait&) = delete;
 
-    // Installs itself as the busy handler of `db`'s handle; false (and nothing changed) when the
-    // handle is not open to this program's SQLite library. It must outlive the connection's use.
-    bool install(const QSqlDatabase& db);
+    // Installs itself as the busy handler of `handle` (one sameLibrarySqliteHandle gave). It must
+    // outlive the connection's use.
+    void install(sqlite3* handle);
 
 private:
     static int onBusy(void* self, int tries);

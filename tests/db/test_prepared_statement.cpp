@@ -22,15 +22,15 @@ protected:
     TestDatabase db;
     void SetUp() override { db.exec(u"CREATE TABLE t (k TEXT COLLATE RTRIM PRIMARY KEY, n INTEGER, x)"_s); }
     sql::PreparedStatement prepare(const QString& text) {
-        return sql::PreparedStatement(db.data().connection(), text, GetParam());
+        return sql::PreparedStatement(db.data(), text, GetParam());
     }
 };
 
 TEST(PreparedStatementPath, NativeOnDebiansQt) {
     // Debian's Qt driver uses the system's SQLite, which this program links too.
     TestDatabase db;
-    EXPECT_TRUE(sql::PreparedStatement::nativePathAvailable(db.data().connection()));
-    EXPECT_EQ(sql::PreparedStatement(db.data().connection(), u"SELECT 1"_s).path(), Path::Native);
+    EXPECT_NE(db.data().nativeSqliteHandle(), nullptr);
+    EXPECT_EQ(sql::PreparedStatement(db.data(), u"SELECT 1"_s).path(), Path::Native);
 }
 
 TEST_P(PreparedStatement, RunsWithItsValuesAndTellsTheChanges) {
