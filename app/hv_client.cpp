@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <memory>
 
+#include "access/loaded_terminal_library.h"
 #include "app/device_pages.h"
 #include "app/entry_page.h"
 #include "app/log_memo.h"
@@ -26,7 +27,6 @@
 #include "collection/collection_commands.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
-#include "device/loaded_terminal_library.h"
 #include "device/maintenance.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"

@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "access/connection.h"
 #include "app/connection_panel_widgets.h"
-#include "device/connection.h"
 #include "directory/employee_lists.h"
 
 class QCheckBox;

@@ -23,14 +23,14 @@
 #include <memory>
 #include <stdexcept>
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/ports.h"
 #include "core/text.h"
 #include "db/data_module.h"
 #include "db/startup.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
 #include "directory/model_employee_grids.h"

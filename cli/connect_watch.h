@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/terminal_library.h"
+#include "access/terminal_library.h"
 
 namespace orvelo::cli {
 

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "access/connection.h"
 #include "cli/command_table.h"
 #include "cli/connect_watch.h"
 #include "cli/console_operator_view.h"
 #include "cli/orveloctl.h"
 #include "core/datetime.h"
-#include "device/connection.h"
 #include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
 

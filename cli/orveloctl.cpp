@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "access/connection.h"
+#include "access/loaded_terminal_library.h"
 #include "cli/command_table.h"
 #include "cli/connect_watch.h"
 #include "cli/console_operator_view.h"
@@ -16,8 +18,6 @@
 #include "core/datetime.h"
 #include "db/data_module.h"
 #include "db/startup.h"
-#include "device/connection.h"
-#include "device/loaded_terminal_library.h"
 #include "shell/handler_guard.h"
 #include "shell/panel_defaults.h"
 #include "shell/startup.h"

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "access/terminal_library.h"
 #include "cli/command_table.h"
 #include "cli/fleet_run.h"
 #include "cli/orveloctl.h"
@@ -11,7 +12,6 @@
 #include "core/errors.h"
 #include "db/data_module.h"
 #include "db/startup.h"
-#include "device/terminal_library.h"
 #include "live/stop_signals.h"
 #include "live/watch_session.h"
 

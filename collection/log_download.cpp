@@ -1,6 +1,9 @@
 #include <cmath>
 #include <limits>
 
+#include "access/connection.h"
+#include "access/device_session.h"
+#include "access/terminal_library.h"
 #include "collection/attendance_store.h"
 #include "collection/collection_commands.h"
 #include "collection/collection_history.h"
@@ -9,9 +12,6 @@
 #include "collection/raw_record_file.h"
 #include "context/command_context.h"
 #include "core/ports.h"
-#include "device/connection.h"
-#include "device/device_session.h"
-#include "device/terminal_library.h"
 
 namespace orvelo {
 

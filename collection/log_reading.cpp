@@ -1,5 +1,6 @@
 #include "collection/log_reading.h"
 
+#include "access/terminal_library.h"
 #include "collection/attendance_store.h"
 #include "collection/collection_texts.h"
 #include "collection/raw_record_file.h"
@@ -7,7 +8,6 @@
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
-#include "device/terminal_library.h"
 
 namespace orvelo {
 

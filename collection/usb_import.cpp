@@ -6,6 +6,8 @@
 #include <QTemporaryFile>
 #include <memory>
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "collection/attendance_store.h"
 #include "collection/collection_commands.h"
 #include "collection/collection_texts.h"
@@ -15,8 +17,6 @@
 #include "context/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 
 namespace orvelo {
 

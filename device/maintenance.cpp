@@ -3,14 +3,14 @@
 #include <QStringView>
 #include <cstdint>
 
+#include "access/connection.h"
+#include "access/device_session.h"
+#include "access/terminal_library.h"
 #include "context/command_context.h"
 #include "core/command_outcome.h"
 #include "core/datetime.h"
 #include "core/ports.h"
 #include "core/text.h"
-#include "device/connection.h"
-#include "device/device_session.h"
-#include "device/terminal_library.h"
 
 namespace orvelo {
 

@@ -1,10 +1,10 @@
 #include <cstdint>
 
+#include "access/terminal_library.h"
 #include "context/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
-#include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "context/command_context.h"
 #include "core/command_outcome.h"
 #include "core/datetime.h"
@@ -9,8 +11,6 @@
 #include "core/ports.h"
 #include "core/text.h"
 #include "db/data_module.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 #include "directory/employee_lists.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"

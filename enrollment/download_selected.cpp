@@ -1,10 +1,10 @@
 #include <array>
 #include <cstdint>
 
+#include "access/terminal_library.h"
 #include "context/command_context.h"
 #include "core/command_outcome.h"
 #include "core/ports.h"
-#include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_store.h"

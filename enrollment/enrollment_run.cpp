@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "core/ports.h"
 #include "core/text.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 
 namespace orvelo {
 

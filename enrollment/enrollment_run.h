@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "access/connection.h"
+#include "access/device_session.h"
 #include "context/command_context.h"
-#include "device/connection.h"
-#include "device/device_session.h"
 
 namespace orvelo {
 

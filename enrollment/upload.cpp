@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "access/terminal_library.h"
 #include "context/command_context.h"
 #include "core/command_outcome.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
 #include "db/data_module.h"
-#include "device/terminal_library.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
 #include "enrollment/enrollment_statements.h"

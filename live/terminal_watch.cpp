@@ -1,11 +1,11 @@
 #include "live/terminal_watch.h"
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "collection/collection_commands.h"
 #include "collection/log_record.h"
 #include "context/command_context.h"
 #include "core/errors.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 #include "live/punch_lines.h"
 #include "live/reconnect_delay.h"
 #include "live/stop_signals.h"

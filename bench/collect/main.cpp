@@ -19,13 +19,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "bench/collect/bench_support.h"
 #include "collection/collection_commands.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;

@@ -13,14 +13,14 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "access/connection.h"
+#include "access/terminal_library.h"
 #include "bench/collect/bench_support.h"
 #include "collection/collection_commands.h"
 #include "collection/raw_record_file.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
-#include "device/connection.h"
-#include "device/terminal_library.h"
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;

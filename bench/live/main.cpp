@@ -36,11 +36,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "access/terminal_library.h"
 #include "bench/collect/bench_support.h"
 #include "core/text.h"
 #include "db/data_module.h"
 #include "db/startup.h"
-#include "device/terminal_library.h"
 #include "live/watch_session.h"
 
 using namespace Qt::StringLiterals;

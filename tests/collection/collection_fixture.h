@@ -7,10 +7,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include "access/connection.h"
 #include "collection/collection_commands.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
-#include "device/connection.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/recording_operator_view.h"

@@ -19,13 +19,13 @@
 #include <QThread>
 #include <csignal>
 
+#include "access/terminal_library.h"
 #include "app/hv_client.h"
 #include "app/status_bar.h"
 #include "app/widget_operator_view.h"
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
 #include "db/data_module.h"
-#include "device/terminal_library.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/fixed_clock.h"

@@ -20,11 +20,11 @@
 #include <optional>
 #include <vector>
 
+#include "access/terminal_library.h"
 #include "app/hv_client.h"
 #include "app/widget_operator_view.h"
 #include "collection/collection_history.h"
 #include "core/datetime.h"
-#include "device/terminal_library.h"
 #include "shell/app_folder_lock.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"

@@ -2,11 +2,11 @@
 
 #include <functional>
 
+#include "access/connection.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
 #include "db/data_module.h"
-#include "device/connection.h"
 #include "device/maintenance.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/link_failing_terminal.h"

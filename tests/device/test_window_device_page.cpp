@@ -14,11 +14,11 @@
 #include <QTest>
 #include <memory>
 
+#include "access/terminal_library.h"
 #include "app/hv_client.h"
 #include "app/log_memo.h"
 #include "app/widget_operator_view.h"
 #include "db/data_module.h"
-#include "device/terminal_library.h"
 #include "tests/device/device_terminal_fixture.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/fixed_clock.h"

@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "access/connection.h"
 #include "context/command_context.h"
 #include "db/data_module.h"
-#include "device/connection.h"
 #include "directory/model_employee_grids.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/recording_operator_view.h"

@@ -5,9 +5,9 @@
 #include <QVariantMap>
 #include <vector>
 
+#include "access/connection.h"
 #include "context/command_context.h"
 #include "core/ports.h"
-#include "device/connection.h"
 #include "tests/support/call_log.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/link_failing_terminal.h"

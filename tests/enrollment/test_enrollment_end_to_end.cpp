@@ -20,13 +20,13 @@
 #include <utility>
 #include <vector>
 
+#include "access/terminal_library.h"
 #include "app/employee_grid.h"
 #include "app/entry_page.h"
 #include "app/hv_client.h"
 #include "app/widget_operator_view.h"
 #include "core/datetime.h"
 #include "db/data_module.h"
-#include "device/terminal_library.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/test_database.h"

@@ -13,12 +13,12 @@
 #include <functional>
 #include <mutex>
 
+#include "access/terminal_library.h"
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
 #include "core/text.h"
 #include "db/data_module.h"
 #include "db/startup.h"
-#include "device/terminal_library.h"
 #include "live/watch_session.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/test_database.h"

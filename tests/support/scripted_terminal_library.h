@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "device/terminal_library.h"
+#include "access/terminal_library.h"
 #include "tests/support/call_log.h"
 
 namespace orvelo::test {

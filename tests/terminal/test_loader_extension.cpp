@@ -3,8 +3,8 @@
 
 #include <QDir>
 
+#include "access/loaded_terminal_library.h"
 #include "core/errors.h"
-#include "device/loaded_terminal_library.h"
 #include "tests/support/emulator_process.h"
 
 namespace orvelo::test {

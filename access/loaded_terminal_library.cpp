@@ -1,4 +1,4 @@
-#include "device/loaded_terminal_library.h"
+#include "access/loaded_terminal_library.h"
 
 #include <dlfcn.h>
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "device/device_session.h"
+#include "access/device_session.h"
 #include "tests/support/call_log.h"
 #include "tests/support/scripted_terminal_library.h"
 

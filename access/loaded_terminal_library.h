@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "device/terminal_library.h"
+#include "access/terminal_library.h"
 
 namespace orvelo {
 

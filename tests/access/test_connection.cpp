@@ -3,9 +3,9 @@
 #include <functional>
 #include <limits>
 
+#include "access/connection.h"
 #include "core/errors.h"
 #include "core/ports.h"
-#include "device/connection.h"
 #include "tests/support/scripted_terminal_library.h"
 
 namespace orvelo {

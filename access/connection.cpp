@@ -1,8 +1,8 @@
-#include "device/connection.h"
+#include "access/connection.h"
 
+#include "access/terminal_library.h"
 #include "core/ports.h"
 #include "core/text.h"
-#include "device/terminal_library.h"
 
 namespace orvelo {
 

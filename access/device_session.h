@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "device/terminal_library.h"
+#include "access/terminal_library.h"
 
 namespace orvelo {
 
