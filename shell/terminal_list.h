@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/ports.h"
+#include "core/terminal_address.h"
 
 namespace orvelo {
 
@@ -25,6 +26,9 @@ struct TerminalEntry {
     QString name;                // as written in the heading
     ConnectionPanelState panel;  // the panel as the section fills it in
     int line = 0;                // the heading's line
+
+    // The section as an address; its texts converted as a connect converts them.
+    TerminalAddress address() const { return parseTerminalAddress(panel); }
 };
 
 struct TerminalList {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "collection/collection_history.h"
+#include "core/terminal_address.h"
 #include "shell/panel_defaults.h"
 #include "shell/terminal_list.h"
 
@@ -163,6 +165,64 @@ TEST(TerminalList, FileOnDiskIsReadAndAMissingOneIsAnEmptyListNotFound) {
     EXPECT_TRUE(found.fileFound);
     ASSERT_EQ(found.entries.size(), 1);
     EXPECT_EQ(found.entries[0].panel.ipAddress, u"127.0.0.1"_s);
+}
+
+// One terminal has one key and one name whether the window's panel, a terminals.ini section or
+// the history file that earlier versions wrote names it.
+TEST(TerminalList, KeyAndNameAreTheSameFromThePanelTheListAndTheHistoryFile) {
+    const TerminalList list = readTerminalListText(kPath,
+                                                   u"[Gate 1]\nlink = tcp\nmachine = 1\nip = 10.0.4.21\n"
+                                                   u"[Branch]\nlink = serial\nmachine = 3\ncom = COM3\n"
+                                                   u"[Desk]\nlink = usb\nmachine = 2\n"_s);
+    ASSERT_EQ(list.entries.size(), 3);
+
+    // The panels as the window reads them with these texts typed.
+    ConnectionPanelState gate = initialPanelState();
+    gate.chooseTcpIp();
+    gate.ipAddress = u"10.0.4.21"_s;
+    ConnectionPanelState branch = initialPanelState();
+    branch.chooseSerial();
+    branch.machineNo = u"3"_s;
+    branch.comPort = u"COM3"_s;
+    ConnectionPanelState desk = initialPanelState();
+    desk.machineNo = u"2"_s;
+
+    const QByteArray earlierFile = R"({
+    "terminals": {
+        "serial COM3 machine 3": {"by": "window", "read": 1, "refused": 0, "rejected": 0,
+                                  "result": "done", "stored": 1, "when": "2026-12-08 08:00:00"},
+        "tcp 10.0.4.21:5005 machine 1": {"by": "orveloctl", "read": 5, "refused": 0, "rejected": 0,
+                                         "result": "done", "stored": 5, "when": "2026-12-10 02:30:04"},
+        "usb machine 2": {"by": "window", "read": 0, "refused": 0, "rejected": 0,
+                          "result": "not reachable", "stored": 0, "when": "2026-12-09 17:05:09"}
+    },
+    "version": 1
+})";
+    const std::optional<CollectionHistory> history = parseCollectionHistory(earlierFile);
+    ASSERT_TRUE(history.has_value());
+
+    const struct {
+        const TerminalEntry& entry;
+        ConnectionPanelState window;
+        QString key;
+        QString name;
+    } cases[] = {
+        {list.entries[0], gate, u"tcp 10.0.4.21:5005 machine 1"_s, u"10.0.4.21:5005"_s},
+        {list.entries[1], branch, u"serial COM3 machine 3"_s, u"COM3"_s},
+        {list.entries[2], desk, u"usb machine 2"_s, u"USB"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry.name.toStdString());
+        const TerminalAddress listed = c.entry.address();
+        const TerminalAddress typed = parseTerminalAddress(c.window);
+        EXPECT_EQ(listed.key(), c.key);
+        EXPECT_EQ(typed.key(), c.key);
+        EXPECT_EQ(terminalKey(c.window), c.key);
+        EXPECT_EQ(listed.displayName(), c.name);
+        EXPECT_EQ(typed.displayName(), c.name);
+        EXPECT_EQ(listed.description(), typed.description());
+        EXPECT_EQ(history->count(listed.key()), 1u);
+    }
 }
 
 }  // namespace
