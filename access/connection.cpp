@@ -2,7 +2,7 @@
 
 #include "access/terminal_library.h"
 #include "core/ports.h"
-#include "core/text.h"
+#include "core/terminal_address.h"
 
 namespace orvelo {
 
@@ -13,26 +13,51 @@ const char* textArgument(const QByteArray& text) {
     return text.isEmpty() ? nullptr : text.constData();
 }
 
+// The connection setting that `field` of the address fills.
+void store(const TerminalAddress& address, TerminalAddress::Field field, ConnectionSettings& settings) {
+    using Field = TerminalAddress::Field;
+    switch (field) {
+        case Field::MachineNo:
+            settings.MachineNo = address.machineNo;
+            break;
+        case Field::ComPort:
+            settings.ComPort = address.comPort;
+            break;
+        case Field::BaudRate:
+            settings.BaudRate = address.baudRate;
+            break;
+        case Field::Host:
+            settings.IpAddress = address.host.toUtf8();
+            break;
+        case Field::Port:
+            settings.NetPort = address.port;
+            break;
+        case Field::Password:
+            settings.NetPassword = address.password;
+            break;
+        case Field::TimeOut:
+            settings.TimeOut = address.timeOut;
+            break;
+        case Field::Udp:
+            settings.UdpFlag = address.link == TerminalAddress::Link::Udp ? 1 : 0;
+            break;
+    }
+}
+
 }  // namespace
 
 bool ConnectDevice(const ConnectionPanelState& state, ConnectionSettings& settings,
                    TerminalLibrary& terminal) {
+    const TerminalAddress address = parseTerminalAddress(state);
     // Each field is stored as soon as it converts, so a later conversion error leaves the earlier
     // fields refreshed; no library call happens before the last conversion.
-    settings.MachineNo = strToInt(state.machineNo);
+    for (const TerminalAddress::Field field : address.fieldsBeforeFailure()) store(address, field, settings);
+    address.throwConversionError();
 
     std::int32_t handle;
-    if (state.rs232Checked) {
-        // Only the positions count: "COM10" and "com3" alike give the characters from the fourth on.
-        settings.ComPort = strToInt(state.comPort.mid(3, 3));
-        settings.BaudRate = strToInt(state.baudRate);
+    if (address.link == TerminalAddress::Link::Serial) {
         handle = terminal.FK_ConnectComm(settings.MachineNo, settings.ComPort, settings.BaudRate, nullptr, 0);
-    } else if (state.tcpIpChecked) {
-        settings.IpAddress = state.ipAddress.toUtf8();
-        settings.NetPort = strToInt(state.netPort);
-        settings.NetPassword = strToInt(state.netPassword);
-        settings.TimeOut = strToInt(state.timeOut);
-        settings.UdpFlag = state.udpTicked ? 1 : 0;
+    } else if (address.isNetwork()) {
         handle =
             terminal.FK_ConnectNet(settings.MachineNo, textArgument(settings.IpAddress), settings.NetPort,
                                    settings.TimeOut, settings.UdpFlag, settings.NetPassword);

@@ -1,11 +1,10 @@
 // orveloctl terminals: the terminals of terminals.ini with their settings and the last
 // collection from each.
-#include <QStringList>
-
 #include "cli/command_table.h"
 #include "cli/console_operator_view.h"
 #include "collection/collection_history.h"
 #include "core/errors.h"
+#include "core/terminal_address.h"
 #include "shell/terminal_list.h"
 
 using namespace Qt::StringLiterals;
@@ -13,41 +12,6 @@ using namespace Qt::StringLiterals;
 namespace orvelo::cli {
 
 namespace {
-
-// A value as it would be typed after its option: quoted when blanks or nothing would make the
-// line ambiguous.
-QString optionValue(const QString& text) {
-    if (!text.isEmpty() && !text.contains(u' ') && !text.contains(u'\t') && !text.contains(u'\''))
-        return text;
-    return u'\'' + QString(text).replace(u"'"_s, u"'\\''"_s) + u'\'';
-}
-
-// The settings as orveloctl's options, those of the chosen link only: the others are not used
-// by a connect, as in the window.
-QString settingsLine(const ConnectionPanelState& panel) {
-    QStringList options;
-    auto add = [&options](const QString& name, const QString& value) {
-        options << u"--"_s + name + u' ' + optionValue(value);
-    };
-    if (panel.rs232Checked) {
-        add(u"link"_s, u"serial"_s);
-        add(u"machine"_s, panel.machineNo);
-        add(u"com"_s, panel.comPort);
-        add(u"baud"_s, panel.baudRate);
-    } else if (panel.tcpIpChecked) {
-        add(u"link"_s, u"tcp"_s);
-        add(u"machine"_s, panel.machineNo);
-        add(u"ip"_s, panel.ipAddress);
-        add(u"port"_s, panel.netPort);
-        if (panel.udpTicked) options << u"--udp"_s;
-        add(u"timeout"_s, panel.timeOut);
-        add(u"password"_s, panel.netPassword);
-    } else {
-        add(u"link"_s, u"usb"_s);
-        add(u"machine"_s, panel.machineNo);
-    }
-    return options.join(u' ');
-}
 
 QString lastCollectionLine(const CollectionHistory& history, const QString& key) {
     const auto it = history.find(key);
@@ -71,9 +35,10 @@ void listTerminals(CommandInvocation& run) {
                                  u".collections.json.bad)"_s);
     QString text;
     for (const TerminalEntry& entry : list.entries) {
-        const QString key = terminalKey(entry.panel);
+        const TerminalAddress address = entry.address();
+        const QString key = address.key();
         text += entry.name + u" ("_s + key + u")\n"_s;
-        text += u"  settings: "_s + settingsLine(entry.panel) + u'\n';
+        text += u"  settings: "_s + address.description() + u'\n';
         text += u"  last collection: "_s + lastCollectionLine(found.history, key) + u'\n';
     }
     run.console().printOutput(text);

@@ -1,6 +1,7 @@
 #include "cli/terminal_selection.h"
 
 #include "cli/orveloctl.h"
+#include "core/text.h"
 #include "shell/panel_defaults.h"
 #include "shell/terminal_list.h"
 
@@ -40,8 +41,9 @@ void applyGivenOptions(const QCommandLineParser& parser, ConnectionPanelState& p
         else if (link == u"tcp"_s)
             panel.chooseTcpIp();
         else
-            throw TerminalSelectionError(u"--link takes usb, serial or tcp, not '"_s + link + u"'"_s,
-                                         kExitUsage);
+            throw TerminalSelectionError(
+                u"--link takes usb, serial or tcp, not '"_s + escapeControlCharacters(link) + u"'"_s,
+                kExitUsage);
     }
 }
 
@@ -105,8 +107,9 @@ QList<SelectedTerminal> selectTerminals(const QCommandLineParser& parser, const 
         for (const QString& name : names) {
             const TerminalEntry* entry = list.find(name);
             if (!entry)
-                throw TerminalSelectionError(list.path + u": no terminal named '"_s + name + u"'"_s,
-                                             kExitError);
+                throw TerminalSelectionError(
+                    list.path + u": no terminal named '"_s + escapeControlCharacters(name) + u"'"_s,
+                    kExitError);
             chosen.append({entry->name, entry->panel});
         }
     }

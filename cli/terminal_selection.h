@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/ports.h"
+#include "core/terminal_address.h"
 
 namespace orvelo::cli {
 
@@ -14,6 +15,8 @@ namespace orvelo::cli {
 struct SelectedTerminal {
     QString name;
     ConnectionPanelState panel;
+
+    TerminalAddress address() const { return parseTerminalAddress(panel); }
 };
 
 // The terminals could not be chosen. exitStatus() is kExitUsage for a fault of the command line

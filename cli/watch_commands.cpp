@@ -30,10 +30,7 @@ void printLine(std::FILE* stream, const QString& line) {
 // The name of a terminal in the lines: its section in terminals.ini, else its address.
 QString watchName(const SelectedTerminal& terminal) {
     if (!terminal.name.isEmpty()) return terminal.name;
-    const ConnectionPanelState& panel = terminal.panel;
-    if (panel.tcpIpChecked) return panel.ipAddress + u':' + panel.netPort;
-    if (panel.rs232Checked) return panel.comPort;
-    return u"USB"_s;
+    return terminal.address().displayName();
 }
 
 std::unique_ptr<DataModule> openWatchDatabase(const QString& appDir) {

@@ -18,8 +18,7 @@
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
-#include "core/ports.h"
-#include "core/text.h"
+#include "core/terminal_address.h"
 #include "core/unique_fd.h"
 
 namespace orvelo {
@@ -29,16 +28,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kFormatVersion = 1;
-
-// A number as the panel converts it, so that two spellings of one value meet; a text that does
-// not convert cannot reach a terminal, but its attempt is still worth a line of its own.
-QString canonicalNumber(const QString& text) {
-    try {
-        return QString::number(strToInt(text));
-    } catch (const ConversionError&) {
-        return trimBlanks(text);
-    }
-}
 
 QString systemErrorText(const QString& what, const QString& path) {
     return what + u" "_s + path + u": "_s + QString::fromLocal8Bit(std::strerror(errno));
@@ -131,19 +120,7 @@ std::optional<int> count(const QJsonObject& object, const QString& key) {
 }  // namespace
 
 QString terminalKey(const ConnectionPanelState& panel) {
-    const QString machine = u" machine "_s + canonicalNumber(panel.machineNo);
-    // The link is chosen in the order ConnectDevice tests the radio buttons.
-    if (panel.rs232Checked) {
-        // The port number is what ConnectDevice takes from the text: characters 4 to 6.
-        const QString number = canonicalNumber(panel.comPort.mid(3, 3));
-        bool numeric = false;
-        number.toInt(&numeric);
-        return u"serial "_s + (numeric ? u"COM"_s + number : trimBlanks(panel.comPort).toUpper()) + machine;
-    }
-    if (panel.tcpIpChecked)
-        return u"tcp "_s + trimBlanks(panel.ipAddress).toLower() + u':' + canonicalNumber(panel.netPort) +
-               machine;
-    return u"usb"_s + machine;
+    return parseTerminalAddress(panel).key();
 }
 
 QString resultWord(CommandOutcome::Result result) {

@@ -34,12 +34,8 @@ struct LastCollection {
 // Connection description -> its last collection.
 using CollectionHistory = std::map<QString, LastCollection>;
 
-// The canonical connection description of the terminal a panel state reaches: the link, its
-// address (IP address and port, or the serial port's number) and the machine number, e.g.
-// "tcp 192.168.1.201:5005 machine 1", "serial COM3 machine 2", "usb machine 1". Numbers are read
-// by the panel's own conversion, so "01" and "1" name one terminal; a text that does not convert
-// stays as typed (trimmed). UDP, baud rate, time-out and password do not change which terminal
-// it is.
+// The history's key of the terminal a panel state reaches: its address's key (TerminalAddress::key,
+// e.g. "tcp 192.168.1.201:5005 machine 1", "serial COM3 machine 2", "usb machine 1").
 QString terminalKey(const ConnectionPanelState& panel);
 
 // "done", "incomplete", "not reachable", "error": the words of the state file and of the listing.

@@ -6,6 +6,8 @@
 
 namespace orvelo {
 
+using namespace Qt::StringLiterals;
+
 QString invalidIntegerText(const QString& text) {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }
@@ -65,6 +67,25 @@ QString trimBlanks(const QString& text) {
     while (begin < end && text.at(begin).unicode() <= 0x20) ++begin;
     while (end > begin && text.at(end - 1).unicode() <= 0x20) --end;
     return text.mid(begin, end - begin);
+}
+
+bool hasControlCharacter(QStringView text) {
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control) return true;
+    return false;
+}
+
+QString escapeControlCharacters(const QString& text) {
+    if (!hasControlCharacter(text)) return text;
+    QString escaped;
+    escaped.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            escaped += u"\\x"_s + QString::number(c.unicode(), 16).rightJustified(2, u'0');
+        else
+            escaped += c;
+    }
+    return escaped;
 }
 
 QString zeroPad(qint64 value, int digits) {

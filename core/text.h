@@ -17,6 +17,15 @@ QString invalidIntegerText(const QString& text);
 // else (QString::trimmed strips U+3000 and keeps control characters, which differs).
 QString trimBlanks(const QString& text);
 
+// True when `text` holds a control character: C0 (NUL included), DEL or C1. Such a character in a
+// configuration value would reach a driver or a terminal cut at a NUL or mangled.
+bool hasControlCharacter(QStringView text);
+
+// `text` for an error message that quotes a file's content: every control character written as
+// \xHH ("\x00", "\x1b", "\x7f"), so that a junk file cannot cut the message or drive the
+// operator's terminal. Everything else stays as it is.
+QString escapeControlCharacters(const QString& text);
+
 // printf's "%.<digits>d": at least `digits` digits, zero-padded, never cut; a minus sign
 // stands before the digits.
 QString zeroPad(qint64 value, int digits);

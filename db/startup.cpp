@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/ini_file.h"
+#include "core/text.h"
 
 namespace orvelo {
 
@@ -30,13 +31,6 @@ QString odbcServer(const QString& dataSource) {
             return QStringLiteral("localhost") + rest;
     }
     return dataSource;
-}
-
-bool hasControlCharacter(const QString& value) {
-    for (const QChar c : value) {
-        if (c.category() == QChar::Other_Control) return true;
-    }
-    return false;
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "shell/terminal_list.h"
 
+#include <QFile>
+#include <QList>
+#include <QStringDecoder>
 #include <QStringList>
-#include <optional>
 #include <vector>
 
 #include "core/ini_file.h"
+#include "core/text.h"
 #include "shell/panel_defaults.h"
 
 using namespace Qt::StringLiterals;
@@ -37,13 +40,35 @@ bool setField(ConnectionPanelState& panel, const QString& key, const QString& va
     return true;
 }
 
+// A text of the file quoted in a message.
+QString quoted(const QString& text) {
+    return u'\'' + escapeControlCharacters(text) + u'\'';
+}
+
+// The numbers of the lines (counted from 1, split at '\n' as the reader splits them) whose bytes
+// are not UTF-8. UTF-8 never uses the byte of '\n' inside a character, so a line decodes alone.
+QList<int> linesNotUtf8(const QByteArray& bytes) {
+    QList<int> numbers;
+    int number = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        ++number;
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString decoded = utf8.decode(line);  // the decoding happens in this conversion
+        if (utf8.hasError()) numbers << number;
+    }
+    return numbers;
+}
+
 class Reader {
 public:
-    explicit Reader(QString path) { m_list.path = std::move(path); }
+    explicit Reader(QString path, QList<int> linesNotUtf8 = {}) : m_linesNotUtf8(std::move(linesNotUtf8)) {
+        m_list.path = std::move(path);
+    }
 
     TerminalList read(const std::vector<Line>& lines) {
         m_list.fileFound = true;
         for (const Line& line : lines) {
+            refuseHostileText(line);
             switch (line.kind) {
                 case Line::Kind::Section:
                     startSection(line);
@@ -52,7 +77,7 @@ public:
                     addKey(line);
                     break;
                 case Line::Kind::Other:
-                    fail(line, u"neither [name] nor key = value: '"_s + line.text + u"'"_s);
+                    fail(line, u"neither [name] nor key = value: "_s + quoted(line.text));
             }
         }
         return std::move(m_list);
@@ -63,12 +88,59 @@ private:
         throw TerminalListError(m_list.path, line.number, problem);
     }
 
+    // What a message calls the line: the key with its section, the heading, or the line.
+    QString subject(const Line& line) const {
+        switch (line.kind) {
+            case Line::Kind::Key:
+                return u"key "_s + quoted(line.name) + where();
+            case Line::Kind::Section:
+                return u"the heading"_s;
+            case Line::Kind::Other:
+                break;
+        }
+        return u"the line"_s;
+    }
+
+    // " in [name]" of the section a key line belongs to, empty before the first heading.
+    QString where() const {
+        if (m_list.entries.isEmpty()) return {};
+        return u" in ["_s + escapeControlCharacters(m_list.entries.last().name) + u']';
+    }
+
+    // Bytes that are not UTF-8, a line the reader would cut (a value longer than
+    // IniFile::maxValueLength) and control characters would each give a connect something other
+    // than what the file seems to say: a NUL cuts an address where the library reads it.
+    void refuseHostileText(const Line& line) const {
+        if (m_linesNotUtf8.contains(line.number)) fail(line, subject(line) + u": not UTF-8 text"_s);
+        if (line.text.size() > IniFile::maxValueLength)
+            fail(line, subject(line) + u": the line is longer than "_s +
+                           QString::number(IniFile::maxValueLength) + u" characters"_s);
+        // Only the name and the value: blanks around them, tabs included, are dropped as in hv.ini,
+        // and what follows a heading's ']' is refused as such.
+        switch (line.kind) {
+            case Line::Kind::Key:
+                if (hasControlCharacter(line.name))
+                    fail(line, subject(line) + u": a control character in its name"_s);
+                if (hasControlCharacter(line.value))
+                    fail(line, subject(line) + u": a control character in the value "_s + quoted(line.value));
+                return;
+            case Line::Kind::Section:
+                if (hasControlCharacter(line.name))
+                    fail(line, subject(line) + u": a control character in "_s + quoted(line.text));
+                return;
+            case Line::Kind::Other:
+                if (hasControlCharacter(line.text))
+                    fail(line, subject(line) + u": a control character in "_s + quoted(line.text));
+                return;
+        }
+    }
+
     void startSection(const Line& line) {
         if (!line.text.endsWith(u']') || line.text.indexOf(u']') != line.text.size() - 1)
-            fail(line, u"a heading is [name], the name without ']': '"_s + line.text + u"'"_s);
+            fail(line, u"a heading is [name], the name without ']': "_s + quoted(line.text));
         if (line.name.isEmpty()) fail(line, u"a terminal without a name"_s);
         if (const TerminalEntry* first = m_list.find(line.name))
-            fail(line, u"the name '"_s + line.name + u"' is used twice (first on line "_s +
+            fail(line, u"the name "_s + quoted(line.name) + u" is used twice (first on line "_s +
                            QString::number(first->line) + u')');
         m_list.entries.append({line.name, initialPanelState(), line.number});
         m_keysSeen.clear();
@@ -76,11 +148,11 @@ private:
 
     void addKey(const Line& line) {
         if (m_list.entries.isEmpty())
-            fail(line, u"key '"_s + line.name + u"' before the first [terminal name]"_s);
+            fail(line, u"key "_s + quoted(line.name) + u" before the first [terminal name]"_s);
         TerminalEntry& entry = m_list.entries.last();
-        const QString where = u" in ["_s + entry.name + u']';
+        const QString where = this->where();
         const QString key = line.name.toLower();
-        if (m_keysSeen.contains(key)) fail(line, u"key '"_s + line.name + u"' given twice"_s + where);
+        if (m_keysSeen.contains(key)) fail(line, u"key "_s + quoted(line.name) + u" given twice"_s + where);
         m_keysSeen << key;
         if (key == u"link"_s) {
             const QString link = line.value.toLower();
@@ -91,18 +163,19 @@ private:
             else if (link == u"tcp"_s)
                 entry.panel.chooseTcpIp();
             else
-                fail(line, u"key 'link' takes usb, serial or tcp, not '"_s + line.value + u"'"_s + where);
+                fail(line, u"key 'link' takes usb, serial or tcp, not "_s + quoted(line.value) + where);
         } else if (key == u"udp"_s) {
             if (line.value != u"0"_s && line.value != u"1"_s)
-                fail(line, u"key 'udp' takes 0 or 1, not '"_s + line.value + u"'"_s + where);
+                fail(line, u"key 'udp' takes 0 or 1, not "_s + quoted(line.value) + where);
             entry.panel.udpTicked = line.value == u"1"_s;
         } else if (!setField(entry.panel, key, line.value)) {
-            fail(line, u"unknown key '"_s + line.name + u"'"_s + where +
+            fail(line, u"unknown key "_s + quoted(line.name) + where +
                            u" (known: machine, link, com, baud, ip, port, udp, timeout, password)"_s);
         }
     }
 
     TerminalList m_list;
+    QList<int> m_linesNotUtf8;
     QStringList m_keysSeen;  // of the current section, in lower case
 };
 
@@ -119,13 +192,19 @@ QString terminalListPath(const QString& appDir) {
 }
 
 TerminalList readTerminalList(const QString& path) {
-    const std::optional<std::vector<Line>> lines = IniFile::linesOfFile(path);
-    if (!lines) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
         TerminalList missing;
         missing.path = path;
         return missing;
     }
-    return Reader(path).read(*lines);
+    // UTF-8 only, unlike hv.ini: a byte that is no UTF-8 is refused on its line rather than read
+    // in some other code page, where it would become a different name or address.
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    return Reader(path, utf8.hasError() ? linesNotUtf8(bytes) : QList<int>{})
+        .read(IniFile::linesOfText(text));
 }
 
 TerminalList readTerminalListText(const QString& path, const QString& text) {

@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/ports.h"
+#include "core/terminal_address.h"
 
 namespace orvelo {
 
@@ -25,6 +26,9 @@ struct TerminalEntry {
     QString name;                // as written in the heading
     ConnectionPanelState panel;  // the panel as the section fills it in
     int line = 0;                // the heading's line
+
+    // The section as an address; its texts converted as a connect converts them.
+    TerminalAddress address() const { return parseTerminalAddress(panel); }
 };
 
 struct TerminalList {
@@ -55,7 +59,10 @@ QString terminalListPath(const QString& appDir);
 // Reads and checks the list. A missing file gives an empty list with fileFound false: whether
 // that is an error depends on what the caller wanted from it. Throws TerminalListError for an
 // unknown or repeated key, an unknown link, a udp other than 0 or 1, a repeated or empty name,
-// a key outside any section and a line that is neither heading nor key.
+// a key outside any section, a line that is neither heading nor key, and for hostile text: a
+// control character (C0 with NUL, DEL, C1) in a name or value, a line longer than
+// IniFile::maxValueLength characters, and (in a file) bytes that are not UTF-8. A message quotes
+// the file's text with its control characters escaped (escapeControlCharacters).
 TerminalList readTerminalList(const QString& path);
 TerminalList readTerminalListText(const QString& path, const QString& text);
 

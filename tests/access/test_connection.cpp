@@ -277,6 +277,35 @@ TEST_F(ConnectDeviceTest, RefreshesOnlyTheMachineNumberAndTheChosenLinksFields) 
     EXPECT_EQ(settings.DeviceHandle, 12);
 }
 
+TEST_F(ConnectDeviceTest, AConversionErrorLeavesTheFieldsConvertedBeforeItRefreshed) {
+    panel.chooseTcpIp();
+    panel.machineNo = QStringLiteral("4");
+    panel.ipAddress = QStringLiteral("10.0.0.9");
+    panel.netPort = QStringLiteral("6000");
+    panel.netPassword = QStringLiteral("5");
+    panel.timeOut = QStringLiteral("5 s");
+    panel.udpTicked = true;
+    EXPECT_THROW(connect(), ConversionError);
+    EXPECT_TRUE(log.entries.isEmpty());
+    EXPECT_EQ(settings.MachineNo, 4);
+    EXPECT_EQ(settings.IpAddress, QByteArray("10.0.0.9"));
+    EXPECT_EQ(settings.NetPort, 6000);
+    EXPECT_EQ(settings.NetPassword, 5);
+    // The failing field and those after it keep their old values.
+    EXPECT_EQ(settings.TimeOut, 0);
+    EXPECT_EQ(settings.UdpFlag, 0);
+
+    panel.chooseSerial();
+    panel.machineNo = QStringLiteral("6");
+    panel.comPort = QStringLiteral("COM2");
+    panel.baudRate = QStringLiteral("fast");
+    EXPECT_THROW(connect(), ConversionError);
+    EXPECT_EQ(settings.MachineNo, 6);
+    EXPECT_EQ(settings.ComPort, 2);
+    EXPECT_EQ(settings.BaudRate, 0);
+    EXPECT_EQ(settings.NetPort, 6000);
+}
+
 TEST_F(ConnectDeviceTest, AConversionErrorLeavesTheHandleOfTheLastConnect) {
     terminal.connectResult = 5;
     ASSERT_TRUE(connect());

@@ -90,4 +90,31 @@ TEST(DefaultErrorText, AppendsFullStopAfterCharactersSortingAfterIt) {
     EXPECT_EQ(defaultErrorText(QString()), QString());
 }
 
+TEST(ControlCharacters, AreFoundAndEscapedEveryOtherCharacterKept) {
+    struct Case {
+        QString text;
+        bool control;
+        QString escaped;
+    };
+    const Case cases[] = {
+        {QStringLiteral("127.0.0.1"), false, QStringLiteral("127.0.0.1")},
+        {QString::fromUtf8("二楼 考勤机"), false, QString::fromUtf8("二楼 考勤机")},
+        {QStringLiteral("a\\x00b"), false, QStringLiteral("a\\x00b")},  // a backslash is no control
+        {QString(), false, QString()},
+        {QString::fromUtf16(u"127.0.0.1\0evil", 14), true, QStringLiteral("127.0.0.1\\x00evil")},
+        {QString::fromUtf16(u"\0", 1), true, QStringLiteral("\\x00")},
+        {QStringLiteral("\x1b[31mred\x1b[0m"), true, QStringLiteral("\\x1b[31mred\\x1b[0m")},
+        {QStringLiteral("tab\there\r\n"), true, QStringLiteral("tab\\x09here\\x0d\\x0a")},
+        {QStringLiteral("del\x7f"), true, QStringLiteral("del\\x7f")},
+        {QString::fromUtf16(u"next\u0085line"), true, QStringLiteral("next\\x85line")},
+        {QString::fromUtf16(u"nbsp\u00a0"), false, QString::fromUtf16(u"nbsp\u00a0")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.escaped.toStdString());
+        EXPECT_EQ(hasControlCharacter(c.text), c.control);
+        EXPECT_EQ(escapeControlCharacters(c.text), c.escaped);
+        EXPECT_FALSE(hasControlCharacter(escapeControlCharacters(c.text)));
+    }
+}
+
 }  // namespace
