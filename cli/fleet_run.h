@@ -73,7 +73,7 @@ QString summaryTable(const QList<TerminalRun>& runs);
 // "not-reachable", "error".
 QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs);
 
-// "done", "incomplete", "not reachable", "error"; `json` joins the words with '-'.
+// The word of orvelo::resultWord (core/command_outcome.h); `json` joins its words with '-'.
 QString resultWord(CommandOutcome::Result result, bool json = false);
 
 // The worst exit status of the runs (0 for none).
