@@ -30,7 +30,8 @@ constexpr std::chrono::milliseconds kLongestPause{200};
 FileLock::FileLock(QString path) : m_path(std::move(path)) {}
 
 void FileLock::fail(const QString& what) const {
-    throw FileError(what + m_path + u"："_s + QString::fromLocal8Bit(std::strerror(errno)));
+    const int error = errno;  // before any allocation of the text can change it
+    throw FileError(what + m_path + u"："_s + QString::fromLocal8Bit(std::strerror(error)));
 }
 
 UniqueFd FileLock::openFile() const {

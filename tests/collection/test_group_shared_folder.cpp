@@ -30,7 +30,7 @@ constexpr gid_t kOperators = 47100;
 constexpr uid_t kOperatorA = 47101;
 constexpr uid_t kOperatorB = 47102;
 
-struct Run {
+struct CommandRun {
     int status = -1;
     QString out;
     QString err;
@@ -63,8 +63,8 @@ protected:
     int startTerminal(const QString& day) {
         const QString state = m_scratch.path() + u"/terminal-"_s + day + u".json"_s;
         const QJsonArray logs{
-            QJsonObject{{u"enroll"_s, 1}, {u"mode"_s, 1}, {u"time"_s, day + u" 08:01:10"_s}},
-            QJsonObject{{u"enroll"_s, 2}, {u"mode"_s, 1}, {u"time"_s, day + u" 08:02:20"_s}},
+            QJsonObject{{u"enroll"_s, 1}, {u"mode"_s, 1}, {u"time"_s, QString(day + u" 08:01:10"_s)}},
+            QJsonObject{{u"enroll"_s, 2}, {u"mode"_s, 1}, {u"time"_s, QString(day + u" 08:02:20"_s)}},
         };
         EmulatorProcess::writeState(
             state, QJsonObject{
@@ -75,7 +75,7 @@ protected:
     }
 
     // orveloctl as `user` of the operators' group alone, with the umask an operator's session has.
-    Run orveloctl(uid_t user, const QStringList& arguments) {
+    CommandRun orveloctl(uid_t user, const QStringList& arguments) {
         QProcess process;
         process.setProgram(m_bin + u"orveloctl"_s);
         process.setArguments(QStringList{u"--app-dir"_s, m_appDir} + arguments);
@@ -96,14 +96,14 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-    Run collect(uid_t user, const QString& day) {
+    CommandRun collect(uid_t user, const QString& day) {
         const int port = startTerminal(day);
         return orveloctl(user, {u"--link"_s, u"tcp"_s, u"--ip"_s, u"127.0.0.1"_s, u"--port"_s,
                                 QString::number(port), u"collect"_s});
     }
 
     // The attendance of May 2024 as CSV on stdout.
-    Run exportMay(uid_t user) {
+    CommandRun exportMay(uid_t user) {
         return orveloctl(user, {u"export"_s, u"--from"_s, u"2024-05-01"_s, u"--to"_s, u"2024-05-31"_s});
     }
 
@@ -155,14 +155,14 @@ TEST_F(GroupSharedFolder, TwoOperatorsCollectAndExportInTurn) {
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
-        const Run run =
+        const CommandRun run =
             step.collectDay.isEmpty() ? exportMay(step.user) : collect(step.user, step.collectDay);
-        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        ASSERT_EQ(run.status, 0) << run.out.toStdString() << run.err.toStdString();
         EXPECT_EQ(notShared(), QStringList());
     }
 
     // Each collection stored its punch of employee 1, and the history took each in turn.
-    const Run listed = exportMay(kOperatorA);
+    const CommandRun listed = exportMay(kOperatorA);
     ASSERT_EQ(listed.status, 0) << listed.err.toStdString();
     for (const QString& day : {u"2024-05-06"_s, u"2024-05-07"_s, u"2024-05-08"_s})
         EXPECT_TRUE(listed.out.contains(day)) << day.toStdString() << "\n" << listed.out.toStdString();
