@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "cli/console_output.h"
 #include "shell/startup.h"
 
 using namespace Qt::StringLiterals;
@@ -13,11 +14,6 @@ namespace orvelo::cli {
 namespace {
 
 constexpr int kBarWidth = 30;
-
-void writeText(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-}
 
 }  // namespace
 
@@ -96,8 +92,7 @@ QString ConsoleOperatorView::statusLine() const {
 
 void ConsoleOperatorView::printOutput(const QString& text) {
     eraseStatus();
-    writeText(m_out, text);
-    std::fflush(m_out);
+    print(m_out, text);
     drawStatus();
 }
 
@@ -108,8 +103,7 @@ void ConsoleOperatorView::printError(const QString& line) {
 void ConsoleOperatorView::writeLine(std::FILE* stream, const QString& line) {
     // The status line shares the terminal with the lines: take it away, write, draw it again.
     eraseStatus();
-    writeText(stream, line + u'\n');
-    std::fflush(stream);
+    print(stream, line + u'\n');
     drawStatus();
 }
 
@@ -120,15 +114,13 @@ void ConsoleOperatorView::drawStatus() {
         eraseStatus();
         return;
     }
-    writeText(m_err, u"\r"_s + line + u"\x1b[K"_s);
-    std::fflush(m_err);
+    print(m_err, u"\r"_s + line + u"\x1b[K"_s);
     m_statusDrawn = true;
 }
 
 void ConsoleOperatorView::eraseStatus() {
     if (!m_statusDrawn) return;
-    writeText(m_err, u"\r\x1b[K"_s);
-    std::fflush(m_err);
+    print(m_err, u"\r\x1b[K"_s);
     m_statusDrawn = false;
 }
 

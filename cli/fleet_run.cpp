@@ -12,6 +12,7 @@
 #include "cli/command_table.h"
 #include "cli/connect_watch.h"
 #include "cli/console_operator_view.h"
+#include "cli/console_output.h"
 #include "cli/orveloctl.h"
 #include "core/datetime.h"
 #include "shell/app_folder_lock.h"
@@ -22,12 +23,6 @@ using namespace Qt::StringLiterals;
 namespace orvelo::cli {
 
 namespace {
-
-void print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 int exitStatusOf(CommandOutcome::Result result) {
     switch (result) {
@@ -126,17 +121,8 @@ int runOnTerminals(const CommandRequest& request, const QList<SelectedTerminal>&
 }
 
 QString resultWord(CommandOutcome::Result result, bool json) {
-    switch (result) {
-        case CommandOutcome::Result::Done:
-            return u"done"_s;
-        case CommandOutcome::Result::Incomplete:
-            return u"incomplete"_s;
-        case CommandOutcome::Result::NotReachable:
-            return json ? u"not-reachable"_s : u"not reachable"_s;
-        case CommandOutcome::Result::Error:
-            return u"error"_s;
-    }
-    return u"error"_s;
+    QString word = orvelo::resultWord(result);
+    return json ? word.replace(u' ', u'-') : word;
 }
 
 QString summaryTable(const QList<TerminalRun>& runs) {

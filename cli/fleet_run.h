@@ -73,8 +73,9 @@ QString summaryTable(const QList<TerminalRun>& runs);
 // "not-reachable", "error".
 QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs);
 
-// "done", "incomplete", "not reachable", "error"; `json` joins the words with '-'.
-QString resultWord(CommandOutcome::Result result, bool json = false);
+// The word of resultWord(result) (core/command_outcome.h), with its words joined by '-' when
+// `json` is set.
+QString resultWord(CommandOutcome::Result result, bool json);
 
 // The worst exit status of the runs (0 for none).
 int worstExitStatus(const QList<TerminalRun>& runs);

@@ -13,6 +13,7 @@
 #include "cli/command_table.h"
 #include "cli/connect_watch.h"
 #include "cli/console_operator_view.h"
+#include "cli/console_output.h"
 #include "cli/fleet_run.h"
 #include "cli/terminal_selection.h"
 #include "core/datetime.h"
@@ -32,12 +33,6 @@ struct GlobalOption {
     QCommandLineOption option;
     QString help;  // the option column of --help
 };
-
-void print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 int usageError(std::FILE* err, const QString& message) {
     print(err, u"orveloctl: "_s + message + u"\nTry 'orveloctl --help'.\n"_s);

@@ -1,8 +1,6 @@
 #include "collection/collection_history.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -18,7 +16,11 @@
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
+#include "core/file_io.h"
+#include "core/file_lock.h"
+#include "core/ports.h"
 #include "core/terminal_address.h"
+#include "core/text.h"
 #include "core/unique_fd.h"
 
 namespace orvelo {
@@ -46,52 +48,19 @@ bool readWholeFile(int fd, QByteArray& bytes) {
     }
 }
 
-bool writeWholeFile(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    auto left = static_cast<std::size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-// Holds an exclusive flock(2) on the lock file for its lifetime; the kernel lets go when the
-// process dies, so a crashed writer never blocks the next collection.
-class HistoryLock {
-public:
-    explicit HistoryLock(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (!m_fd.isOpen()) return;
-        while (::flock(m_fd.get(), LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                m_fd.reset();
-                return;
-            }
-        }
-    }
-    bool held() const { return m_fd.isOpen(); }
-
-private:
-    UniqueFd m_fd;
-};
-
 // Writes `bytes` to a new file in the folder of `path` and renames it over `path`: readers see
 // the old text or the new, and after a crash the old one stays.
 QString replaceFile(const QString& path, const QByteArray& bytes) {
     const QByteArray target = QFile::encodeName(path);
-    QByteArray temporary = target + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    // Not mkstemp(3): its 0600 would go with the rename, and the other operators of a shared
+    // folder could no longer read the history.
+    QString temporaryPath;
+    UniqueFd fd = createFileBeside(path, temporaryPath);
     if (!fd.isOpen()) return systemErrorText(u"cannot create a file beside"_s, path);
-    const bool written =
-        ::fchmod(fd.get(), 0644) == 0 && writeWholeFile(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
     if (!written || ::close(fd.release()) != 0) {
-        const QString problem = systemErrorText(u"cannot write"_s, QFile::decodeName(temporary));
+        const QString problem = systemErrorText(u"cannot write"_s, temporaryPath);
         ::unlink(temporary.constData());
         return problem;
     }
@@ -121,27 +90,6 @@ std::optional<int> count(const QJsonObject& object, const QString& key) {
 
 QString terminalKey(const ConnectionPanelState& panel) {
     return parseTerminalAddress(panel).key();
-}
-
-QString resultWord(CommandOutcome::Result result) {
-    switch (result) {
-        case CommandOutcome::Result::Done:
-            return u"done"_s;
-        case CommandOutcome::Result::Incomplete:
-            return u"incomplete"_s;
-        case CommandOutcome::Result::NotReachable:
-            return u"not reachable"_s;
-        case CommandOutcome::Result::Error:
-            return u"error"_s;
-    }
-    return u"error"_s;
-}
-
-std::optional<CommandOutcome::Result> resultFromWord(const QString& word) {
-    for (const auto result : {CommandOutcome::Result::Done, CommandOutcome::Result::Incomplete,
-                              CommandOutcome::Result::NotReachable, CommandOutcome::Result::Error})
-        if (resultWord(result) == word) return result;
-    return std::nullopt;
 }
 
 QByteArray collectionHistoryJson(const CollectionHistory& history) {
@@ -213,8 +161,12 @@ QString recordLastCollection(const QString& appDir, const QString& key, const La
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return u"cannot create the folder of "_s + path;
     // Read, change and write back under one lock: two collections that end together (the window
     // and a scheduled run, or two orveloctl) would otherwise each drop the other's entry.
-    const HistoryLock lock(path + u".lock"_s);
-    if (!lock.held()) return systemErrorText(u"cannot lock"_s, path + u".lock"_s);
+    FileLock lock(path + u".lock"_s);
+    try {
+        lock.lock();
+    } catch (const FileError& error) {
+        return error.text();
+    }
 
     CollectionHistory history;
     const QByteArray target = QFile::encodeName(path);

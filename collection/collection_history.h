@@ -38,12 +38,8 @@ using CollectionHistory = std::map<QString, LastCollection>;
 // e.g. "tcp 192.168.1.201:5005 machine 1", "serial COM3 machine 2", "usb machine 1").
 QString terminalKey(const ConnectionPanelState& panel);
 
-// "done", "incomplete", "not reachable", "error": the words of the state file and of the listing.
-QString resultWord(CommandOutcome::Result result);
-std::optional<CommandOutcome::Result> resultFromWord(const QString& word);
-
-// The state file's text, and back. Parsing gives nullopt for anything that is not such a text
-// (broken JSON, a wrong shape, an unknown result word, a negative count).
+// The state file's text (results as resultWord gives them), and back. Parsing gives nullopt for anything that
+// is not such a text (broken JSON, a wrong shape, an unknown result word, a negative count).
 QByteArray collectionHistoryJson(const CollectionHistory& history);
 std::optional<CollectionHistory> parseCollectionHistory(const QByteArray& json);
 

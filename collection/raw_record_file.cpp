@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "core/errors.h"
+#include "core/file_io.h"
 #include "core/text.h"
 #include "core/unique_fd.h"
 
@@ -51,30 +52,6 @@ QString nameDigits(const QString& dateTimeText) {
            dateTimeText.mid(11, 2) + dateTimeText.mid(14, 2) + dateTimeText.mid(17, 2);
 }
 
-int openExclusive(const QString& path, int extraFlags = 0) {
-    int fd;
-    do {
-        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | extraFlags,
-                    0644);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-
 QByteArray fileBytes(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
@@ -92,7 +69,7 @@ void ensureDataFolder(const QString& appDir) {
 std::pair<QString, UniqueFd> claimRawFile(const QString& appDir, DateTimeValue now) {
     for (int k = 0; k < kNameAttempts; ++k) {
         const QString path = RawFileName(appDir, dateTimeText(now + k * kSecond));
-        UniqueFd fd(openExclusive(path));
+        UniqueFd fd = createNewFile(path);
         if (fd.isOpen()) return {path, std::move(fd)};
         if (errno != EEXIST) throw FileError(cannotCreateText(path, errno));
     }
@@ -163,7 +140,7 @@ void RawRecordCollector::begin() {
     const QString stem = m_appDir + u"data/FDataQ5"_s + nameDigits(dateTimeText(m_startTime)) + u'-';
     for (int n = 1; n <= kNameAttempts; ++n) {
         const QString path = stem + QString::number(n) + u".part"_s;
-        UniqueFd fd(openExclusive(path, O_APPEND));
+        UniqueFd fd = createNewFile(path, O_APPEND);
         if (fd.isOpen()) {
             m_journal = std::move(fd);
             m_journalPath = path;

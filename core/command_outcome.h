@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace orvelo {
 
@@ -29,5 +30,11 @@ struct CommandOutcome {
 inline CommandOutcome::Result worse(CommandOutcome::Result a, CommandOutcome::Result b) {
     return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
 }
+
+// "done", "incomplete", "not reachable", "error": the words of the collection history, of the
+// terminal listing and of a run's summary.
+QString resultWord(CommandOutcome::Result result);
+// The result a word of resultWord names; nullopt for any other text.
+std::optional<CommandOutcome::Result> resultFromWord(const QString& word);
 
 }  // namespace orvelo

@@ -12,6 +12,7 @@
 #include <numeric>
 
 #include "core/errors.h"
+#include "core/file_io.h"
 #include "db/dialect.h"
 #include "db/sqlite_handle.h"
 
@@ -383,6 +384,9 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
     const bool emptyFile =
         info.isFile() && info.size() == 0 && QFileInfo(file + QStringLiteral("-wal")).size() == 0;
     const bool creating = !info.exists() || emptyFile;
+    // SQLite makes a new database file 0644 whatever the umask, and gives its -wal and -shm the
+    // database file's mode: made here first, all of them are as writable as the umask allows.
+    createFileForGroup(file);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(file);
     // Another process (orveloctl beside the window) may hold the write lock for a moment. Qt's

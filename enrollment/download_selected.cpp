@@ -27,9 +27,7 @@ CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx) {
     EnrollmentRun run(ctx);
     if (!run.connect()) {
         ctx.view.setStatusText(finished);
-        showConnectionFailure(ctx, caption);
-        outcome.result = CommandOutcome::Result::NotReachable;
-        return outcome;
+        return showConnectionFailure(ctx, caption);
     }
 
     // The terminal stays enabled: this only reads from it.

@@ -40,8 +40,11 @@ void EnrollmentRun::finish() {
     m_ctx.view.setStatusText(QString());
 }
 
-void showConnectionFailure(CommandContext& ctx, const QString& caption) {
+CommandOutcome showConnectionFailure(CommandContext& ctx, const QString& caption) {
     ctx.view.messageBox(QStringLiteral("设备连接失败，请连接好设备后重试！"), caption, BoxIcon::Warning);
+    CommandOutcome outcome;
+    outcome.result = CommandOutcome::Result::NotReachable;
+    return outcome;
 }
 
 int selectedCount(const CommandContext& ctx) {

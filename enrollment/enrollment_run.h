@@ -7,6 +7,7 @@
 #include "access/connection.h"
 #include "access/device_session.h"
 #include "context/command_context.h"
+#include "core/command_outcome.h"
 
 namespace orvelo {
 
@@ -42,8 +43,10 @@ private:
     bool m_finished = false;
 };
 
-// The warning box every enrollment command shows when the terminal cannot be reached.
-void showConnectionFailure(CommandContext& ctx, const QString& caption);
+// The warning box every enrollment command shows when the terminal cannot be reached; returns
+// what the command then comes to (NotReachable, nothing read), for it to return:
+//     if (!run.connect()) return showConnectionFailure(ctx, caption);
+CommandOutcome showConnectionFailure(CommandContext& ctx, const QString& caption);
 
 // The selected employees of the shown grid; an absent selection has no rows.
 int selectedCount(const CommandContext& ctx);

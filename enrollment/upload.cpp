@@ -114,11 +114,7 @@ CommandOutcome btn_WriteEntryInfoClick(CommandContext& ctx) {
 
     ctx.view.setProgress(0, true);
     EnrollmentRun run(ctx);
-    if (!run.connect()) {
-        showConnectionFailure(ctx, caption);
-        outcome.result = CommandOutcome::Result::NotReachable;
-        return outcome;
-    }
+    if (!run.connect()) return showConnectionFailure(ctx, caption);
     run.disableDevice();
 
     const int total = selectedCount(ctx);

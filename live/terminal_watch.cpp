@@ -6,30 +6,18 @@
 #include "collection/log_record.h"
 #include "context/command_context.h"
 #include "core/errors.h"
+#include "core/file_lock.h"
+#include "core/silent_operator_view.h"
 #include "live/punch_lines.h"
 #include "live/reconnect_delay.h"
 #include "live/stop_signals.h"
 #include "live/watch_journal.h"
-#include "shell/app_folder_lock.h"
 
 namespace orvelo::live {
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The collection runs with nobody to close its boxes or read its memo: the outcome is what counts.
-class SilentView final : public OperatorView {
-public:
-    void appendLog(LogPane, const QString&) override {}
-    void setStatusText(const QString&) override {}
-    void setProgress(int, bool) override {}
-    void messageBox(const QString&, const QString&, BoxIcon) override {}
-    void errorBox(const QString&) override {}
-    void setFileDialogFilter(const QString&) override {}
-    void setFileDialogFolder(const QString&) override {}
-    std::optional<QString> chooseFile() override { return std::nullopt; }
-};
 
 QString failureText(std::int32_t result) {
     switch (result) {
@@ -64,7 +52,9 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
             return outcome;
         }
     }
-    SilentView view;
+    // The collection runs with nobody to close its boxes or read its memo: the outcome is what
+    // counts.
+    SilentOperatorView view;
     ConnectionSettings settings;
     CommandContext ctx{view,    terminal.panel,      settings, library, data, clock, appDir,
                        nullptr, u"orveloctl watch"_s};

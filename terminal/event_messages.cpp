@@ -15,14 +15,14 @@ Bytes encodeEvent(const EventRecord& v) {
 }
 
 std::optional<EventRecord> decodeEvent(const Bytes& p) {
-    ByteReader r(p);
-    EventRecord v;
-    v.entry.enroll = r.i32();
-    v.entry.mode = r.i32();
-    v.entry.time = r.f64();
-    v.position = r.u32();
-    if (!r.ok() || !r.atEnd()) return std::nullopt;
-    return v;
+    return decodeWith<EventRecord>(p, [](ByteReader& r) {
+        EventRecord v;
+        v.entry.enroll = r.i32();
+        v.entry.mode = r.i32();
+        v.entry.time = r.f64();
+        v.position = r.u32();
+        return v;
+    });
 }
 
 Bytes encodePunch(const PunchRequest& v) {
@@ -34,12 +34,12 @@ Bytes encodePunch(const PunchRequest& v) {
 }
 
 std::optional<PunchRequest> decodePunch(const Bytes& p) {
-    ByteReader r(p);
-    PunchRequest v;
-    v.enroll = r.i32();
-    v.mode = r.i32();
-    if (!r.ok() || !r.atEnd()) return std::nullopt;
-    return v;
+    return decodeWith<PunchRequest>(p, [](ByteReader& r) {
+        PunchRequest v;
+        v.enroll = r.i32();
+        v.mode = r.i32();
+        return v;
+    });
 }
 
 std::optional<std::uint32_t> decodeHeartbeatInterval(const Bytes& p) {

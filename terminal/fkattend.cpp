@@ -188,16 +188,29 @@ int32_t guarded(int32_t failure, Body body) noexcept {
 }
 
 // The frame of every operation on an open connection: the exception barrier, the library's lock
-// for the whole call, and FK_BAD_HANDLE for a handle that names no open connection.
-template <typename Body>
-int32_t onConnection(std::int32_t handle, Body body) noexcept {
+// for the whole call, and FK_BAD_HANDLE when `lookUp` (Library& -> Connection*) finds no open
+// connection.
+template <typename LookUp, typename Body>
+int32_t onFound(LookUp lookUp, Body body) noexcept {
     return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
         Library& lib = library();
         std::lock_guard lock(lib.mutex);
-        Connection* c = find(lib, handle);
+        Connection* c = lookUp(lib);
         if (c == nullptr) return FK_BAD_HANDLE;
         return body(*c);
     });
+}
+
+// An operation on the connection a handle names.
+template <typename Body>
+int32_t onConnection(std::int32_t handle, Body body) noexcept {
+    return onFound([handle](Library& lib) { return find(lib, handle); }, body);
+}
+
+// An operation on the connection of a machine number (the calls that name no handle).
+template <typename Body>
+int32_t onMachine(std::int32_t machineNo, Body body) noexcept {
+    return onFound([machineNo](Library& lib) { return findByMachine(lib, machineNo); }, body);
 }
 
 }  // namespace
@@ -278,19 +291,15 @@ int32_t FK_SetDeviceTime(int32_t handle, double dateTime) {
 }
 
 int32_t FK_ReadAllUserID(int32_t machineNo) {
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = findByMachine(lib, machineNo);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        c->users = {};
+    return onMachine(machineNo, [&](Connection& c) -> int32_t {
+        c.users = {};
         Bytes reply;
-        const std::int32_t r = c->exchange(Op::UserListBegin, {}, &reply);
+        const std::int32_t r = c.exchange(Op::UserListBegin, {}, &reply);
         if (r != FK_OK) return r;
         const auto total = decodeU32(reply);
         if (!total) return FK_BAD_REPLY;
-        c->users.active = true;
-        c->users.total = *total;
+        c.users.active = true;
+        c.users.total = *total;
         return FK_OK;
     });
 }
@@ -335,13 +344,9 @@ int32_t FK_ModifyPrivilege(int32_t handle, int32_t enrollNumber, int32_t backupN
 }
 
 int32_t FK_ClearKeeperData(int32_t machineNo) {
-    return guarded(FK_INTERNAL_ERROR, [&]() -> int32_t {
-        Library& lib = library();
-        std::lock_guard lock(lib.mutex);
-        Connection* c = findByMachine(lib, machineNo);
-        if (c == nullptr) return FK_BAD_HANDLE;
-        c->users = {};
-        return c->exchange(Op::ClearData, {}, nullptr);
+    return onMachine(machineNo, [&](Connection& c) -> int32_t {
+        c.users = {};
+        return c.exchange(Op::ClearData, {}, nullptr);
     });
 }
 

@@ -40,14 +40,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-template <typename T, typename F>
-std::optional<T> decodeWith(const Bytes& p, F read) {
-    ByteReader r(p);
-    T value = read(r);
-    if (!r.ok() || !r.atEnd()) return std::nullopt;
-    return value;
-}
-
 void writeTemplate(ByteWriter& w, const std::vector<std::int32_t>& values) {
     w.u32(static_cast<std::uint32_t>(values.size()));
     for (std::int32_t v : values) w.i32(v);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,5 +98,15 @@ private:
     std::size_t m_pos = 0;
     bool m_ok = true;
 };
+
+// A payload read whole by `read` (ByteReader& -> T): nullopt when it is short or has bytes left
+// over, so every decoder rejects both the same way.
+template <typename T, typename F>
+std::optional<T> decodeWith(const std::vector<std::uint8_t>& payload, F read) {
+    ByteReader r(payload);
+    T value = read(r);
+    if (!r.ok() || !r.atEnd()) return std::nullopt;
+    return value;
+}
 
 }  // namespace orvelo::terminal

@@ -1,36 +1,16 @@
 #pragma once
 
-// What the collection benchmarks share: an embedded database seeded in bulk, a silent operator
-// view, and the terminal emulator on loopback.
+// What the collection benchmarks share: an embedded database seeded in bulk and the terminal
+// emulator on loopback.
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <memory>
 
-#include "core/ports.h"
 #include "db/data_module.h"
 
 namespace orvelo::bench {
-
-// Counts what a command reports and prints nothing, so the figures measure the command.
-class SilentOperatorView final : public OperatorView {
-public:
-    void appendLog(LogPane, const QString& line) override { lastLine = line.isEmpty() ? lastLine : line; }
-    void setStatusText(const QString&) override {}
-    void setProgress(int, bool) override { ++progressCalls; }
-    void messageBox(const QString& text, const QString&, BoxIcon) override { lastBox = text; }
-    void errorBox(const QString& text) override { lastError = text; }
-    void setFileDialogFilter(const QString&) override {}
-    void setFileDialogFolder(const QString&) override {}
-    std::optional<QString> chooseFile() override { return nextFile; }
-
-    QString lastLine;
-    QString lastBox;
-    QString lastError;
-    long progressCalls = 0;
-    std::optional<QString> nextFile;
-};
 
 // The employees 1..count with cardid "%.5d" and emplid "%.6d" of the enroll number.
 void seedEmployees(DataModule& data, int count);

@@ -26,6 +26,7 @@
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
+#include "core/silent_operator_view.h"
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;
@@ -105,7 +106,7 @@ RunResult runOnce(const QString& work, const QString& baseDb, int records,
     data.openConnection({Dialect::Sqlite, {}, dbFile});
     const qint64 before = bench::maxAtdRowid(data);
 
-    bench::SilentOperatorView view;
+    SilentOperatorView view;
     const ConnectionPanelState panel = loopbackPanel(emulator.tcpPort());
     ConnectionSettings settings;
     SystemClock clock;

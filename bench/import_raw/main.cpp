@@ -21,6 +21,7 @@
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "core/errors.h"
+#include "core/silent_operator_view.h"
 
 using namespace Qt::StringLiterals;
 using namespace orvelo;
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
             rawLines.append(FormatRawLine({1 + i % kEmployees, start + i / 1440.0, 2, 1}));
         const QString file = writeRawRecordFile(appDir, rawLines, start);
 
-        bench::SilentOperatorView view;
+        SilentOperatorView view;
         ConnectionSettings settings;
         NoTerminal terminal;
         SystemClock clock;

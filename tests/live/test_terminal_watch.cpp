@@ -7,10 +7,10 @@
 
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
+#include "core/file_lock.h"
 #include "live/stop_signals.h"
 #include "live/terminal_watch.h"
 #include "live/watch_journal.h"
-#include "shell/app_folder_lock.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/scripted_terminal_library.h"
 #include "tests/support/test_database.h"

@@ -28,9 +28,16 @@ QSqlQuery run(DataModule& data, const QString& sql, const QVariantList& values =
 
 }  // namespace
 
-TestDatabase::TestDatabase() {
-    if (!m_dir.isValid()) throw FileError(QStringLiteral("no temporary folder"));
-    m_appDir = m_dir.path() + u'/';
+TestDatabase::TestDatabase() : TestDatabase(QString()) {}
+
+TestDatabase::TestDatabase(const QString& appDir) {
+    if (appDir.isEmpty()) {
+        m_dir.emplace();
+        if (!m_dir->isValid()) throw FileError(QStringLiteral("no temporary folder"));
+        m_appDir = m_dir->path() + u'/';
+    } else {
+        m_appDir = appDir.endsWith(u'/') ? appDir : appDir + u'/';
+    }
     QDir(m_appDir).mkpath(QStringLiteral("data"));
     QFile ini(m_appDir + QStringLiteral("hv.ini"));
     if (!ini.open(QIODevice::WriteOnly)) throw FileError(QStringLiteral("cannot write hv.ini"));

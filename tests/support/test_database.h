@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QVariantMap>
 #include <memory>
+#include <optional>
 
 #include "db/data_module.h"
 
@@ -29,6 +30,9 @@ struct TestEmployee {
 class TestDatabase {
 public:
     TestDatabase();
+    // The same in the existing folder `appDir` (with or without the trailing separator), which
+    // stays when the object goes; for a test that needs a folder of its own making.
+    explicit TestDatabase(const QString& appDir);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -57,7 +61,7 @@ public:
                        const QString& pws = QStringLiteral("0"), const QString& fingerdata = {});
 
 private:
-    QTemporaryDir m_dir;
+    std::optional<QTemporaryDir> m_dir;  // the folder when the object made it
     QString m_appDir;
     std::unique_ptr<DataModule> m_data;
 };
