@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QString>
 #include <cstdio>
+#include <optional>
 
 #include "access/terminal_library.h"
 #include "cli/command_table.h"
@@ -41,6 +42,17 @@ std::unique_ptr<DataModule> openWatchDatabase(const QString& appDir) {
     return data;
 }
 
+// The longest --poll: a day. A terminal polled less often is better collected by hand.
+constexpr int kLongestPollSeconds = 86400;
+
+// The seconds of --poll, or nothing when the text is no whole number from 1 to a day.
+std::optional<int> pollSeconds(const QString& text) {
+    bool ok = false;
+    const int seconds = text.trimmed().toInt(&ok);
+    if (!ok || seconds < 1 || seconds > kLongestPollSeconds) return std::nullopt;
+    return seconds;
+}
+
 int runWatch(const CommandRequest& request, const QList<SelectedTerminal>& selected, std::FILE* out,
              std::FILE* err) {
     std::unique_ptr<TerminalLibrary> library;
@@ -60,11 +72,15 @@ int runWatch(const CommandRequest& request, const QList<SelectedTerminal>& selec
     live::blockStopSignals();
     const SystemClock clock;
     const QString appDir = request.appDir;
+    live::WatchTuning tuning;
+    // checkUsage has refused a --poll that does not parse.
+    tuning.pollPeriod = std::chrono::seconds(pollSeconds(request.value(u"poll"_s)).value_or(10));
     live::WatchSession session({.library = *library,
                                 .clock = clock,
                                 .appDir = appDir,
                                 .openDatabase = [appDir] { return openWatchDatabase(appDir); },
-                                .print = [out](const QString& line) { printLine(out, line); }},
+                                .print = [out](const QString& line) { printLine(out, line); },
+                                .tuning = tuning},
                                terminals);
     session.start();
     int status = kExitDone;
@@ -101,8 +117,20 @@ const CommandRegistration kWatch{{
         u"punch, enroll number, employee ID, name, and stored, duplicate, unknown person or refused. A link "
         u"that fails or goes silent is reconnected after 1 s, 2 s, 4 s ... up to 60 s and collected again. "
         u"Every punch also goes to a raw record file in data/ (a .part journal while running, a .hv file "
-        u"every hour and at the end). SIGINT or SIGTERM ends it with exit status 0."_s,
+        u"every hour and at the end). A terminal that sends no events (UDP, a terminal or library without "
+        u"them) has its new records read every --poll seconds instead, with the same lines; a terminal that "
+        u"does not hand out its records either is stopped with the reason, and a watch left with no terminal "
+        u"to serve exits with status 2. SIGINT or SIGTERM ends it with exit status 0."_s,
+    .options = {QCommandLineOption(
+        u"poll"_s, u"read a terminal that sends no events every SECONDS seconds (default 10)"_s, u"SECONDS"_s,
+        u"10"_s)},
     .run = {},
+    .checkUsage =
+        [](const CommandLineValues& given) {
+            if (given.isSet(u"poll"_s) && !pollSeconds(given.value(u"poll"_s)))
+                return u"--poll needs a whole number of seconds from 1 to %1"_s.arg(kLongestPollSeconds);
+            return QString();
+        },
     .runOnAllTerminals = runWatch,
 }};
 

@@ -97,6 +97,9 @@ QString rawImportStoppedByDatabaseLine(int lineNumber) {
     return u"原始记录数据导入未完成！数据库无法写入，导入在第%1行停止。"_s.arg(lineNumber);
 }
 
+QString rawImportCutLineSkippedLine(int lineNumber) {
+    return u"原始记录文件第%1行没有写完（记录时被中断），已跳过。"_s.arg(lineNumber);
+}
 QString usbImportSkippedLinesLine(int skipped) {
     return u"U盘数据文件中有%1行无法识别，已跳过。"_s.arg(skipped);
 }

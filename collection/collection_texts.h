@@ -28,6 +28,8 @@ QString usbImportStoppedByDatabaseLine(int readCount);         // the same for a
 QString collectionRefusedLine(int refused, const QString& rawFile);
 QString rawImportRefusedLine(int refused, const QString& rawFile);
 QString rawImportStoppedByDatabaseLine(int lineNumber);
+// The last line of a journal (.part) cut without its line end, skipped by the import.
+QString rawImportCutLineSkippedLine(int lineNumber);
 // A USB-disk log file of which some lines could not be read.
 QString usbImportSkippedLinesLine(int skipped);
 

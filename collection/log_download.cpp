@@ -32,6 +32,17 @@ int progressPercent(int calls, std::int32_t total) {
                                                               : int(percent);
 }
 
+// The read that ends a new-records log also has the terminal mark them collected; a reply damaged
+// or lost after that read may come when the terminal has done so. A walk that delivered all the
+// records the terminal counted asks it, while it is still disabled and takes no punch, whether
+// any is left new: none left means the transfer is whole, whatever that last reply said.
+bool everyRecordMarkedCollected(CommandContext& ctx, std::int32_t handle, const LogReadCounts& counts,
+                                std::int32_t total) {
+    if (!counts.linkFailed() || counts.records < total) return false;
+    std::int32_t left = -1;
+    return ctx.terminal.FK_GetDeviceStatus(handle, kNewRecordsStatus, &left) == FK_OK && left == 0;
+}
+
 CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
     ctx.view.setProgress(0, true);
     ctx.view.setStatusText(u"正在采集设备中的数据，请稍等......"_s);
@@ -52,6 +63,7 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
         std::int32_t statusResult = 0;
         std::int32_t loadResult = 0;
         LogReadCounts counts;
+        bool endConfirmed = false;
         {
             DeviceSession session(ctx.terminal, handle, DeviceSession::Start::Disable);
             statusResult = ctx.terminal.FK_GetDeviceStatus(
@@ -62,6 +74,8 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
                 counts = readPreparedLog(ctx, handle, machineNo, raw, [&ctx, total](int calls) {
                     ctx.view.setProgress(progressPercent(calls, total), true);
                 });
+                endConfirmed = newRecordsOnly && statusResult == FK_OK &&
+                               everyRecordMarkedCollected(ctx, handle, counts, total);
             }
             // Released before the file is written, so a file error cannot leave the device disabled.
             session.close();
@@ -75,7 +89,7 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
         // records. A load or a read lost to the link, or a clean end short of the total the
         // terminal reported, leaves records on the terminal: the run is incomplete.
         QStringList problems;
-        if (loadResult < 0 || counts.linkFailed())
+        if (loadResult < 0 || (counts.linkFailed() && !endConfirmed))
             problems << collectionLinkFailedLine(readCount);
         else if (counts.stoppedByDatabase)
             problems << collectionStoppedByDatabaseLine(readCount);

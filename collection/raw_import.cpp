@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFile>
 
 #include "collection/attendance_store.h"
 #include "collection/collection_commands.h"
@@ -29,6 +30,21 @@ constexpr qsizetype kShownLineLength = 100;
         u"%1, line %2: %3"_s.arg(QDir::toNativeSeparators(path)).arg(lineNumber).arg(shownReason));
 }
 
+// A journal (.part) is written a line at a time while a download or a watch runs: one killed in
+// the middle of a write leaves a last line without its line end. Only a journal is read this way;
+// every line of a finished raw record file ends with one, whatever it holds.
+bool isJournal(const QString& path) {
+    return path.endsWith(u".part"_s);
+}
+
+bool endsWithoutLineEnd(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0 || !file.seek(file.size() - 1)) return false;
+    char last = 0;
+    if (!file.getChar(&last)) return false;
+    return last != '\r' && last != '\n';
+}
+
 }  // namespace
 
 CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
@@ -40,7 +56,12 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
 
     ctx.view.appendLog(LogPane::Mmo2, u"正在从原始记录文件"_s + path + u"中导入记录数据....."_s);
     ctx.view.appendLog(LogPane::Mmo2, QString());
-    const QStringList lines = readRawRecordLines(path);
+    QStringList lines = readRawRecordLines(path);
+    QStringList notes;
+    if (isJournal(path) && !lines.isEmpty() && endsWithoutLineEnd(path)) {
+        notes << rawImportCutLineSkippedLine(int(lines.size()));
+        lines.removeLast();
+    }
     AttendanceStore store(ctx.data, ctx.clock);
     int processed = 0;
     for (const QString& line : lines) {
@@ -73,16 +94,18 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
     if (refused == 0) {
         ctx.view.appendLog(LogPane::Mmo2, rawImportSuccessLine());
         ctx.view.appendLog(LogPane::Mmo2, rawImportLogSummaryText(processed, storedCount));
-        ctx.view.messageBox(rawImportBoxSummaryText(processed, storedCount), rawImportCaption(),
-                            BoxIcon::Information);
+        for (const QString& note : notes) ctx.view.appendLog(LogPane::Mmo2, note);
+        ctx.view.messageBox(
+            (QStringList{rawImportBoxSummaryText(processed, storedCount)} + notes).join(u'\n'),
+            rawImportCaption(), BoxIcon::Information);
     } else {
         QStringList logLines;
         if (stopped) logLines << rawImportStoppedByDatabaseLine(processed);
         const QString refusedLine = rawImportRefusedLine(refused, path);
         QStringList boxLines = logLines;
         if (!stopped) logLines << rawImportSuccessLine();
-        logLines << rawImportLogSummaryText(processed, storedCount, outcome.rejected) << refusedLine;
-        boxLines << rawImportBoxSummaryText(processed, storedCount, outcome.rejected) << refusedLine;
+        logLines << rawImportLogSummaryText(processed, storedCount, outcome.rejected) << refusedLine << notes;
+        boxLines << rawImportBoxSummaryText(processed, storedCount, outcome.rejected) << refusedLine << notes;
         for (const QString& line : logLines) ctx.view.appendLog(LogPane::Mmo2, line);
         ctx.view.messageBox(boxLines.join(u'\n'), rawImportCaption(), BoxIcon::Warning);
     }

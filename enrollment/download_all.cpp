@@ -1,6 +1,10 @@
+#include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include "access/connection.h"
 #include "access/terminal_library.h"
@@ -43,31 +47,41 @@ class DownloadAll {
 public:
     explicit DownloadAll(CommandContext& ctx) : m_ctx(ctx) {}
 
-    // The entry steps for one listed user; false when the link failed on the way. A name read that
-    // failed on the link writes nothing, so a stored name is never replaced by the enroll number;
-    // enrollments stored before a later failure stay stored, the next run replaces them.
-    bool entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t& privilege) {
+    // The entry steps for one listed user (one entry per enrollment: `listedBackup` is the
+    // enrollment the list names); false when the link failed on the way. A name the terminal does
+    // not give (the read refused, or an empty name) writes no name over a stored one: a new
+    // employee gets the eight-digit enroll number, an existing one keeps the name it has. What the
+    // terminal refused is counted for the summary; enrollments stored before a later failure stay
+    // stored, the next run replaces them.
+    bool entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t listedBackup,
+               std::int32_t& privilege) {
         TerminalLibrary& terminal = m_ctx.terminal;
+        bool refused = false;
 
         m_name.fill(0);
         const std::int32_t nameResult = terminal.FK_GetUserName(handle, enrollNumber, m_name.data());
         if (linkFailed(nameResult)) return false;
         QString name;
-        if (nameResult == FK_OK)
+        if (nameResult == FK_OK) {
             name = QString::fromUtf8(m_name.data(), qsizetype(strnlen(m_name.data(), m_name.size())));
-        // Only a terminal that really holds no name for the user gets the enroll number as name.
-        if (name.isEmpty()) name = zeroPad(enrollNumber, 8);
+        } else {
+            // The user is on the terminal's own list: a terminal that holds it answers its name,
+            // an empty one if it has none. No answer is a refusal.
+            m_namesRefused.insert(enrollNumber);
+            refused = true;
+        }
 
         m_entriesStarted = true;
         execute(m_ctx.data.qry_1, {defaultDepartmentStatement()});
         if (employeeExists(m_ctx.data.qry_1, enrollNumber)) {
-            execute(m_ctx.data.qry_2, {employeeNameUpdateStatement(name, enrollNumber)});
+            if (!name.isEmpty()) execute(m_ctx.data.qry_2, {employeeNameUpdateStatement(name, enrollNumber)});
         } else {
             // The present time is taken anew for each of its three uses.
             const QString entryDate = dateTimeText(m_ctx.clock.now());
             const QString lastOperDate = dateTimeText(m_ctx.clock.now());
             const QString operDate = dateTimeText(m_ctx.clock.now());
-            execute(m_ctx.data.qry_2, {newEmployeeLine(enrollNumber, name, entryDate, lastOperDate),
+            const QString newName = name.isEmpty() ? zeroPad(enrollNumber, 8) : name;
+            execute(m_ctx.data.qry_2, {newEmployeeLine(enrollNumber, newName, entryDate, lastOperDate),
                                        newCardLine(enrollNumber, operDate)});
         }
 
@@ -78,15 +92,53 @@ public:
             const std::int32_t result = terminal.FK_GetEnrollData(handle, enrollNumber, backupNumber,
                                                                   &privilege, m_template.data(), &password);
             if (linkFailed(result)) return false;
-            if (result != 1) continue;
+            if (result != 1) {
+                // Any other backup number may simply be empty; the listed one is not.
+                if (backupNumber == listedBackup) {
+                    m_enrollmentsRefused.insert({enrollNumber, backupNumber});
+                    refused = true;
+                }
+                continue;
+            }
             StoreEnrollment(m_ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
                             m_template);
             ++m_stored;
         }
+        (refused ? m_refusedPeople : m_completedPeople).insert(enrollNumber);
         return true;
     }
 
     int stored() const { return m_stored; }
+
+    // The people stored whole: an entry of theirs went through every read, and the terminal
+    // refused none of their reads. A user listed once per enrollment counts once.
+    int wholePeople() const {
+        return int(std::count_if(m_completedPeople.begin(), m_completedPeople.end(),
+                                 [this](std::int32_t enroll) { return !m_refusedPeople.contains(enroll); }));
+    }
+
+    void listed(std::int32_t enrollNumber) { m_listedPeople.insert(enrollNumber); }
+    int listedPeople() const { return int(m_listedPeople.size()); }
+
+    // The line that says what the terminal refused, empty when it refused nothing; `shortOf`, when
+    // not 0, is the user count a list that ended early fell short of.
+    QString refusedLine(bool listRefused, std::int32_t shortOf) const {
+        QStringList parts;
+        if (listRefused)
+            parts << QStringLiteral("人员列表");
+        else if (shortOf > 0)
+            parts << QStringLiteral("人员列表（设备报告有%1个人，只列出%2个人）")
+                         .arg(shortOf)
+                         .arg(listedPeople());
+        if (!m_namesRefused.empty())
+            parts << QString::number(m_namesRefused.size()) +
+                         QStringLiteral("个人的姓名（已有的姓名保持不变）");
+        if (!m_enrollmentsRefused.empty())
+            parts << QString::number(m_enrollmentsRefused.size()) + QStringLiteral("条注册信息");
+        if (parts.isEmpty()) return {};
+        return QStringLiteral("设备拒绝读取") + parts.join(QStringLiteral("、")) +
+               QStringLiteral("，这些信息没有获取！请检查设备后再次执行本命令。");
+    }
 
     // The list is read once, when the walk is over, instead of after every entry: the window does
     // not repaint while a command runs, and at thousands of entries the reads alone took minutes.
@@ -100,6 +152,11 @@ private:
     CommandContext& m_ctx;
     bool m_entriesStarted = false;
     int m_stored = 0;
+    std::set<std::int32_t> m_listedPeople;
+    std::set<std::int32_t> m_completedPeople;
+    std::set<std::int32_t> m_refusedPeople;
+    std::set<std::int32_t> m_namesRefused;
+    std::set<std::pair<std::int32_t, std::int32_t>> m_enrollmentsRefused;
     std::array<char, TerminalLibrary::kNameBytes> m_name{};
     std::array<std::int32_t, TerminalLibrary::kTemplateValues> m_template{};
 };
@@ -124,13 +181,15 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     TerminalLibrary& terminal = ctx.terminal;
     const std::int32_t handle = run.handle();
     std::int32_t userCount = 0;
-    terminal.FK_GetDeviceStatus(handle, kUserCountStatus, &userCount);
+    const bool counted = terminal.FK_GetDeviceStatus(handle, kUserCountStatus, &userCount) == FK_OK;
 
     DownloadAll download(ctx);
     bool linkLost = false;
+    bool listRefused = false;
     try {
         const std::int32_t listResult = terminal.FK_ReadAllUserID(ctx.settings.MachineNo);
         linkLost = linkFailed(listResult);
+        listRefused = listResult == FK_NO;
         if (listResult == FK_OK) {
             std::int32_t enrollNumber = 0;
             std::int32_t backupNumber = 0;
@@ -141,7 +200,8 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
                 const std::int32_t result =
                     terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
                 if (result == FK_OK) {
-                    if (!download.entry(handle, enrollNumber, privilege)) {
+                    download.listed(enrollNumber);
+                    if (!download.entry(handle, enrollNumber, backupNumber, privilege)) {
                         linkLost = true;
                         break;
                     }
@@ -168,14 +228,23 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     outcome.stored = download.stored();
 
     run.enableDevice();
+    // A list read refused looks like the end of the list: a list that ends before the users the
+    // terminal counted is one the terminal did not give whole.
+    const QString refused = download.refusedLine(
+        listRefused, counted && !linkLost && download.listedPeople() < userCount ? userCount : 0);
     if (linkLost) {
         outcome.result = CommandOutcome::Result::Incomplete;
-        showIncompleteDownload(ctx, caption, outcome.read);
+        showIncompleteDownload(ctx, caption, download.wholePeople(), refused);
         return outcome;
     }
-    ctx.view.messageBox(
-        QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！"), caption,
-        BoxIcon::Information);
+    const QString summary =
+        QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！");
+    if (!refused.isEmpty()) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        ctx.view.messageBox(summary + u'\n' + refused, caption, BoxIcon::Warning);
+        return outcome;
+    }
+    ctx.view.messageBox(summary, caption, BoxIcon::Information);
     return outcome;
 }
 

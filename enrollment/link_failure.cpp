@@ -5,11 +5,13 @@
 
 namespace orvelo {
 
-void showIncompleteDownload(CommandContext& ctx, const QString& caption, int users) {
-    ctx.view.messageBox(QStringLiteral("与设备的连接在获取") + QString::number(users) +
-                            QStringLiteral("个人的注册信息后中断，其余的注册信息没有获取！"
-                                           "请连接好设备后再次执行本命令，获取其余的注册信息。"),
-                        caption, BoxIcon::Warning);
+void showIncompleteDownload(CommandContext& ctx, const QString& caption, int users, const QString& more) {
+    QString text = QStringLiteral("与设备的连接在获取") + QString::number(users) +
+                   QStringLiteral(
+                       "个人的注册信息后中断，其余的注册信息没有获取！"
+                       "请连接好设备后再次执行本命令，获取其余的注册信息。");
+    if (!more.isEmpty()) text += u'\n' + more;
+    ctx.view.messageBox(text, caption, BoxIcon::Warning);
 }
 
 void showIncompleteUpload(CommandContext& ctx, const QString& caption, int written) {

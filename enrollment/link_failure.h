@@ -14,8 +14,9 @@ inline bool linkFailed(std::int32_t result) {
 }
 
 // The warning box of a download whose link failed after `users` people were brought in whole:
-// what was read stays stored, and running the command again brings the rest.
-void showIncompleteDownload(CommandContext& ctx, const QString& caption, int users);
+// what was read stays stored, and running the command again brings the rest. A `more` line (what
+// the terminal refused before, say) follows the text.
+void showIncompleteDownload(CommandContext& ctx, const QString& caption, int users, const QString& more = {});
 
 // The warning box of an upload whose link failed after `written` employees were written whole.
 void showIncompleteUpload(CommandContext& ctx, const QString& caption, int written);

@@ -19,16 +19,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString failureText(std::int32_t result) {
+// Why a call on the link failed, for the "lost" line: `damaged` names what the terminal sent,
+// `call` the request. A link failure is called one, whatever the request was.
+QString failureText(std::int32_t result, const QString& damaged, const QString& call) {
     switch (result) {
         case FK_SILENT_LINK:
             return u"silent link (no heartbeat)"_s;
         case FK_LINK_ERROR:
             return u"link failed"_s;
         case FK_BAD_REPLY:
-            return u"damaged event"_s;
+            return u"damaged "_s + damaged;
         default:
-            return u"event wait failed ("_s + QString::number(result) + u')';
+            return call + u" failed ("_s + QString::number(result) + u')';
     }
 }
 
@@ -83,71 +85,146 @@ void TerminalWatch::say(const QString& word, const QString& detail) {
 void TerminalWatch::run(DataModule& data) {
     int failuresInRow = 0;
     while (!m_stop.requested()) {
-        std::int32_t handle = 0;
-        std::int32_t machineNo = 0;
+        Round round = Round::Failed;
         try {
-            if (!connectAndSubscribe(handle, machineNo)) {
-                ++m_counts.failures;
-                if (!pauseAfterFailure(failuresInRow)) break;
-                continue;
-            }
+            round = m_polling ? pollRound(data) : watchRound(data, failuresInRow);
         } catch (const ConversionError& error) {
             // The terminal's own settings are wrong: no pause makes them right.
             say(u"stopped"_s, error.text());
             return;
         }
-
-        bool collected = false;
-        try {
-            const CommandOutcome outcome = m_backfill(m_terminal, data);
-            collected = outcome.result == CommandOutcome::Result::Done;
-            if (collected) ++m_counts.backfills;
-            say(collected ? u"collected"_s : u"collection failed"_s, collectedText(outcome));
-        } catch (const Error& error) {
-            say(u"collection failed"_s, error.text());
-        }
-        if (m_stop.requested()) {
-            leave(handle, true);
-            break;
-        }
-        if (!collected) {
-            leave(handle, true);
-            ++m_counts.failures;
-            if (!pauseAfterFailure(failuresInRow)) break;
+        if (round == Round::Stopped) break;
+        if (round == Round::CannotServe) return;
+        if (round == Round::Polled) {
+            failuresInRow = 0;
+            if (m_stop.waitFor(m_tuning.pollPeriod)) break;
             continue;
         }
-
-        failuresInRow = 0;
-        say(u"listening"_s);
-        if (listen(data, handle, machineNo) == Listened::Stopped) {
-            leave(handle, true);
-            break;
-        }
-        // The connection is broken for good: nothing to unsubscribe.
-        leave(handle, false);
         ++m_counts.failures;
         if (!pauseAfterFailure(failuresInRow)) break;
     }
     say(u"stopped"_s);
 }
 
-bool TerminalWatch::connectAndSubscribe(std::int32_t& handle, std::int32_t& machineNo) {
+TerminalWatch::Round TerminalWatch::watchRound(DataModule& data, int& failuresInRow) {
     ConnectionSettings settings;
     if (!ConnectDevice(m_terminal.panel, settings, m_library)) {
         say(u"not reachable"_s);
-        return false;
+        return Round::Failed;
     }
-    handle = settings.DeviceHandle;
-    machineNo = settings.MachineNo;
-    const std::int32_t subscribed = m_library.FK_SubscribeEvents(handle);
+    const std::int32_t handle = settings.DeviceHandle;
+    const std::int32_t machineNo = settings.MachineNo;
+    std::int32_t subscribed = FK_NO;
+    try {
+        subscribed = m_library.FK_SubscribeEvents(handle);
+    } catch (const LibraryError&) {
+        // A library of the nineteen operations only: its terminals are read, as they always were.
+        startPolling(u"the terminal library has no events"_s);
+        return pollConnected(data, handle, machineNo);
+    }
+    if (subscribed == FK_NO) {
+        startPolling(m_terminal.panel.tcpIpChecked && m_terminal.panel.udpTicked
+                         ? u"no events over UDP"_s
+                         : u"the terminal refuses events"_s);
+        return pollConnected(data, handle, machineNo);
+    }
     if (subscribed != FK_OK) {
-        say(u"subscription refused"_s, u"result "_s + QString::number(subscribed));
+        say(u"lost"_s, failureText(subscribed, u"reply"_s, u"subscription"_s));
         m_library.FK_DisConnect(handle);
-        return false;
+        return Round::Failed;
     }
     ++m_counts.connects;
     say(u"connected"_s);
-    return true;
+
+    bool collected = false;
+    try {
+        const CommandOutcome outcome = m_backfill(m_terminal, data);
+        collected = outcome.result == CommandOutcome::Result::Done;
+        if (collected) ++m_counts.backfills;
+        say(collected ? u"collected"_s : u"collection failed"_s, collectedText(outcome));
+    } catch (const Error& error) {
+        say(u"collection failed"_s, error.text());
+    }
+    if (m_stop.requested()) {
+        leave(handle, true);
+        return Round::Stopped;
+    }
+    if (!collected) {
+        leave(handle, true);
+        return Round::Failed;
+    }
+
+    failuresInRow = 0;
+    say(u"listening"_s);
+    if (listen(data, handle, machineNo) == Listened::Stopped) {
+        leave(handle, true);
+        return Round::Stopped;
+    }
+    // The connection is broken for good: nothing to unsubscribe.
+    leave(handle, false);
+    return Round::Failed;
+}
+
+void TerminalWatch::startPolling(const QString& reason) {
+    m_polling = true;
+    say(u"polling"_s,
+        u"every "_s + QString::number(double(m_tuning.pollPeriod.count()) / 1000.0) + u" s, "_s + reason);
+}
+
+TerminalWatch::Round TerminalWatch::pollRound(DataModule& data) {
+    // A connection per poll: a UDP session the terminal has forgotten between two polls, or a
+    // TCP connection cut without a word, cannot make a poll fail.
+    ConnectionSettings settings;
+    if (!ConnectDevice(m_terminal.panel, settings, m_library)) {
+        say(u"not reachable"_s);
+        return Round::Failed;
+    }
+    return pollConnected(data, settings.DeviceHandle, settings.MachineNo);
+}
+
+TerminalWatch::Round TerminalWatch::pollConnected(DataModule& data, std::int32_t handle,
+                                                  std::int32_t machineNo) {
+    const auto polled = [&]() -> Round {
+        const std::int32_t loaded = m_library.FK_LoadGeneralLogData(handle, 1);
+        if (loaded == FK_NO) {
+            say(u"stopped"_s,
+                u"cannot poll: the terminal refuses to hand out its new records, and it sends "
+                u"no events"_s);
+            return Round::CannotServe;
+        }
+        if (loaded != FK_OK) {
+            say(u"lost"_s, failureText(loaded, u"reply"_s, u"log read"_s));
+            return Round::Failed;
+        }
+        for (;;) {
+            // The records not read yet stay new on the terminal: the stop loses none of them.
+            if (m_stop.requested()) return Round::Stopped;
+            std::int32_t enrollNumber = 0;
+            std::int32_t modeCode = 0;
+            std::int32_t ignored = 0;
+            double dateTime = 0;
+            const std::int32_t read =
+                m_library.FK_GetGeneralLogData(handle, &enrollNumber, &modeCode, &ignored, &dateTime);
+            if (read == FK_OK) {
+                storeEvent(data, enrollNumber, modeCode, dateTime, -1, machineNo);
+            } else if (read == FK_NO) {
+                ++m_counts.polls;
+                return Round::Polled;
+            } else {
+                say(u"lost"_s, failureText(read, u"reply"_s, u"log read"_s));
+                return Round::Failed;
+            }
+        }
+    };
+    Round round = Round::Failed;
+    try {
+        round = polled();
+    } catch (...) {
+        m_library.FK_DisConnect(handle);
+        throw;
+    }
+    m_library.FK_DisConnect(handle);
+    return round;
 }
 
 TerminalWatch::Listened TerminalWatch::listen(DataModule& data, std::int32_t handle, std::int32_t machineNo) {
@@ -161,7 +238,7 @@ TerminalWatch::Listened TerminalWatch::listen(DataModule& data, std::int32_t han
         if (r == FK_OK) {
             storeEvent(data, enrollNumber, modeCode, dateTime, position, machineNo);
         } else if (r != FK_NO) {
-            say(u"lost"_s, failureText(r));
+            say(u"lost"_s, failureText(r, u"event"_s, u"event wait"_s));
             return Listened::LinkLost;
         }
     }

@@ -36,6 +36,9 @@ struct WatchTuning {
     // How long one attempt to take the application folder's lock waits before it looks at the stop
     // request again (it then tries again: the collection is what makes the watch complete).
     std::chrono::milliseconds lockSlice{1000};
+    // How often a terminal that sends no events (UDP, a terminal or library without them) has its
+    // new records read instead.
+    std::chrono::milliseconds pollPeriod{10000};
 };
 
 // The collection of a terminal's new records (采集新数据) over a connection of its own; the
@@ -55,7 +58,7 @@ struct HandledPunch {
     QString terminal;
     std::int32_t enrollNumber = 0;
     double dateTime = 0;
-    std::int32_t logPosition = 0;  // the record's position in the terminal's log
+    std::int32_t logPosition = 0;  // the record's position in the terminal's log; -1 for a polled one
     StoreResult result = StoreResult::Stored;
 };
 using PunchObserver = std::function<void(const HandledPunch&)>;
@@ -65,7 +68,8 @@ struct WatchCounts {
     int connects = 0;   // event connections opened and subscribed
     int backfills = 0;  // collections that came to Done
     int failures = 0;   // link failures, silent links and failed connects
-    int events = 0;     // events received
+    int polls = 0;      // reads of the new records that reached the end of the log
+    int events = 0;     // events received and records polled
     StoreCounts store;  // what became of them
 };
 
@@ -88,16 +92,29 @@ public:
                   std::mutex& storeMutex, Backfill backfill, std::function<void(const QString&)> print,
                   const StopRequest& stop, WatchTuning tuning = {}, PunchObserver observer = {});
 
-    // Runs until the stop request, or until the terminal's settings cannot be used (a conversion
-    // error: printed, no retry). `data` is this thread's own connection.
+    // Runs until the stop request, or until the terminal cannot be served: its settings cannot be
+    // used (a conversion error), or it neither sends events nor hands out its log. Either is
+    // printed as the "stopped" line with the reason; there is no retry. `data` is this thread's
+    // own connection.
     void run(DataModule& data);
 
     const WatchCounts& counts() const { return m_counts; }
     const WatchTerminal& terminal() const { return m_terminal; }
 
 private:
+    // What one connection came to.
+    enum class Round {
+        Stopped,      // the stop request came
+        Failed,       // not reachable, or the link failed: pause and connect again
+        Polled,       // a poll read the new records to the end: wait for the next
+        CannotServe,  // said why; the watch ends
+    };
+    Round watchRound(DataModule& data, int& failuresInRow);
+    Round pollRound(DataModule& data);
+    // Polls on an open connection, then disconnects it.
+    Round pollConnected(DataModule& data, std::int32_t handle, std::int32_t machineNo);
+    void startPolling(const QString& reason);
     enum class Listened { Stopped, LinkLost };
-    bool connectAndSubscribe(std::int32_t& handle, std::int32_t& machineNo);
     Listened listen(DataModule& data, std::int32_t handle, std::int32_t machineNo);
     void storeEvent(DataModule& data, std::int32_t enrollNumber, std::int32_t modeCode, double dateTime,
                     std::int32_t position, std::int32_t machineNo);
@@ -118,6 +135,7 @@ private:
     PunchObserver m_observer;
     WatchCounts m_counts;
     std::int32_t m_recordCode = 0;
+    bool m_polling = false;
 };
 
 }  // namespace orvelo::live

@@ -231,6 +231,33 @@ TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload) {
     EXPECT_EQ(collectedOnTerminal(), 4000);
 }
 
+TEST_F(CollectionEndToEnd, OrveloctlTransferIsCompleteExactlyWhenEveryRecordWasStoredAndMarkedCollected) {
+    for (int e = 1; e <= 3; ++e) db.addActiveEmployee(u"E00%1"_s.arg(e), u"0000%1"_s.arg(e), u"员工"_s);
+    // A damaged reply at every reply of a download: connect, disable, counters, load, the page of
+    // three, then (the 6th, corrupt-after=5) the reply to the read that marks the records
+    // collected, which the terminal sends when it has done so.
+    bool damagedAfterTheMark = false;
+    for (int n = 1; n <= 9; ++n) {
+        SCOPED_TRACE(n);
+        db.exec(u"DELETE FROM AtdRecord"_s);
+        startTerminal(threeRecords(), {u"corrupt-after=%1"_s.arg(n)});
+        const Outcome run = orveloctl({u"collect"_s});
+        const int stored = db.rowCount(u"AtdRecord"_s);
+        m_terminal->stop();
+        const int collected = collectedOnTerminal();
+        if (stored == 3 && collected == 3) {
+            EXPECT_EQ(run.status, 0) << run.out.toStdString() << run.err.toStdString();
+            EXPECT_EQ(run.out, collectOut(3, 3));
+        } else {
+            EXPECT_EQ(run.status, 1) << run.out.toStdString() << run.err.toStdString();
+            EXPECT_TRUE(run.out.contains(u"数据采集未完成！"_s)) << run.out.toStdString();
+        }
+        if (n == 5) damagedAfterTheMark = stored == 3 && collected == 3;
+        m_terminal.reset();
+    }
+    EXPECT_TRUE(damagedAfterTheMark);
+}
+
 TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal) {
     QJsonArray logs = threeRecords();
     logs.append(logRecord(1, 4, u"2024-05-06 12:00:00"_s));

@@ -139,5 +139,52 @@ TEST_F(RawImport, LeftBehindJournalCanBeImported) {
     EXPECT_EQ(view.boxes.back().text, u"共导入原始数据记录2条；其中有效数据2条，重复或无效数据0条。"_s);
 }
 
+TEST_F(RawImport, AJournalCutAtAnyByteOfItsLastLineStoresEveryCompleteLineOnce) {
+    db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
+    const QByteArray complete =
+        "001232005-03-07 08:152001\r\n001232005-03-07 08:162001\r\n001232005-03-07 08:172001\r\n";
+    const QByteArray last = "001232005-03-07 08:1835001\r\n";
+    const QString journal = db.appDir() + u"data/FDataQ5050307090012-1.part"_s;
+    const QString note = u"原始记录文件第4行没有写完（记录时被中断），已跳过。"_s;
+    for (qsizetype kept = 0; kept <= last.size(); ++kept) {
+        SCOPED_TRACE(kept);
+        db.exec(u"DELETE FROM AtdRecord"_s);
+        view.mmo2.clear();
+        view.boxes.clear();
+        writeFile(journal, complete + last.left(kept));
+        view.fileAnswers.push_back(journal);
+        const CommandOutcome outcome = btn_ImportFromHVClick(ctx);
+
+        // Cut is a last line with some of its characters and no line end; its CR alone ends it.
+        const bool cut = kept > 0 && kept < last.size() - 1;
+        const int lines = kept == 0 || cut ? 3 : 4;
+        EXPECT_EQ(db.rowCount(u"AtdRecord"_s), lines);
+        EXPECT_EQ(outcome.result, CommandOutcome::Result::Done);
+        EXPECT_EQ(outcome.read, lines);
+        EXPECT_EQ(view.mmo2.contains(note), cut);
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Information);
+        const QString summary = u"共导入原始数据记录%1条；其中有效数据%1条，重复或无效数据0条。"_s.arg(lines);
+        EXPECT_EQ(view.boxes[0].text, cut ? summary + u'\n' + note : summary);
+        if (cut) {
+            EXPECT_EQ(view.mmo2.mid(2),
+                      (QStringList{u"原始记录数据导入成功！"_s,
+                                   u"共导入原始记录数据3条；其中有效数据3条，重复或无效数据0条。"_s, note,
+                                   u""_s, u""_s}));
+        }
+    }
+}
+
+TEST_F(RawImport, ARawRecordFileWhoseLastLineIsCutStaysAnError) {
+    db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
+    try {
+        importFile("001232005-03-07 08:152001\r\n001232005-");
+        ADD_FAILURE() << "no error";
+    } catch (const ConversionError& e) {
+        EXPECT_EQ(e.text(), file() + u", line 2: '2005-' is not a valid date and time"_s);
+    }
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+}
+
 }  // namespace
 }  // namespace orvelo::test

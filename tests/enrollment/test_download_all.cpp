@@ -57,7 +57,7 @@ TEST_F(DownloadAllTest, SequenceOfCallsStatusAndSummary) {
     terminal.connectResult = 7;
     terminal.status[2] = 2;
     addUser(123, 0, "张三", 1);
-    addUser(124, 1, nullptr, 0);
+    addUser(124, 1, "", 1);
 
     btn_GetAllEntryInfoClick(ctx);
 
@@ -144,8 +144,8 @@ TEST_F(DownloadAllTest, ExistingEmployeesGetTheTerminalsName) {
     db.addDepartedEmployee(QStringLiteral("D124"), QStringLiteral("00124"), QStringLiteral("李四"));
     db.addActiveEmployee(QStringLiteral("A125"), QStringLiteral("00125"), QStringLiteral("王五"));
     terminal.status[2] = 2;
-    addUser(124, 0, nullptr, 1);  // no name from the terminal: the eight-digit number becomes the name
-    addUser(125, 0, "O'Neil", 0);
+    addUser(124, 0, nullptr, 1);  // no name from the terminal: the names stored stay
+    addUser(125, 0, "O'Neil", 1);
 
     btn_GetAllEntryInfoClick(ctx);
 
@@ -154,11 +154,11 @@ TEST_F(DownloadAllTest, ExistingEmployeesGetTheTerminalsName) {
     EXPECT_EQ(db.scalar(QStringLiteral("select deptname from hrdept where deptid='01'")).toString(),
               QStringLiteral("总部"));
     const auto names = db.rows(QStringLiteral("select EmplID, emplname from hremployee order by EmplID"));
-    EXPECT_EQ(names[0].value(QStringLiteral("emplname")).toString(), QStringLiteral("00000124"));
+    EXPECT_EQ(names[0].value(QStringLiteral("emplname")).toString(), QStringLiteral("李四"));
     EXPECT_EQ(names[1].value(QStringLiteral("emplname")).toString(), QStringLiteral("O'Neil"));
-    EXPECT_EQ(names[2].value(QStringLiteral("emplname")).toString(), QStringLiteral("00000124"));
+    EXPECT_EQ(names[2].value(QStringLiteral("emplname")).toString(), QStringLiteral("李四"));
     // Stored under the eight-digit number, whatever the existing employee's EmplID is.
-    EXPECT_EQ(db.scalar(QStringLiteral("select emplid from equfinger")).toString(),
+    EXPECT_EQ(db.scalar(QStringLiteral("select emplid from equfinger where cardno='00124'")).toString(),
               QStringLiteral("00000124"));
 }
 
@@ -202,7 +202,12 @@ TEST_F(DownloadAllTest, ProgressFollowsTheListReads) {
         terminal.status.clear();
         if (c.userCount) terminal.status[2] = *c.userCount;
         terminal.userList.clear();
-        for (std::int32_t enroll : c.listed) terminal.userList.push_back({enroll, 0, 0});
+        // Users the terminal gives whole: a name and the enrollment listed.
+        for (std::int32_t enroll : c.listed) {
+            terminal.userList.push_back({enroll, 0, 0});
+            terminal.names[enroll] = QByteArrayLiteral("甲");
+            terminal.enrollments[{enroll, 0}] = {0, 0, sampleTemplate(enroll)};
+        }
 
         btn_GetAllEntryInfoClick(ctx);
 
@@ -211,20 +216,24 @@ TEST_F(DownloadAllTest, ProgressFollowsTheListReads) {
     }
 }
 
-TEST_F(DownloadAllTest, AUserListThatCannotBeReadStillEndsWithTheSummary) {
+TEST_F(DownloadAllTest, AUserListThatCannotBeReadStillEndsWithTheSummaryAndTheRefusal) {
     terminal.status[2] = 5;
     addUser(1, 0, "甲", 1);
     terminal.forcedResults[QStringLiteral("FK_ReadAllUserID")] = {0};
 
-    btn_GetAllEntryInfoClick(ctx);
+    const CommandOutcome outcome = btn_GetAllEntryInfoClick(ctx);
 
+    EXPECT_EQ(outcome.result, CommandOutcome::Result::Incomplete);
     EXPECT_TRUE(terminal.calls(QStringLiteral("FK_GetAllUserID")).isEmpty());
     EXPECT_EQ(db.rowCount(QStringLiteral("hremployee")), 0);
     EXPECT_EQ(view.shownPercentages(), (std::vector<int>{0}));
     EXPECT_EQ(log.entries.mid(log.entries.size() - 5),
               (QStringList{QStringLiteral("FK_EnableDevice(1,1)"),
-                           boxEntry(kCaption, QStringLiteral("成功获取5个人的注册信息！"),
-                                    QStringLiteral("information")),
+                           boxEntry(kCaption,
+                                    QStringLiteral(
+                                        "成功获取5个人的注册信息！\n设备拒绝读取人员列表，这些信息没有获取！"
+                                        "请检查设备后再次执行本命令。"),
+                                    QStringLiteral("warning")),
                            QStringLiteral("FK_DisConnect(1)"), QStringLiteral("progress: 0 hidden"),
                            QStringLiteral("status: ")}));
 }
@@ -402,17 +411,35 @@ INSTANTIATE_TEST_SUITE_P(
                     DownloadAllFault{"EndOfListLost", "FK_GetAllUserID", 3, -2, 2, 3, "张三", 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DownloadAllTest, OnlyANameTheTerminalDoesNotHoldBecomesTheEnrollNumber) {
+TEST_F(DownloadAllTest, ANameTheTerminalDoesNotGiveNeverReplacesAStoredOneAndNamesANewEmployeeByNumber) {
     db.addActiveEmployee(QStringLiteral("00000123"), QStringLiteral("00123"), QStringLiteral("老王"));
     db.addActiveEmployee(QStringLiteral("00000124"), QStringLiteral("00124"), QStringLiteral("老李"));
-    terminal.status[2] = 2;
-    addUser(123, 0, nullptr, 0);  // no name at all: 0
-    addUser(124, 0, "", 0);       // a name that is empty
-    btn_GetAllEntryInfoClick(ctx);
-    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00123'")).toString(),
-              QStringLiteral("00000123"));
-    EXPECT_EQ(db.scalar(QStringLiteral("select emplname from hremployee where cardid='00124'")).toString(),
-              QStringLiteral("00000124"));
+    terminal.status[2] = 4;
+    addUser(123, 0, nullptr, 1);  // the name read refused: 0
+    addUser(124, 0, "", 1);       // a name that is empty
+    addUser(125, 0, nullptr, 1);
+    addUser(126, 0, "", 1);
+    const CommandOutcome outcome = btn_GetAllEntryInfoClick(ctx);
+    const auto nameOf = [this](const char* cardid) {
+        return db
+            .scalar(QStringLiteral("select emplname from hremployee where cardid='%1'")
+                        .arg(QLatin1String(cardid)))
+            .toString();
+    };
+    EXPECT_EQ(nameOf("00123"), QStringLiteral("老王"));
+    EXPECT_EQ(nameOf("00124"), QStringLiteral("老李"));
+    EXPECT_EQ(nameOf("00125"), QStringLiteral("00000125"));
+    EXPECT_EQ(nameOf("00126"), QStringLiteral("00000126"));
+    // The two refused name reads are told; an empty name is the terminal's answer, not a refusal.
+    EXPECT_EQ(outcome.result, CommandOutcome::Result::Incomplete);
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_EQ(view.boxes[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(
+        view.boxes[0].text,
+        QStringLiteral(
+            "成功获取4个人的注册信息！\n设备拒绝读取2个人的姓名（已有的姓名保持不变），这些信息没有获取！"
+            "请检查设备后再次执行本命令。"));
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), 4);
 }
 
 }  // namespace

@@ -353,6 +353,101 @@ TEST_F(EnrollmentEndToEndTest, OrveloctlDownloadAllOverAFailingLinkKeepsNamesAnd
               kThirteenCharacters);
 }
 
+// One fault point of a download of every enrollment, and what the run must come to.
+struct DownloadAllFaultPoint {
+    const char* fault;
+    bool oneByOne;        // FK_ONE_BY_ONE: no bulk reads
+    int status;           // orveloctl's exit status
+    const char* refused;  // a piece of the refusal line, or nullptr for none
+};
+
+// Refusals of every read the command makes, and cuts and damage at points spread over the walk,
+// on both paths where they differ: one request per call, or one bulk read per user.
+const DownloadAllFaultPoint kDownloadAllFaultPoints[] = {
+    {"refuse=GetUserName:2", true, 1, "1个人的姓名"},
+    {"refuse=GetUserName:2", false, 1, "1个人的姓名"},
+    {"refuse=GetEnrollData:2", true, 1, "3条注册信息"},
+    {"refuse=GetEnrollData:2", false, 1, "3条注册信息"},
+    {"refuse=ReadAllUserID", false, 1, "人员列表"},
+    {"refuse=GetAllUserID", false, 1, "人员列表（设备报告有3个人，只列出0个人）"},
+    {"refuse=GetUserRecord", false, 0, nullptr},
+    {"refuse=EnableDevice:0", false, 0, nullptr},
+    {"drop-after=12", true, 1, nullptr},
+    {"drop-after=25", true, 1, nullptr},
+    {"drop-after=40", true, 1, nullptr},
+    {"corrupt-after=17", true, 1, nullptr},
+    {"drop-after=6", false, 1, nullptr},
+    {"drop-after=7", false, 1, nullptr},
+    {"drop-after=8", false, 0, nullptr},  // after the walk: the terminal is enabled on its own
+    {"corrupt-after=7", false, 1, nullptr},
+};
+
+TEST_F(EnrollmentEndToEndTest, OrveloctlDownloadAllCountsPeopleStoredWholeKeepsNamesAndTellsRefusals) {
+    const std::map<int, Enrolled> onTerminal = terminalUsers();
+    for (const DownloadAllFaultPoint& c : kDownloadAllFaultPoints) {
+        SCOPED_TRACE(std::string(c.fault) + (c.oneByOne ? " one by one" : " in bulk"));
+        for (const char* table : {"hremployee", "equcard", "equfinger", "hrdept"})
+            db.exec(QStringLiteral("delete from %1").arg(QLatin1String(table)));
+        // Stored names, which a name the terminal does not give must leave as they are.
+        db.addDepartment(QStringLiteral("01"), QStringLiteral("总部"));
+        db.addActiveEmployee(QStringLiteral("00000001"), QStringLiteral("00001"), QStringLiteral("Stored-1"));
+        db.addActiveEmployee(QStringLiteral("00000002"), QStringLiteral("00002"), QStringLiteral("Stored-2"));
+        restartWithFaults(m_terminal, m_statePath, {QString::fromLatin1(c.fault)});
+        if (c.oneByOne) qputenv("FK_ONE_BY_ONE", "1");
+        const Outcome run = orveloctl({QStringLiteral("enroll-download-all")});
+        qunsetenv("FK_ONE_BY_ONE");
+
+        EXPECT_EQ(run.status, c.status) << run.out.toStdString() << run.err.toStdString();
+        // The people stored whole: an employee, and every enrollment the terminal holds, the same.
+        int whole = 0;
+        for (const auto& [enroll, user] : onTerminal) {
+            const QString emplid = QStringLiteral("%1").arg(enroll, 8, 10, QLatin1Char('0'));
+            const auto rows =
+                db.rows(QStringLiteral("select backupid from equfinger where emplid='%1' order by backupid")
+                            .arg(emplid));
+            std::vector<int> stored;
+            for (const QVariantMap& row : rows)
+                stored.push_back(row.value(QStringLiteral("backupid")).toInt());
+            std::vector<int> held;
+            for (const auto& [backup, e] : user.enrollments) held.push_back(backup);
+            if (stored == held) ++whole;
+        }
+        const qsizetype cut = run.out.indexOf(QStringLiteral("与设备的连接在获取"));
+        if (cut >= 0) {
+            // Never one not stored whole; the user being read at the cut may be stored whole by the
+            // reads before it without the command knowing that no further enrollment followed.
+            const int count = run.out.mid(cut + 9).section(QStringLiteral("个人"), 0, 0).toInt();
+            EXPECT_LE(count, whole) << run.out.toStdString();
+            EXPECT_GE(count, whole - 1) << run.out.toStdString();
+        } else {
+            EXPECT_TRUE(run.out.contains(QStringLiteral("成功获取3个人的注册信息！")))
+                << run.out.toStdString();
+        }
+        if (c.refused) {
+            EXPECT_TRUE(run.out.contains(QStringLiteral("设备拒绝读取") + QString::fromUtf8(c.refused)))
+                << run.out.toStdString();
+        } else {
+            EXPECT_FALSE(run.out.contains(QStringLiteral("设备拒绝读取"))) << run.out.toStdString();
+        }
+        if (c.status == 0) {
+            EXPECT_EQ(whole, 3);
+        }
+        // Names: the terminal's, or the one stored before; never the number over a stored one.
+        for (const auto& [enroll, stored] : {std::pair{1, "Stored-1"}, std::pair{2, "Stored-2"}}) {
+            const QString name =
+                db.scalar(QStringLiteral("select emplname from hremployee where cardid='0000%1'").arg(enroll))
+                    .toString();
+            EXPECT_TRUE(name == onTerminal.at(enroll).name || name == QString::fromLatin1(stored))
+                << enroll << ": " << name.toStdString();
+        }
+        if (QString::fromLatin1(c.fault).startsWith(QStringLiteral("refuse=GetUserName"))) {
+            EXPECT_EQ(
+                db.scalar(QStringLiteral("select emplname from hremployee where cardid='00002'")).toString(),
+                QStringLiteral("Stored-2"));
+        }
+    }
+}
+
 TEST_F(EnrollmentEndToEndTest, OrveloctlUploadOverAFailingLinkEndsIncompleteAndTheNextRunWritesAll) {
     const auto original = terminalUsers();
     ASSERT_EQ(orveloctl({QStringLiteral("enroll-download-all")}).status, 0);

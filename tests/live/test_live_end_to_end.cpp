@@ -244,5 +244,99 @@ TEST_F(LiveEndToEndTest, SigtermEndsOrveloctlWatchWithItsRawRecordFileAndTheTerm
     EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 4);
 }
 
+// orveloctl watch as a process on the terminal given by `link` (the global options after
+// --app-dir), its output read as it comes.
+class WatchProcess {
+public:
+    WatchProcess(const QString& appDir, const QStringList& link, const QStringList& watchOptions) {
+        m_process.start(EmulatorProcess::binFolder() + u"/orveloctl"_s,
+                        QStringList{u"--app-dir"_s, appDir} + link + QStringList{u"watch"_s} + watchOptions);
+    }
+    bool readUntil(const QString& text, std::chrono::milliseconds bound = 30s) {
+        return eventually(
+            [&] {
+                m_process.waitForReadyRead(20);
+                out += QString::fromUtf8(m_process.readAllStandardOutput());
+                return out.contains(text);
+            },
+            bound);
+    }
+    QProcess& process() { return m_process; }
+    QString out;
+
+private:
+    QProcess m_process;
+};
+
+TEST_F(LiveEndToEndTest, OrveloctlWatchPollsAUdpTerminalAndStoresItsPunchesWithinTwoPeriods) {
+    EmulatorProcess emulator(stateFile);
+    EmulatorProcess::Options options;
+    options.udp = true;  // TCP too: the punch command reaches the terminal over it
+    emulator.start(options);
+    WatchProcess watch(db.appDir(),
+                       {u"--link"_s, u"tcp"_s, u"--udp"_s, u"--ip"_s, u"127.0.0.1"_s, u"--port"_s,
+                        QString::number(emulator.udpPort())},
+                       {u"--poll"_s, u"1"_s});
+    ASSERT_TRUE(watch.process().waitForStarted(30000));
+    const QString name = u"127.0.0.1:%1"_s.arg(emulator.udpPort());
+    ASSERT_TRUE(watch.readUntil(name + u"  polling  every 1 s, no events over UDP"_s))
+        << watch.out.toStdString() << watch.process().readAllStandardError().toStdString();
+    // The records punched while nobody watched come with the first poll.
+    ASSERT_TRUE(eventually([&] { return db.rowCount(u"AtdRecord"_s) == 3; })) << watch.out.toStdString();
+
+    // Due within two poll periods; the bound is generous for a loaded machine, and a watch that
+    // does not poll never stores it at all.
+    punch(emulator.tcpPort(), 5);
+    ASSERT_TRUE(watch.readUntil(u"  punch  5  E5  员工5  stored"_s)) << watch.out.toStdString();
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 4);
+    EXPECT_EQ(watch.out.count(u"  polling  "_s), 1) << "it says once that it polls";
+
+    watch.process().terminate();
+    ASSERT_TRUE(watch.process().waitForFinished(30000));
+    watch.out += QString::fromUtf8(watch.process().readAllStandardOutput());
+    EXPECT_EQ(watch.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watch.process().exitCode(), 0) << watch.process().readAllStandardError().toStdString();
+    // The punches, those collected first included, are in the watch's raw record file.
+    const qsizetype named = watch.out.indexOf(u"raw record file  "_s);
+    ASSERT_GE(named, 0) << watch.out.toStdString();
+    EXPECT_EQ(readRawRecordLines(watch.out.mid(named + 17).section(u'\n', 0, 0)).size(), 4);
+    EXPECT_EQ(QDir(rawDataFolder(db.appDir())).entryList({u"*.part"_s}), QStringList{});
+    expectEveryRecordStoredOnce(emulator.dump());
+}
+
+TEST_F(LiveEndToEndTest, OrveloctlWatchWithNoTerminalItCanServeExitsTwo) {
+    // The terminal sends no events over UDP and refuses to hand out its log.
+    EmulatorProcess emulator(stateFile);
+    EmulatorProcess::Options options;
+    options.tcp = false;
+    options.udp = true;
+    options.faults = {u"refuse=LoadGeneralLogData"_s};
+    emulator.start(options);
+    WatchProcess watch(db.appDir(),
+                       {u"--link"_s, u"tcp"_s, u"--udp"_s, u"--ip"_s, u"127.0.0.1"_s, u"--port"_s,
+                        QString::number(emulator.udpPort())},
+                       {u"--poll"_s, u"1"_s});
+    ASSERT_TRUE(watch.process().waitForStarted(30000));
+    ASSERT_TRUE(watch.process().waitForFinished(60000)) << "the watch went on doing nothing";
+    watch.out += QString::fromUtf8(watch.process().readAllStandardOutput());
+    EXPECT_EQ(watch.process().exitCode(), 2) << watch.out.toStdString();
+    EXPECT_TRUE(
+        watch.out.contains(u"  stopped  cannot poll: the terminal refuses to hand out its new records"_s))
+        << watch.out.toStdString();
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+}
+
+TEST_F(LiveEndToEndTest, OrveloctlWatchRefusesAPollPeriodThatIsNoWholeNumberOfSeconds) {
+    for (const QString& poll : {u"0"_s, u"1.5"_s, u"x"_s, u"86401"_s}) {
+        QProcess watch;
+        watch.start(EmulatorProcess::binFolder() + u"/orveloctl"_s,
+                    {u"--app-dir"_s, db.appDir(), u"watch"_s, u"--poll"_s, poll});
+        ASSERT_TRUE(watch.waitForFinished(30000));
+        EXPECT_EQ(watch.exitCode(), 64) << poll.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(watch.readAllStandardError()).contains(u"--poll"_s))
+            << poll.toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace orvelo::test

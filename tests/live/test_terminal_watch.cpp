@@ -7,6 +7,7 @@
 
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
+#include "core/errors.h"
 #include "core/file_lock.h"
 #include "live/stop_signals.h"
 #include "live/terminal_watch.h"
@@ -45,7 +46,7 @@ protected:
     // stops it); each collection returns `backfillResult`.
     void runWatch(int stopAfterBackfills) {
         TerminalWatch watch(
-            terminal, library, clock, journal, storeMutex,
+            terminal, *used, clock, journal, storeMutex,
             [this, stopAfterBackfills](const WatchTerminal& t, DataModule&) {
                 EXPECT_EQ(t.name, u"gate-1"_s);
                 log.add(u"backfill"_s);
@@ -73,6 +74,7 @@ protected:
     TestDatabase db;
     CallLog log;
     ScriptedTerminalLibrary library{log};
+    TerminalLibrary* used = &library;  // what the watch calls: the scripted library or a wrapper of it
     FixedClock clock{at(u"2026-03-02 08:30:00"_s)};
     WatchJournal journal{db.appDir(), clock};
     std::mutex storeMutex;
@@ -211,6 +213,121 @@ TEST_F(TerminalWatchTest, TheCollectionHoldsTheFolderLockOnlyWhileItRuns) {
     EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
     AppFolderLock after(db.appDir());
     EXPECT_TRUE(after.tryLock()) << "the lock was kept after the collection";
+}
+
+// --- a terminal that sends no events is polled ------------------------------------------------
+
+// The scripted library with the event operations missing, as a library of the nineteen only.
+class LibraryWithoutEvents final : public ForwardingTerminalLibrary {
+public:
+    using ForwardingTerminalLibrary::ForwardingTerminalLibrary;
+    std::int32_t FK_SubscribeEvents(std::int32_t) override {
+        throw LibraryError(u"libfkattend.so has no operation FK_SubscribeEvents"_s);
+    }
+};
+
+struct NoEvents {
+    const char* name;
+    bool udp;
+    bool libraryWithout;  // the library lacks the event operations
+    const char* reason;
+};
+
+class PolledTerminalTest : public TerminalWatchTest, public testing::WithParamInterface<NoEvents> {};
+
+TEST_P(PolledTerminalTest, ItsNewRecordsAreReadEveryPeriodAndGoTheWayOfEvents) {
+    const NoEvents& c = GetParam();
+    terminal.panel.udpTicked = c.udp;
+    LibraryWithoutEvents without(library);
+    if (c.libraryWithout)
+        used = &without;
+    else
+        library.forcedResults[u"FK_SubscribeEvents"_s] = {0};  // on UDP the library answers 0 unasked
+    tuning.pollPeriod = std::chrono::milliseconds(1);
+    const double punch = at(u"2026-03-02 08:01:00"_s);
+    library.logs = {{12, 1, punch}, {99, 1, punch}};
+    // The scripted terminal marks nothing collected: the second poll reads both records again.
+    onLine = [this](const QString&) {
+        if (linesWith(u"punch"_s).size() == 4) stop.request();
+    };
+    runWatch(1);
+
+    EXPECT_EQ(linesWith(u"polling"_s),
+              QStringList{u"2026-03-02 08:30:00  gate-1  polling  every 0.001 s, "_s +
+                          QString::fromUtf8(c.reason)});
+    EXPECT_EQ(linesWith(u"punch"_s),
+              (QStringList{u"2026-03-02 08:01:00  gate-1  punch  12  E001  张三  stored"_s,
+                           u"2026-03-02 08:01:00  gate-1  punch  99  -  -  unknown person"_s,
+                           u"2026-03-02 08:01:00  gate-1  punch  12  E001  张三  duplicate"_s,
+                           u"2026-03-02 08:01:00  gate-1  punch  99  -  -  unknown person"_s}));
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+    EXPECT_EQ(counts.polls, 1);
+    EXPECT_EQ(counts.events, 4);
+    ASSERT_EQ(handled.size(), 4u);
+    EXPECT_EQ(handled[0].logPosition, -1);
+    EXPECT_EQ(backfills, 0) << "a polled terminal is read by the poll itself";
+    EXPECT_EQ(log.indexOf(u"FK_WaitEvent("_s, true), -1);
+    EXPECT_EQ(log.withPrefix(u"FK_EnableDevice"_s), QStringList{}) << "a poll never disables the terminal";
+    // One connection per poll, each read for new records only and closed; it subscribes once.
+    EXPECT_EQ(log.withPrefix(u"FK_LoadGeneralLogData"_s),
+              (QStringList{u"FK_LoadGeneralLogData(1,1)"_s, u"FK_LoadGeneralLogData(1,1)"_s}));
+    EXPECT_EQ(log.withPrefix(u"FK_DisConnect"_s).size(), 2);
+    EXPECT_EQ(log.withPrefix(u"FK_SubscribeEvents"_s).size(), c.libraryWithout ? 0 : 1);
+    EXPECT_EQ(lines.constLast(), u"2026-03-02 08:30:00  gate-1  stopped"_s);
+    // Every polled record is in the raw record file, as an event's is.
+    const QString file = journal.finish();
+    ASSERT_FALSE(file.isEmpty());
+    EXPECT_EQ(readRawRecordLines(file).size(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, PolledTerminalTest,
+    testing::Values(NoEvents{"Udp", true, false, "no events over UDP"},
+                    NoEvents{"TerminalWithout", false, false, "the terminal refuses events"},
+                    NoEvents{"LibraryWithout", false, true, "the terminal library has no events"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TerminalWatchTest, APollLostOnTheLinkIsTriedAgainAfterThePause) {
+    library.forcedResults[u"FK_SubscribeEvents"_s] = {0};
+    library.forcedResults[u"FK_GetGeneralLogData"_s] = {-2};
+    library.logs = {{12, 1, at(u"2026-03-02 08:01:00"_s)}};
+    tuning.pollPeriod = std::chrono::milliseconds(1);
+    onLine = [this](const QString& line) {
+        if (line.contains(u"  punch  "_s)) stop.request();
+    };
+    runWatch(1);
+    EXPECT_EQ(linesWith(u"lost"_s), QStringList{u"2026-03-02 08:30:00  gate-1  lost  link failed"_s});
+    EXPECT_EQ(linesWith(u"reconnect"_s).size(), 1);
+    EXPECT_EQ(linesWith(u"polling"_s).size(), 1) << "it says once that it polls";
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+    EXPECT_EQ(counts.failures, 1);
+}
+
+TEST_F(TerminalWatchTest, ATerminalThatNeitherSendsEventsNorHandsOutItsLogEndsItsWatchSayingWhy) {
+    library.forcedResults[u"FK_SubscribeEvents"_s] = {0};
+    library.forcedResults[u"FK_LoadGeneralLogData"_s] = {0};
+    runWatch(1);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.constLast(),
+              u"2026-03-02 08:30:00  gate-1  stopped  cannot poll: the terminal refuses to hand out its new "
+              u"records, and it sends no events"_s);
+    EXPECT_EQ(linesWith(u"reconnect"_s), QStringList{}) << "no pause makes it servable";
+    EXPECT_EQ(log.withPrefix(u"FK_Connect"_s).size(), 1);
+    EXPECT_EQ(log.withPrefix(u"FK_DisConnect"_s).size(), 1);
+    EXPECT_FALSE(stop.requested());
+}
+
+TEST_F(TerminalWatchTest, ASubscriptionLostOnTheLinkIsCalledALinkFailure) {
+    library.forcedResults[u"FK_SubscribeEvents"_s] = {-2, -3};
+    onLine = [this](const QString&) {
+        if (linesWith(u"reconnect"_s).size() == 2) stop.request();
+    };
+    runWatch(1);
+    EXPECT_EQ(linesWith(u"lost"_s), (QStringList{u"2026-03-02 08:30:00  gate-1  lost  link failed"_s,
+                                                 u"2026-03-02 08:30:00  gate-1  lost  damaged reply"_s}));
+    for (const QString& line : lines) EXPECT_FALSE(line.contains(u"refused"_s)) << line.toStdString();
+    EXPECT_EQ(linesWith(u"polling"_s), QStringList{}) << "a link failure is no reason to poll";
+    EXPECT_EQ(log.withPrefix(u"FK_DisConnect"_s).size(), 2);
 }
 
 }  // namespace
