@@ -367,13 +367,17 @@ void EmployeeGridView::keyPressEvent(QKeyEvent* event) {
 }
 
 void EmployeeGridView::buildTitleMenu() {
+    // The window's own texts, in its language like every other caption: Qt's translation covers
+    // only Qt's own menus, and these entries are not Qt's.
     m_titleMenu = new QMenu(this);
-    QMenu* columns = m_titleMenu->addMenu(u"Visible columns"_s);
+    m_titleMenu->setObjectName(u"titleMenu"_s);
+    QMenu* columns = m_titleMenu->addMenu(u"显示列"_s);
     columns->setObjectName(u"visibleColumns"_s);
     connect(columns, &QMenu::aboutToShow, this, [this, columns] { fillVisibleColumnsMenu(columns); });
-    for (const QString& text : {u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Delete"_s})
+    // A read-only list: the editing entries are there, as in the other grids' menus, but disabled.
+    for (const QString& text : {u"剪切"_s, u"复制"_s, u"粘贴"_s, u"删除"_s})
         m_titleMenu->addAction(text)->setEnabled(false);
-    connect(m_titleMenu->addAction(u"Select All"_s), &QAction::triggered, this, &EmployeeGridView::selectAll);
+    connect(m_titleMenu->addAction(u"全选"_s), &QAction::triggered, this, &EmployeeGridView::selectAll);
 
     // The top-left cell opens the menu instead of selecting the whole grid.
     if (auto* corner = findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly)) {

@@ -90,7 +90,7 @@ public:
     bool titlesAreButtons() const;
     GridTitleBar& titleBar() const { return *m_titleBar; }
 
-    // Ctrl+A and "Select All": dbgrdh_3 selects every row, so a command acts on all of them;
+    // Ctrl+A and the menu's "全选": dbgrdh_3 selects every row, so a command acts on all of them;
     // the other grids select nothing this way.
     void selectAll() override;
     // Typing letters does not jump to a matching row: in a grid of selected rows the jump would

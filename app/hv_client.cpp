@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "access/loaded_terminal_library.h"
+#include "app/command_questions.h"
 #include "app/device_pages.h"
 #include "app/entry_page.h"
 #include "app/log_memo.h"
@@ -280,6 +281,15 @@ EmployeeSelection* Tfrm_hv_client::employeeSelection() {
     return &ts_EntryInfo->employeeSelection();
 }
 
+// Asked before the command takes the folder's lock or touches the terminal: 否 leaves no trace.
+bool Tfrm_hv_client::confirm(IrreversibleCommand command) {
+    const bool enrollment =
+        command == IrreversibleCommand::WriteEntryInfo || command == IrreversibleCommand::DelEntryInfo;
+    const int selected = enrollment ? employeeSelection()->count() : 0;
+    const Question question = questionBefore(command, readConnectionPanel(m_panelWidgets), selected);
+    return m_view->askYesNo(question.text, question.caption);
+}
+
 void Tfrm_hv_client::btn_connectdeviceClick() {
     runTerminalCommand([](CommandContext& ctx) { orvelo::btn_connectdeviceClick(ctx); });
 }
@@ -293,10 +303,12 @@ void Tfrm_hv_client::btn_SetTimeClick() {
 }
 
 void Tfrm_hv_client::btn_DelDeviceAdminClick() {
+    if (!confirm(IrreversibleCommand::DelDeviceAdmin)) return;
     runTerminalCommand([](CommandContext& ctx) { orvelo::btn_DelDeviceAdminClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_SetDeviceParaClick() {
+    if (!confirm(IrreversibleCommand::ClearAllData)) return;
     runTerminalCommand([](CommandContext& ctx) { orvelo::btn_SetDeviceParaClick(ctx); });
 }
 
@@ -323,10 +335,12 @@ void Tfrm_hv_client::btn_GetAllEntryInfoClick() {
 }
 
 void Tfrm_hv_client::btn_WriteEntryInfoClick() {
+    if (!confirm(IrreversibleCommand::WriteEntryInfo)) return;
     runTerminalCommand([](CommandContext& ctx) { orvelo::btn_WriteEntryInfoClick(ctx); });
 }
 
 void Tfrm_hv_client::btn_DelEntryInfoClick() {
+    if (!confirm(IrreversibleCommand::DelEntryInfo)) return;
     runTerminalCommand([](CommandContext& ctx) { orvelo::btn_DelEntryInfoClick(ctx); });
 }
 

@@ -29,6 +29,7 @@ class StatusBar;
 class TerminalLibrary;
 class WidgetOperatorView;
 struct CommandContext;
+enum class IrreversibleCommand;
 
 // frm_hv_client: the one window. This file is its layout and its table of handlers; the
 // reporting channels are WidgetOperatorView, the connection panel is read into a state by
@@ -112,6 +113,8 @@ private:
 
     // The selection of the shown employee grid, for the enrollment commands.
     EmployeeSelection* employeeSelection();
+    // Asks the operator before `command`, naming the terminal of the panel; false for 否.
+    bool confirm(IrreversibleCommand command);
 
     DataModule& m_data;
     QString m_appDir;

@@ -85,6 +85,19 @@ void WidgetOperatorView::errorBox(const QString& text) {
     show(box);
 }
 
+bool WidgetOperatorView::askYesNo(const QString& text, const QString& caption) {
+    if (!m_questionHook && m_boxHook) return true;
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, &m_window);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    if (m_questionHook) {
+        m_questionHook(box);
+    } else {
+        box.exec();
+    }
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
 void WidgetOperatorView::show(QMessageBox& box) {
     if (m_boxHook) {
         m_boxHook(box);

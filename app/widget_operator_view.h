@@ -41,10 +41,20 @@ public:
     void setFileDialogFolder(const QString& folder) override;
     std::optional<QString> chooseFile() override;
 
+    // A question with the buttons 是 and 否, 否 the default and the answer to Esc or to closing the
+    // box; true when the operator chose 是. Only the window asks: a command run from orveloctl was
+    // decided on its command line, so questions are no part of OperatorView.
+    bool askYesNo(const QString& text, const QString& caption);
+
     // Empties both log panes (start-up).
     void clearLogs();
 
     void setBoxHook(BoxHook hook) { m_boxHook = std::move(hook); }
+    // Answers questions instead of running them: the hook clicks 是 or 否 on the box (a box left
+    // unanswered counts as 否, as a closed one does). A window with a box hook and no question
+    // hook, a test about something else, takes every question as answered 是 without showing it:
+    // such a test clicks its buttons on purpose.
+    void setQuestionHook(BoxHook hook) { m_questionHook = std::move(hook); }
     void setFileDialogHook(FileDialogHook hook) { m_fileDialogHook = std::move(hook); }
 
 private:
@@ -57,6 +67,7 @@ private:
     ProgressPane& m_progress;
     QFileDialog& m_dialog;
     BoxHook m_boxHook;
+    BoxHook m_questionHook;
     FileDialogHook m_fileDialogHook;
 };
 

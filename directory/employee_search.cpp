@@ -9,7 +9,10 @@
 namespace orvelo {
 
 void btn_searchClick(CommandContext& ctx, EmployeeGrids& grids, const QString& keyword) {
-    if (trimBlanks(keyword).isEmpty()) return;
+    if (trimBlanks(keyword).isEmpty()) {
+        RefreshEmployeeLists(ctx.data, grids);
+        return;
+    }
 
     Query& active = ctx.data.qry_3;
     active.close();

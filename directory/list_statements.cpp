@@ -34,7 +34,7 @@ QString containsLiteral(const QString& keyword) {
 QString activeSearchSql(const QString& keyword) {
     const QString literal = containsLiteral(keyword);
     return activeListSql() + u" and (hd.deptname like" + literal + u" or he.emplid like" + literal +
-           u" or he.cardid like" + literal + u" )";
+           u" or he.cardid like" + literal + u" or he.emplname like" + literal + u" )";
 }
 
 QStringList departedSearchSql(const QString& keyword) {
@@ -46,7 +46,8 @@ QStringList departedSearchSql(const QString& keyword) {
             "systxtset where texttype='sex') s"),
         u"where he.deptid=hd.deptid and he.leavedate is not null and he.sex=s.textvalue and (hd.deptname "
         u"like " +
-            literal + u" or he.emplid like " + literal + u" or he.cardid like " + literal + u" )",
+            literal + u" or he.emplid like " + literal + u" or he.cardid like " + literal +
+            u" or he.emplname like " + literal + u" )",
     };
 }
 

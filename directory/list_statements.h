@@ -15,8 +15,9 @@ QString departedListSql();
 // qry_5: the stored enrollments of the master list's current employee (parameter :登记号码).
 QString enrollmentDetailSql();
 
-// The active list narrowed to the employees whose department name, employee ID or registration
-// number contains `keyword`; one line, no blank between each like and its literal.
+// The active list narrowed to the employees whose department name, employee ID, registration
+// number or name contains `keyword` (the search row's label promises 部门/姓名/工号); one line, no
+// blank between each like and its literal.
 QString activeSearchSql(const QString& keyword);
 // The departed list narrowed the same way; two lines, one blank between each like and its
 // literal.

@@ -105,8 +105,14 @@ TEST_F(DirectoryCliTest, ListOfTheDepartedNarrowedByAKeyword) {
     EXPECT_EQ(listed.out, (QStringList{u"机构名称\t人员编号\t姓名\t登记号码\t性别\t入职日期\t离职日期"_s,
                                        u"East Sales\tD001\t钱一\t00101\t男\t2020-01-01\t2023-06-30"_s,
                                        u"\t00101\t密码\t超级管理员"_s}));
-    const Outcome none = run({u"list"_s, u"--keyword"_s, u"Bob"_s});
+    // The name is searched too; a keyword of blanks lists everyone, as no keyword does.
+    const Outcome byName = run({u"list"_s, u"--keyword"_s, u"Bob"_s});
+    EXPECT_EQ(byName.out, (QStringList{u"机构名称\t人员编号\t姓名\t登记号码\t性别\t入职日期"_s,
+                                       u"总部\tE004\tSalesman Bob\t00004\t男\t2020-01-01"_s}));
+    const Outcome none = run({u"list"_s, u"--keyword"_s, u"nobody"_s});
     EXPECT_EQ(none.out, QStringList{u"机构名称\t人员编号\t姓名\t登记号码\t性别\t入职日期"_s});
+    EXPECT_EQ(run({u"list"_s, u"--departed"_s, u"--keyword"_s, u"  "_s}).out,
+              run({u"list"_s, u"--departed"_s}).out);
 }
 
 TEST_F(DirectoryCliTest, EmplidSelectsInListOrderAndNamesTheUnmatched) {

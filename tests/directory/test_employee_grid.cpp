@@ -187,8 +187,7 @@ TEST_F(GridTest, CtrlAAndSelectAllFillTheRowSelectionOfTheActiveListOnly) {
         texts.append(action->text());
         enabled.append(action->isEnabled());
     }
-    EXPECT_EQ(texts, (QStringList{u"Visible columns"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Delete"_s,
-                                  u"Select All"_s}));
+    EXPECT_EQ(texts, (QStringList{u"显示列"_s, u"剪切"_s, u"复制"_s, u"粘贴"_s, u"删除"_s, u"全选"_s}));
     EXPECT_EQ(enabled, (QList<bool>{true, false, false, false, false, true}));
     active->titleMenu()->actions().last()->trigger();
     EXPECT_EQ(selectedRows(active).size(), data.qry_3.rowCount());

@@ -181,7 +181,7 @@ TEST_F(EmployeeListsTest, OnlyTheEnrollmentPageReloadsTheLists) {
     for (int page : {0, 1, 3}) pgc_DeviceChange(ctx, grids, page);
     EXPECT_TRUE(grids.fitted.isEmpty());
     EXPECT_EQ(selectedCount(active()), 1);
-    EXPECT_EQ(data.qry_3.rowCount(), 2);  // the search stays in force
+    EXPECT_EQ(data.qry_3.rowCount(), 3);  // the search stays in force
 
     pgc_DeviceChange(ctx, grids, 2);
     EXPECT_EQ(grids.fitted, (QList<EmployeeGrid>{EmployeeGrid::dbgrdh_3, EmployeeGrid::dbgrdh_5}));
@@ -213,8 +213,13 @@ struct KeywordCase {
 
 class EmployeeSearchTest : public ::testing::TestWithParam<KeywordCase>, public DirectoryFixture {};
 
-TEST_P(EmployeeSearchTest, NarrowsBothListsByDepartmentIdOrRegistrationNumber) {
+TEST_P(EmployeeSearchTest, NarrowsBothListsByDepartmentIdRegistrationNumberOrName) {
     OpenEmployeeLists(data);
+    // A search already in force, so that an empty keyword has something to undo.
+    btn_searchClick(ctx, grids, u"孙二"_s);
+    ASSERT_EQ(data.qry_3.rowCount(), 0);
+    grids.fitted.clear();
+
     btn_searchClick(ctx, grids, QString::fromUtf16(GetParam().keyword));
     EXPECT_EQ(sorted(column(data.qry_3, kEmplid)), GetParam().active);
     EXPECT_EQ(sorted(column(data.qry_4, kEmplid)), GetParam().departed);
@@ -224,38 +229,51 @@ TEST_P(EmployeeSearchTest, NarrowsBothListsByDepartmentIdOrRegistrationNumber) {
         EXPECT_EQ(data.qry_5.value(row, kCardid), data.qry_3.value(0, kCardid));
 }
 
-INSTANTIATE_TEST_SUITE_P(Keywords, EmployeeSearchTest,
-                         ::testing::Values(
-                             // Part of two department names, and of an employee name that is not searched.
-                             KeywordCase{u"Sales", {u"E002"_s, u"E007"_s}, {u"D001"_s}},
-                             // A leading blank stays part of the keyword.
-                             KeywordCase{u" Sales", {u"E002"_s}, {u"D001"_s}},
-                             // A name only: nothing.
-                             KeywordCase{u"Bob", {}, {}}, KeywordCase{u"张", {}, {}},
-                             // Employee ID and registration number.
-                             KeywordCase{u"E00", {u"E001"_s, u"E002"_s, u"E003"_s, u"E004"_s, u"E007"_s}, {}},
-                             KeywordCase{u"0010", {}, {u"D001"_s, u"D002"_s}},
-                             // A quote is part of the keyword, not the end of the literal.
-                             KeywordCase{u"O'Neil", {u"E003"_s}, {}}, KeywordCase{u"x' or '1'='1", {}, {}},
-                             // '_' and '%' keep acting as wildcards.
-                             KeywordCase{u"0_12", {u"E003"_s}, {}},
-                             KeywordCase{u"总%", {u"E001"_s, u"E004"_s}, {u"D002"_s}}));
+const QStringList kAllActive = {u"E001"_s, u"E002"_s, u"E003"_s, u"E004"_s, u"E007"_s};
+const QStringList kAllDeparted = {u"D001"_s, u"D002"_s};
 
-TEST_F(EmployeeListsTest, AKeywordOfBlanksChangesNothing) {
+INSTANTIATE_TEST_SUITE_P(
+    Keywords, EmployeeSearchTest,
+    ::testing::Values(
+        // Part of two department names, and of the name "Salesman Bob".
+        KeywordCase{u"Sales", {u"E002"_s, u"E004"_s, u"E007"_s}, {u"D001"_s}},
+        // A leading blank stays part of the keyword.
+        KeywordCase{u" Sales", {u"E002"_s}, {u"D001"_s}},
+        // A whole name, and part of a name, in either list.
+        KeywordCase{u"张三", {u"E001"_s}, {}}, KeywordCase{u"孙二", {}, {u"D002"_s}},
+        KeywordCase{u"Bob", {u"E004"_s}, {}}, KeywordCase{u"张", {u"E001"_s}, {}},
+        KeywordCase{u"钱", {}, {u"D001"_s}},
+        // Employee ID and registration number.
+        KeywordCase{u"E00", {u"E001"_s, u"E002"_s, u"E003"_s, u"E004"_s, u"E007"_s}, {}},
+        KeywordCase{u"0010", {}, {u"D001"_s, u"D002"_s}}, KeywordCase{u"D002", {}, {u"D002"_s}},
+        // A quote is part of the keyword, not the end of the literal.
+        KeywordCase{u"O'Neil", {u"E003"_s}, {}}, KeywordCase{u"x' or '1'='1", {}, {}},
+        // '_' and '%' keep acting as wildcards.
+        KeywordCase{u"0_12", {u"E003"_s}, {}}, KeywordCase{u"总%", {u"E001"_s, u"E004"_s}, {u"D002"_s}},
+        // An empty keyword, or blanks only, brings back both full lists.
+        KeywordCase{u"", kAllActive, kAllDeparted}, KeywordCase{u" ", kAllActive, kAllDeparted},
+        KeywordCase{u"   ", kAllActive, kAllDeparted}));
+
+TEST_F(EmployeeListsTest, AKeywordOfBlanksEndsTheSearchAsAtStartUp) {
     OpenEmployeeLists(data);
     btn_searchClick(ctx, grids, u"Sales"_s);
-    grids.fitted.clear();
     ctrlClick(active(), 1);
-    data.qry_3.setCurrentRow(1);
-    const QString text = data.qry_3.sql();
+    grids.fitted.clear();
 
-    btn_searchClick(ctx, grids, u"   "_s);
-    btn_searchClick(ctx, grids, QString());
-    EXPECT_EQ(data.qry_3.sql(), text);
-    EXPECT_EQ(data.qry_3.rowCount(), 2);
-    EXPECT_EQ(data.qry_3.currentRow(), 1);
-    EXPECT_EQ(selectedCount(active()), 1);
-    EXPECT_TRUE(grids.fitted.isEmpty());
+    for (const QString& keyword : {u"   "_s, QString()}) {
+        btn_searchClick(ctx, grids, keyword);
+        // The texts of the opening, not a search for the blanks.
+        EXPECT_EQ(data.qry_3.sql(), activeListSql() + u"\r\n");
+        EXPECT_EQ(data.qry_4.sql(), departedListSql() + u"\r\n");
+        EXPECT_EQ(data.qry_5.sql(), enrollmentDetailSql() + u"\r\n");
+        EXPECT_EQ(data.qry_3.rowCount(), 5);
+        EXPECT_EQ(data.qry_4.rowCount(), 2);
+        // Re-opened: the selection is empty and the first row current, as after any opening.
+        EXPECT_EQ(selectedCount(active()), 0);
+        EXPECT_EQ(data.qry_3.currentRow(), 0);
+    }
+    EXPECT_EQ(grids.fitted, (QList<EmployeeGrid>{EmployeeGrid::dbgrdh_3, EmployeeGrid::dbgrdh_5,
+                                                 EmployeeGrid::dbgrdh_3, EmployeeGrid::dbgrdh_5}));
 }
 
 TEST_F(EmployeeListsTest, TheSearchSendsItsTextsAndAPageChangeEndsIt) {
@@ -278,7 +296,7 @@ TEST_F(EmployeeListsTest, ReopeningTheActiveListKeepsItsSearchAndFitsNothing) {
     db.addActiveEmployee(u"E008"_s, u"00008"_s, u"新人"_s, u"04"_s);
     db.addActiveEmployee(u"E009"_s, u"00009"_s, u"别处"_s, u"01"_s);
     ReopenActiveList(data);
-    EXPECT_EQ(sorted(column(data.qry_3, kEmplid)), (QStringList{u"E002"_s, u"E007"_s, u"E008"_s}));
+    EXPECT_EQ(sorted(column(data.qry_3, kEmplid)), (QStringList{u"E002"_s, u"E004"_s, u"E007"_s, u"E008"_s}));
     EXPECT_TRUE(grids.fitted.isEmpty());
 }
 

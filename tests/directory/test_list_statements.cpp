@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "db/sql_translator.h"
 #include "directory/list_statements.h"
 
 namespace orvelo {
@@ -46,7 +47,7 @@ TEST_P(SearchStatements, ActiveTextIsOneLineWithoutBlankAfterLike) {
     const QString literal = QString::fromUtf16(GetParam().literal);
     EXPECT_EQ(activeSearchSql(keyword), kActive + u" and (hd.deptname like" + literal +
                                             u" or he.emplid like" + literal + u" or he.cardid like" +
-                                            literal + u" )");
+                                            literal + u" or he.emplname like" + literal + u" )");
 }
 
 TEST_P(SearchStatements, DepartedTextIsTwoLinesWithOneBlankAfterLike) {
@@ -58,7 +59,8 @@ TEST_P(SearchStatements, DepartedTextIsTwoLinesWithOneBlankAfterLike) {
     EXPECT_EQ(lines[1],
               u"where he.deptid=hd.deptid and he.leavedate is not null and he.sex=s.textvalue and "
               u"(hd.deptname like " +
-                  literal + u" or he.emplid like " + literal + u" or he.cardid like " + literal + u" )");
+                  literal + u" or he.emplid like " + literal + u" or he.cardid like " + literal +
+                  u" or he.emplname like " + literal + u" )");
 }
 
 INSTANTIATE_TEST_SUITE_P(Keywords, SearchStatements,
@@ -74,10 +76,31 @@ TEST(ListStatements, SearchTextOfThePlainKeywordAsWritten) {
     // The whole condition, as the operator's keyword K gives it.
     EXPECT_TRUE(activeSearchSql(QStringLiteral("K"))
                     .endsWith(u"he.sex=s.textvalue and (hd.deptname like'%K%' or he.emplid like'%K%' or "
-                              u"he.cardid like'%K%' )"));
+                              u"he.cardid like'%K%' or he.emplname like'%K%' )"));
     EXPECT_TRUE(departedSearchSql(QStringLiteral("K"))
                     .at(1)
-                    .endsWith(u"(hd.deptname like '%K%' or he.emplid like '%K%' or he.cardid like '%K%' )"));
+                    .endsWith(u"(hd.deptname like '%K%' or he.emplid like '%K%' or he.cardid like '%K%' or "
+                              u"he.emplname like '%K%' )"));
+}
+
+// On SQLite the texts go through the translator: each stays one statement, unchanged, and its four
+// keyword literals become bound values, the quote of O'Neil undoubled.
+TEST(ListStatements, SearchTextsReachSqliteAsOneStatementWithFourKeywordValues) {
+    const QString keyword = QStringLiteral("O'Neil");
+    for (const QString& text : {activeSearchSql(keyword), departedSearchSql(keyword).join(u"\r\n")}) {
+        const std::vector<sql::SqliteStatement> steps = sql::translateForSqlite(text);
+        ASSERT_EQ(steps.size(), 1u) << text.toStdString();
+        EXPECT_TRUE(steps[0].condition.isEmpty());
+        EXPECT_EQ(steps[0].statement, text.trimmed());
+        const std::optional<sql::CacheableText> shape = sql::toCacheable(steps[0].statement);
+        ASSERT_TRUE(shape.has_value());
+        QStringList values;
+        for (const sql::BindSource& bind : shape->binds)
+            if (!bind.isParameter && bind.literal != u"sex") values.append(bind.literal);
+        EXPECT_EQ(values, QStringList(4, QStringLiteral("%O'Neil%"))) << shape->text.toStdString();
+        EXPECT_TRUE(shape->text.contains(u"he.emplname like?") || shape->text.contains(u"he.emplname like ?"))
+            << shape->text.toStdString();
+    }
 }
 
 }  // namespace
