@@ -1,5 +1,6 @@
 #include "app/command_questions.h"
 
+#include "core/terminal_address.h"
 #include "core/text.h"
 
 using namespace Qt::StringLiterals;
@@ -7,18 +8,25 @@ using namespace Qt::StringLiterals;
 namespace orvelo {
 
 QString terminalDisplayName(const ConnectionPanelState& panel) {
-    // The link in the order ConnectDevice picks it, with the texts as typed, blanks trimmed; the
-    // captions are the panel's own.
+    // The link as a connect would choose it, with the texts as typed, blanks trimmed; the captions
+    // are the panel's own.
+    const TerminalAddress address = parseTerminalAddress(panel);
+    const ConnectionPanelState& typed = address.typed;
     QString link;
-    if (panel.rs232Checked) {
-        link = u"RS232/485通讯 "_s + trimBlanks(panel.comPort) + u' ' + trimBlanks(panel.baudRate);
-    } else if (panel.tcpIpChecked) {
-        link = u"TCP/IP通讯 "_s + trimBlanks(panel.ipAddress) + u':' + trimBlanks(panel.netPort);
-        if (panel.udpTicked) link += u" UDP"_s;
-    } else {
-        link = u"USB通讯"_s;
+    switch (address.link) {
+        case TerminalAddress::Link::Serial:
+            link = u"RS232/485通讯 "_s + trimBlanks(typed.comPort) + u' ' + trimBlanks(typed.baudRate);
+            break;
+        case TerminalAddress::Link::Tcp:
+        case TerminalAddress::Link::Udp:
+            link = u"TCP/IP通讯 "_s + trimBlanks(typed.ipAddress) + u':' + trimBlanks(typed.netPort);
+            if (address.link == TerminalAddress::Link::Udp) link += u" UDP"_s;
+            break;
+        case TerminalAddress::Link::Usb:
+            link = u"USB通讯"_s;
+            break;
     }
-    return link + u"，机号："_s + trimBlanks(panel.machineNo);
+    return link + u"，机号："_s + trimBlanks(typed.machineNo);
 }
 
 Question questionBefore(IrreversibleCommand command, const ConnectionPanelState& panel,
