@@ -28,9 +28,10 @@ const QString kEmplid = u"emplid"_s;
 QList<QCommandLineOption> ConsoleEmployeeSelection::listOptions() {
     return {
         QCommandLineOption(kDeparted, u"the departed employees (离职人员) instead of the active ones"_s),
-        QCommandLineOption(kKeyword,
-                           u"search first (模糊查询): department name, 人员编号 or 登记号码 containing K"_s,
-                           u"K"_s),
+        QCommandLineOption(
+            kKeyword,
+            u"search first (模糊查询): department name, 人员编号, 登记号码 or 姓名 containing K; blanks alone list everyone"_s,
+            u"K"_s),
     };
 }
 

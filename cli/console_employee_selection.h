@@ -4,8 +4,8 @@
 // chooses them on the window's enrollment page, through the same list commands:
 //
 //   --departed      the departed list (page "离职人员") instead of the active one
-//   --keyword K     a search with K first (btn_searchClick: K exactly as typed, blanks alone
-//                   do nothing)
+//   --keyword K     a search with K first (btn_searchClick: K exactly as typed; blanks alone
+//                   bring back the full lists)
 //   --all           every row of the shown list, as ticking chk_SelectAll
 //   --emplid ID,... the rows whose 人员编号, trimmed, equals one of the IDs (trimmed too); they
 //                   are acted on in list order, whatever the order of the IDs. An ID that matches
