@@ -4,23 +4,14 @@
 #include <QSqlQuery>
 #include <thread>
 
-#include "core/errors.h"
+#include "db/database_error.h"
 
 namespace orvelo {
-
-namespace {
-
-QString errorText(const QSqlError& error) {
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.trimmed();
-}
-
-}  // namespace
 
 CommitGroup::CommitGroup(DataModule& data)
     : m_data(data),
       m_db(data.connection()),
-      m_limits(data.commitGroupLimits),
+      m_limits(data.commitGroupLimits()),
       m_grouping(data.dialect() == Dialect::Sqlite) {}
 
 CommitGroup::~CommitGroup() {
@@ -29,12 +20,13 @@ CommitGroup::~CommitGroup() {
 
 void CommitGroup::begin() {
     if (m_open || !m_grouping) return;
-    const auto sinceLastCommit = std::chrono::steady_clock::now() - m_data.lastGroupCommit;
+    const auto sinceLastCommit = std::chrono::steady_clock::now() - m_data.lastGroupCommit();
     if (sinceLastCommit < kHandOver) std::this_thread::sleep_for(kHandOver - sinceLastCommit);
     // IMMEDIATE takes the write lock now, before the group's first duplicate test: a second
     // writer waits here (busy time-out) instead of testing between our test and our insert.
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) throw DatabaseError(errorText(query.lastError()));
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        throw sql::databaseError(query.lastError(), Dialect::Sqlite);
     m_open = true;
     m_members = 0;
     m_age.start();
@@ -51,16 +43,16 @@ void CommitGroup::commit() {
     if (!m_open) return;
     QSqlQuery query(m_db);
     if (query.exec(QStringLiteral("COMMIT"))) {
-        m_data.lastGroupCommit = std::chrono::steady_clock::now();
+        m_data.noteGroupCommit(std::chrono::steady_clock::now());
         m_open = false;
         m_members = 0;
         return;
     }
     // A failed COMMIT may leave the transaction open (a deferred constraint) or may already have
     // lost it (an I/O error): either way none of the group may stay behind half-done.
-    const QString text = errorText(query.lastError());
+    const DatabaseError error = sql::databaseError(query.lastError(), Dialect::Sqlite);
     rollback();
-    throw DatabaseError(text);
+    throw error;
 }
 
 void CommitGroup::rollback() {

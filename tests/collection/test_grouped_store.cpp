@@ -68,7 +68,7 @@ protected:
 };
 
 TEST_F(GroupedStore, RecordsCountAsStoredOnlyOnceTheirGroupHasCommitted) {
-    db.data().commitGroupLimits = byCount(3);
+    db.data().setCommitGroupLimits(byCount(3));
     AttendanceStore store(db.data(), clock);
     EXPECT_TRUE(store.store({123, at(u"2005-03-07 08:00:00"_s), 2, 1}));
     EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:00"_s), 2, 1}));
@@ -98,7 +98,7 @@ TEST_F(GroupedStore, DuplicateTestSeesTheGroupsOwnUncommittedRows) {
     for (const int members : {1, 2, 100}) {
         SCOPED_TRACE(members);
         db.exec(u"DELETE FROM AtdRecord"_s);
-        db.data().commitGroupLimits = byCount(members);
+        db.data().setCommitGroupLimits(byCount(members));
         AttendanceStore store(db.data(), clock);
         store.store({123, at(u"2005-03-07 08:15:05"_s), 2, 1});
         store.store({123, at(u"2005-03-07 08:15:50"_s), 3, 2});
@@ -155,7 +155,7 @@ TEST_F(GroupedStore, FailedCommitCountsItsGroupAsRefusedAndStopsTheRun) {
         db.exec(u"DROP TABLE IF EXISTS commit_guard"_s);
         db.exec(u"DELETE FROM AtdRecord"_s);
         refuseCommitsHolding(u"000124"_s);
-        db.data().commitGroupLimits = byCount(c.members);
+        db.data().setCommitGroupLimits(byCount(c.members));
         AttendanceStore store(db.data(), clock);
         int accepted = 0;
         int handed = 0;
@@ -184,7 +184,7 @@ TEST_F(GroupedStore, FailedCommitCountsItsGroupAsRefusedAndStopsTheRun) {
 TEST_F(GroupedStore, StatementThatRollsBackTheWholeGroupIsNotTakenForAStatementRefusal) {
     // A trigger's ROLLBACK ends the transaction, not only its statement: the rows written before it
     // in the group are gone, and what follows must not be written outside any group.
-    db.data().commitGroupLimits = byCount(10);
+    db.data().setCommitGroupLimits(byCount(10));
     db.exec(
         u"CREATE TRIGGER refuse_all BEFORE INSERT ON AtdRecord WHEN NEW.CardNo = '000124' "
         u"BEGIN SELECT RAISE(ROLLBACK, 'refused with the transaction'); END"_s);
@@ -200,7 +200,7 @@ TEST_F(GroupedStore, StatementThatRollsBackTheWholeGroupIsNotTakenForAStatementR
 }
 
 TEST_F(GroupedStore, DownloadWhoseGroupFailsToCommitKeepsItsRecordsInTheRawRecordFile) {
-    db.data().commitGroupLimits = byCount(1000);
+    db.data().setCommitGroupLimits(byCount(1000));
     refuseCommitsHolding(u"000124"_s);
     addLog(123, 1, u"2005-03-07 08:15:40"_s);
     addLog(124, 1, u"2005-03-07 08:15:40"_s);
@@ -240,7 +240,7 @@ TEST_F(GroupedStore, TwoGroupedWritersOfTheSameRecordsWriteEachRowOnce) {
         DatabaseTarget target;
         target.sqliteFile = file;
         data.openConnection(target);
-        data.commitGroupLimits = byCount(members);
+        data.setCommitGroupLimits(byCount(members));
         AttendanceStore store(data, clock);
         for (const LogRecord& r : records) store.store(r);
         store.settle();
@@ -267,7 +267,7 @@ TEST_F(GroupedStore, AnotherWriterGetsItsTurnBetweenBackToBackGroups) {
     // A long run commits a group every 50 ms and would begin the next one at once. Another
     // process storing single records meanwhile (a live punch) must get the lock between two groups
     // within its busy time-out, not be refused after it.
-    db.data().commitGroupLimits = {1'000'000, std::chrono::milliseconds(50)};
+    db.data().setCommitGroupLimits({1'000'000, std::chrono::milliseconds(50)});
     std::atomic<bool> otherDone{false};
     std::atomic<bool> runUnderWay{false};
     std::vector<StoreResult> otherResults;
