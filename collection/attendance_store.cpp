@@ -192,6 +192,22 @@ void AttendanceStore::committed() {
     m_writtenInGroup.clear();
 }
 
+void AttendanceStore::waitEnded() {
+    switch (m_group.waitEnded()) {
+        case CommitGroup::DuringWait::Nothing:
+            break;
+        case CommitGroup::DuringWait::Committed:
+            committed();
+            break;
+        case CommitGroup::DuringWait::Failed:
+            // As a commit that fails before the wait: the group's records count as refused and
+            // the run stops at its next step.
+            m_last = StoreResult::Unusable;
+            stop();
+            break;
+    }
+}
+
 void AttendanceStore::stop() {
     // None of the group's rows exist: what depended on them counts as refused by the database.
     m_group.rollback();

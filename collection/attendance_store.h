@@ -75,6 +75,20 @@ public:
     // Commits whatever is open. Returns false when the commit failed (or the run had stopped).
     bool settle();
 
+    // Marks a step that may wait and does not touch the database (a read from a terminal): a group
+    // left open through a long wait commits during it (db/commit_group.h), and what that commit
+    // did is counted when the step is over.
+    class Waiting {
+    public:
+        explicit Waiting(AttendanceStore& store) : m_store(store) { m_store.m_group.waitBegins(); }
+        ~Waiting() { m_store.waitEnded(); }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+
+    private:
+        AttendanceStore& m_store;
+    };
+
     const StoreCounts& counts() const { return m_counts; }
     // Records handed in whose group has not committed yet.
     int pending() const { return int(m_pending.size()); }
@@ -93,6 +107,7 @@ private:
     Pending storeOneEmbedded(const LogRecord& record);
     void stop();
     void committed();
+    void waitEnded();
 
     DataModule& m_data;
     const Clock& m_clock;

@@ -263,6 +263,75 @@ TEST_F(GroupedStore, TwoGroupedWritersOfTheSameRecordsWriteEachRowOnce) {
               n);
 }
 
+// Another process's write: its own connection with SQLite's own busy handler (which sleeps up to
+// 100 ms between tries) and a busy time-out of 1 s. Whether it got in.
+bool otherProcessWrites(const QString& file, const QString& deptid) {
+    const QString name = u"other_process_writer"_s;
+    bool written = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=1000"_s);
+        if (db.open()) {
+            QSqlQuery q(db);
+            written = q.exec(u"BEGIN IMMEDIATE"_s) &&
+                      q.exec(u"INSERT INTO hrdept (deptid, deptname) VALUES ('"_s + deptid + u"', 'w')"_s) &&
+                      q.exec(u"COMMIT"_s);
+            if (!written) q.exec(u"ROLLBACK"_s);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return written;
+}
+
+TEST_F(GroupedStore, GroupLeftOpenThroughALongWaitCommitsDuringItAndCountsAfterIt) {
+    db.data().setCommitGroupLimits(byCount(1000));
+    AttendanceStore store(db.data(), clock);
+    EXPECT_TRUE(store.store({123, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_EQ(store.pending(), 2);
+    {
+        const AttendanceStore::Waiting waiting(store);
+        // Another process's write gets in during the wait, within its time-out.
+        EXPECT_TRUE(otherProcessWrites(db.databaseFile(), u"W1"_s));
+        EXPECT_EQ(committedRows(db.databaseFile()), 2);
+    }
+    // Counted once the wait is over, as they would have been by a commit before it.
+    EXPECT_EQ(store.pending(), 0);
+    EXPECT_EQ(store.counts().stored, 2);
+    // The run goes on in a new group; a duplicate of a committed row stays a duplicate.
+    EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:30"_s), 2, 1}));
+    EXPECT_TRUE(store.store({125, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.settle());
+    EXPECT_EQ(store.counts().stored, 3);
+    EXPECT_EQ(store.counts().duplicates, 1);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 3);
+    EXPECT_EQ(db.scalar(u"SELECT COUNT(*) FROM hrdept WHERE deptid = 'W1'"_s).toInt(), 1);
+}
+
+TEST_F(GroupedStore, CommitThatFailsDuringAWaitCountsItsGroupAsRefusedAndStopsTheRun) {
+    db.data().setCommitGroupLimits(byCount(1000));
+    refuseCommitsHolding(u"000124"_s);
+    AttendanceStore store(db.data(), clock);
+    EXPECT_TRUE(store.store({123, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.store({555, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    {
+        const AttendanceStore::Waiting waiting(store);
+        // Ten times as long as a wait may keep the group open: the commit is tried during it.
+        QThread::msleep(1000);
+    }
+    EXPECT_TRUE(store.stopped());
+    EXPECT_EQ(store.lastResult(), StoreResult::Unusable);
+    EXPECT_EQ(store.counts().stored, 0);
+    EXPECT_EQ(store.counts().refused, 2);
+    EXPECT_EQ(store.counts().unknownPersons, 1);
+    EXPECT_FALSE(store.store({125, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_EQ(store.counts().refused, 3);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+}
+
 TEST_F(GroupedStore, AnotherWriterGetsItsTurnBetweenBackToBackGroups) {
     // A long run commits a group every 50 ms and would begin the next one at once. Another
     // process storing single records meanwhile (a live punch) must get the lock between two groups
