@@ -22,18 +22,6 @@ void openStatement(Query& query, const QString& sql) {
     query.open();
 }
 
-// Texts of errors that are about the database, not about the statement that met them: the same
-// statement for the next record would meet them again.
-bool isDatabaseWide(const QString& text) {
-    static const char* const kMarks[] = {"locked",   "busy",       "readonly",       "read-only",
-                                         "disk",     "i/o",        "unable to open", "malformed",
-                                         "not open", "connection", "communication",  "out of memory"};
-    const QString lower = text.toLower();
-    for (const char* mark : kMarks)
-        if (lower.contains(QLatin1String(mark))) return true;
-    return false;
-}
-
 // The employee, day and minute that the duplicate test compares.
 QString rowKey(const QString& employee, const LogRecord& record) {
     return employee.trimmed() + u'|' + dateTimeText(record.RecordTime).left(16);
@@ -50,7 +38,12 @@ struct AttendanceStore::EmbeddedStatements {
 };
 
 AttendanceStore::AttendanceStore(DataModule& data, const Clock& clock)
-    : m_data(data), m_clock(clock), m_group(data), m_embedded(std::make_unique<EmbeddedStatements>()) {}
+    : m_data(data),
+      m_clock(clock),
+      m_lookup(data, u"qry_store_lookup"_s),
+      m_write(data, u"qry_store_write"_s),
+      m_group(data),
+      m_embedded(std::make_unique<EmbeddedStatements>()) {}
 
 AttendanceStore::~AttendanceStore() = default;
 
@@ -97,8 +90,10 @@ AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& reco
         } else {
             outcome = {StoreResult::Duplicate, m_writtenInGroup.contains(key)};
         }
-    } catch (const Error& error) {
-        outcome.result = isDatabaseWide(error.text()) ? StoreResult::Unusable : StoreResult::Refused;
+    } catch (const DatabaseError& error) {
+        // A failure of the database as a whole (busy past the time-out, read-only, the disk, the
+        // connection) would meet the next record too; one of this record's statements would not.
+        outcome.result = error.aboutTheDatabase() ? StoreResult::Unusable : StoreResult::Refused;
     } catch (const std::exception&) {
         outcome.result = StoreResult::Refused;
     }
@@ -108,14 +103,14 @@ AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& reco
 AttendanceStore::Pending AttendanceStore::storeOne(const LogRecord& record) {
     if (m_data.dialect() == Dialect::Sqlite) return storeOneEmbedded(record);
     try {
-        openStatement(m_data.qry_1, employeeLookupSql(record.EnrollNumber));
+        openStatement(m_lookup, employeeLookupSql(record.EnrollNumber));
     } catch (const std::exception&) {
         // The lookup holds nothing of the record but a number: when it fails, the database
-        // does. qry_1 stays as the error left it; the next lookup closes it before use.
+        // does. The lookup stays as the error left it; the next lookup closes it before use.
         return {StoreResult::Unusable, false};
     }
-    const QVariant emplid = m_data.qry_1.rowCount() > 0 ? m_data.qry_1.field(u"emplid"_s) : QVariant();
-    m_data.qry_1.close();
+    const QVariant emplid = m_lookup.rowCount() > 0 ? m_lookup.field(u"emplid"_s) : QVariant();
+    m_lookup.close();
     if (emplid.isNull()) return {StoreResult::UnknownPerson, false};
     const QString employee = emplid.toString();
 
@@ -126,38 +121,40 @@ AttendanceStore::Pending AttendanceStore::storeOne(const LogRecord& record) {
     }
     Pending outcome{StoreResult::Refused, false};
     try {
-        openStatement(m_data.qry_2, duplicateTestSql(employee, record.RecordTime));
+        openStatement(m_write, duplicateTestSql(employee, record.RecordTime));
         const QString key = rowKey(employee, record);
-        if (m_data.qry_2.rowCount() > 0) {
+        if (m_write.rowCount() > 0) {
             // A duplicate of a row of this very group is one only if the group commits.
             outcome = {StoreResult::Duplicate, m_writtenInGroup.contains(key)};
         } else {
             // The batch repeats the test before its insert; the row is written once the batch
             // completes without error, and stored once its group commits.
-            openStatement(m_data.qry_2, attendanceWriteSql(employee, record, m_clock.now()));
+            openStatement(m_write, attendanceWriteSql(employee, record, m_clock.now()));
             outcome = {StoreResult::Stored, true};
             if (m_group.isOpen()) m_writtenInGroup.insert(key);
         }
-    } catch (const Error& error) {
-        outcome.result = isDatabaseWide(error.text()) ? StoreResult::Unusable : StoreResult::Refused;
+    } catch (const DatabaseError& error) {
+        // A failure of the database as a whole (busy past the time-out, read-only, the disk, the
+        // connection) would meet the next record too; one of this record's statements would not.
+        outcome.result = error.aboutTheDatabase() ? StoreResult::Unusable : StoreResult::Refused;
     } catch (const std::exception&) {
         outcome.result = StoreResult::Refused;
     }
     // The test's rows are not needed past this point.
-    m_data.qry_2.close();
+    m_write.close();
     return outcome;
 }
 
 bool AttendanceStore::store(const LogRecord& record) {
     if (m_stopped || !settleIfDue()) {
         m_last = StoreResult::Unusable;
-        ++m_counts.refused;
+        m_counts.add(StoreResult::Unusable);
         return false;
     }
     const Pending outcome = storeOne(record);
     m_last = outcome.result;
     if (outcome.result == StoreResult::Unusable) {
-        ++m_counts.refused;
+        m_counts.add(StoreResult::Unusable);
         stop();
         return false;
     }
@@ -185,35 +182,55 @@ bool AttendanceStore::settle() {
         stop();
         return false;
     }
-    for (const Pending& p : m_pending) tally(p.result);
+    committed();
+    return true;
+}
+
+void AttendanceStore::committed() {
+    for (const Pending& p : m_pending) m_counts.add(p.result);
     m_pending.clear();
     m_writtenInGroup.clear();
-    return true;
+}
+
+void AttendanceStore::waitEnded() {
+    switch (m_group.waitEnded()) {
+        case CommitGroup::DuringWait::Nothing:
+            break;
+        case CommitGroup::DuringWait::Committed:
+            committed();
+            break;
+        case CommitGroup::DuringWait::Failed:
+            // As a commit that fails before the wait: the group's records count as refused and
+            // the run stops at its next step.
+            m_last = StoreResult::Unusable;
+            stop();
+            break;
+    }
 }
 
 void AttendanceStore::stop() {
     // None of the group's rows exist: what depended on them counts as refused by the database.
     m_group.rollback();
-    for (const Pending& p : m_pending) tally(p.needsGroup ? StoreResult::Refused : p.result);
+    for (const Pending& p : m_pending) m_counts.add(p.needsGroup ? StoreResult::Refused : p.result);
     m_pending.clear();
     m_writtenInGroup.clear();
     m_stopped = true;
 }
 
-void AttendanceStore::tally(StoreResult result) {
+void StoreCounts::add(StoreResult result) {
     switch (result) {
         case StoreResult::Stored:
-            ++m_counts.stored;
+            ++stored;
             break;
         case StoreResult::Duplicate:
-            ++m_counts.duplicates;
+            ++duplicates;
             break;
         case StoreResult::UnknownPerson:
-            ++m_counts.unknownPersons;
+            ++unknownPersons;
             break;
         case StoreResult::Refused:
         case StoreResult::Unusable:
-            ++m_counts.refused;
+            ++refused;
             break;
     }
 }

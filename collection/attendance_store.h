@@ -10,10 +10,9 @@
 #include "collection/log_record.h"
 #include "core/datetime.h"
 #include "db/commit_group.h"
+#include "db/data_module.h"
 
 namespace orvelo {
-
-class DataModule;
 
 // What became of one record handed to the store.
 enum class StoreResult {
@@ -39,11 +38,14 @@ struct StoreCounts {
                       // commit failed
 
     int settled() const { return stored + duplicates + unknownPersons + refused; }
+    // Counts one record whose result is final.
+    void add(StoreResult result);
 };
 
 // Stores the records of one run (a download, an import) in the data module's commit groups. On
-// SQL Server the statement texts go through qry_1 (lookup) and qry_2 (test, write) one record at
-// a time, as the larger system's users of the database see them. On the embedded database the same
+// SQL Server the statement texts go through two queries of the store's own (the lookup; the test
+// and the write) one record at a time, as the larger system's users of the database see them: the
+// data module's qry_1..qry_5 stay with the window and its commands. On the embedded database the same
 // lookup and write run as statements prepared once for the run, and each enroll number is looked
 // up once per run. Nothing is reported to the operator and no error
 // leaves it: the counts say what became of the records.
@@ -73,6 +75,20 @@ public:
     // Commits whatever is open. Returns false when the commit failed (or the run had stopped).
     bool settle();
 
+    // Marks a step that may wait and does not touch the database (a read from a terminal): a group
+    // left open through a long wait commits during it (db/commit_group.h), and what that commit
+    // did is counted when the step is over.
+    class Waiting {
+    public:
+        explicit Waiting(AttendanceStore& store) : m_store(store) { m_store.m_group.waitBegins(); }
+        ~Waiting() { m_store.waitEnded(); }
+        Waiting(const Waiting&) = delete;
+        Waiting& operator=(const Waiting&) = delete;
+
+    private:
+        AttendanceStore& m_store;
+    };
+
     const StoreCounts& counts() const { return m_counts; }
     // Records handed in whose group has not committed yet.
     int pending() const { return int(m_pending.size()); }
@@ -90,10 +106,13 @@ private:
     Pending storeOne(const LogRecord& record);
     Pending storeOneEmbedded(const LogRecord& record);
     void stop();
-    void tally(StoreResult result);
+    void committed();
+    void waitEnded();
 
     DataModule& m_data;
     const Clock& m_clock;
+    Query m_lookup;  // SQL Server: the employee lookup
+    Query m_write;   // SQL Server: the duplicate test and the write
     CommitGroup m_group;
     std::vector<Pending> m_pending;
     QSet<QString> m_writtenInGroup;                  // employee, day and minute of the group's rows

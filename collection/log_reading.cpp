@@ -36,16 +36,22 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
     std::int32_t recordCode = 0;
     try {
         for (;;) {
-            // A read may wait on the link: a group old enough commits before it rather than hold
-            // the database's write lock through the wait. A commit that fails stops the walk
+            // A group that is due commits before the read. A commit that fails stops the walk
             // before the read, so the terminal keeps the records as new.
             if (!store.settleIfDue()) return settled();
             std::int32_t enrollNumber = 0;
             std::int32_t modeCode = 0;
             std::int32_t ignored = 0;
             double recordTime = 0;
-            const std::int32_t result =
-                ctx.terminal.FK_GetGeneralLogData(handle, &enrollNumber, &modeCode, &ignored, &recordTime);
+            std::int32_t result = 0;
+            {
+                // A read that fetches a page waits on the link, as long as the link makes it: the
+                // open group commits during a long wait rather than keep the database's write lock
+                // from another process through it.
+                const AttendanceStore::Waiting waiting(store);
+                result = ctx.terminal.FK_GetGeneralLogData(handle, &enrollNumber, &modeCode, &ignored,
+                                                           &recordTime);
+            }
             if (result == 1) {
                 ++counts.records;
                 recordCode = MapModeCode(modeCode, recordCode);

@@ -33,9 +33,9 @@ struct LogReadCounts {
 
 // Reads the log that a successful load step prepared, until a read step returns anything but 1.
 // Each record gets its record code from MapModeCode, goes into `raw` as its line and only then to
-// the attendance store, which commits the rows in groups (the data module's commitGroupLimits);
-// the last group commits before this returns. `afterReadStep` is told the number of read steps
-// before the one just made.
+// the attendance store, which commits the rows in groups (the data module's commitGroupLimits,
+// and during any read that waits long on the link); the last group commits before this returns.
+// `afterReadStep` is told the number of read steps before the one just made.
 //
 // When the database cannot take a record at all (busy past its time-out, read-only, connection
 // lost, a group's commit failed) the walk stops there, before the read that finds the end of the

@@ -3,7 +3,10 @@
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <chrono>
+#include <memory>
+#include <optional>
 
+#include "core/errors.h"
 #include "db/data_module.h"
 
 namespace orvelo {
@@ -18,6 +21,14 @@ namespace orvelo {
 // connection's last group committed: another writer, trying every millisecond (BusyWait), takes the
 // lock in between instead of waiting behind back-to-back groups until its time-out refuses it.
 //
+// A group must not keep the lock while its caller waits for something else (a read from a
+// terminal over a slow link): another process's writer, sleeping up to 100 ms between its tries
+// (SQLite's own busy handler), would find the lock free only in the few milliseconds between two
+// groups. The caller marks such a wait (waitBegins, waitEnded); a group still open kLongestHeldWait
+// into it commits then, from a helper thread, while the caller's thread is away from the connection.
+// Waits that end sooner (a read served from what the terminal library holds) cost nothing, so a
+// download at full speed keeps its large groups.
+//
 // On SQL Server there is no group: every statement commits on its own, as the larger system's
 // users of the shared database expect; a transaction held open across records would hold its
 // locks on AtdRecord and the employee rows against them. begin() and commit() do nothing there
@@ -25,6 +36,8 @@ namespace orvelo {
 class CommitGroup {
 public:
     static constexpr std::chrono::milliseconds kHandOver{5};
+    // How long a wait may keep an open group's write lock (give or take the helper's poll).
+    static constexpr std::chrono::milliseconds kLongestHeldWait{100};
 
     explicit CommitGroup(DataModule& data);
     // An open group is rolled back: nothing of it was committed, so nothing of it may count.
@@ -49,7 +62,23 @@ public:
     // Drops the open group's statements.
     void rollback();
 
+    // What became of the open group during a wait.
+    enum class DuringWait { Nothing, Committed, Failed };
+    // The caller's thread leaves the connection alone from here to waitEnded(): no statement, no
+    // call of this group. Where the connection's SQLite handle is not reachable (Qt's driver with a
+    // SQLite of its own), a group older than kLongestHeldWait commits here instead; its failure
+    // shows at waitEnded() too.
+    void waitBegins();
+    // Back from the wait: whether the group committed (isOpen() is false then) or its commit
+    // failed (rolled back; failure() says why) during it.
+    DuringWait waitEnded();
+    // Why the last commit during a wait failed.
+    const std::optional<DatabaseError>& failure() const { return m_failure; }
+
 private:
+    class WaitWatch;
+    DuringWait commitDuringWait();
+
     DataModule& m_data;
     QSqlDatabase m_db;
     CommitGroupLimits m_limits;
@@ -57,6 +86,11 @@ private:
     bool m_open = false;
     int m_members = 0;
     QElapsedTimer m_age;
+    std::optional<DatabaseError> m_failure;
+    DuringWait m_fallbackOutcome = DuringWait::Nothing;
+    // Started at the first wait, on the embedded database when its handle is reachable; goes
+    // before the members above that its thread touches.
+    std::unique_ptr<WaitWatch> m_watch;
 };
 
 }  // namespace orvelo

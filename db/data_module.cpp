@@ -13,6 +13,7 @@
 
 #include "core/errors.h"
 #include "core/file_io.h"
+#include "db/database_error.h"
 #include "db/dialect.h"
 #include "db/sqlite_handle.h"
 
@@ -26,14 +27,9 @@ namespace orvelo {
 
 namespace {
 
-QString connectionError(const QSqlError& error) {
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.trimmed();
-}
-
 void exec(QSqlDatabase& db, const QString& statement) {
     QSqlQuery query(db);
-    if (!query.exec(statement)) throw DatabaseError(connectionError(query.lastError()));
+    if (!query.exec(statement)) throw sql::databaseError(query.lastError(), Dialect::Sqlite);
 }
 
 void removeSqliteFiles(const QString& file) {
@@ -158,7 +154,8 @@ QVariant Query::value(int row, int column) const {
 
 QVariant Query::value(int row, const QString& column) const {
     const int index = columnIndex(column);
-    if (index < 0) throw DatabaseError(m_name + u": Field '" + column + u"' not found");
+    if (index < 0)
+        throw DatabaseError(m_name + u": Field '" + column + u"' not found", DatabaseErrorKind::Other);
     return value(row, index);
 }
 
@@ -368,10 +365,10 @@ void DataModule::openSqlServer(const DatabaseTarget& target) {
     // but never answers.
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(target.loginTimeoutSeconds));
     if (!db.open()) {
-        const QString text = connectionError(db.lastError());
+        const DatabaseError error = sql::databaseError(db.lastError(), Dialect::SqlServer);
         db = QSqlDatabase();
         closeConnection();
-        throw DatabaseError(text);
+        throw error;
     }
 }
 
@@ -393,7 +390,7 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
     // option sets SQLite's own busy handler; BusyWait replaces it where it can (sqlite_handle.h).
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(target.sqliteBusyTimeout.count()));
     try {
-        if (!db.open()) throw DatabaseError(connectionError(db.lastError()));
+        if (!db.open()) throw sql::databaseError(db.lastError(), Dialect::Sqlite);
         m_nativeHandle = sql::sameLibrarySqliteHandle(db);
         if (m_nativeHandle) {
             m_busyWait = std::make_unique<sql::BusyWait>(target.sqliteBusyTimeout);
@@ -411,14 +408,14 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
         // are written out and read back several times before it commits.
         exec(db, QStringLiteral("PRAGMA cache_size=-65536"));
         if (creating) {
-            if (!db.transaction()) throw DatabaseError(connectionError(db.lastError()));
+            if (!db.transaction()) throw sql::databaseError(db.lastError(), Dialect::Sqlite);
             try {
                 sql::runScript(db, sqliteSchema());
             } catch (...) {
                 db.rollback();
                 throw;
             }
-            if (!db.commit()) throw DatabaseError(connectionError(db.lastError()));
+            if (!db.commit()) throw sql::databaseError(db.lastError(), Dialect::Sqlite);
         }
     } catch (...) {
         db = QSqlDatabase();
@@ -433,7 +430,7 @@ QString DataModule::sqliteSchema() {
     initSchemaResource();
     QFile file(QStringLiteral(":/orvelo/db/schema/sqlite.sql"));
     if (!file.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("The embedded schema is missing"));
+        throw DatabaseError(QStringLiteral("The embedded schema is missing"), DatabaseErrorKind::Other);
     return QString::fromUtf8(file.readAll());
 }
 
@@ -451,7 +448,7 @@ QSqlDatabase DataModule::connection() const {
 
 Transaction::Transaction(DataModule& module) : m_module(module) {
     QSqlDatabase db = m_module.connection();
-    if (!db.transaction()) throw DatabaseError(connectionError(db.lastError()));
+    if (!db.transaction()) throw sql::databaseError(db.lastError(), m_module.dialect());
 }
 
 Transaction::~Transaction() {
@@ -464,9 +461,9 @@ void Transaction::commit() {
     QSqlDatabase db = m_module.connection();
     m_done = true;
     if (!db.commit()) {
-        const QString text = connectionError(db.lastError());
+        const DatabaseError error = sql::databaseError(db.lastError(), m_module.dialect());
         db.rollback();
-        throw DatabaseError(text);
+        throw error;
     }
 }
 

@@ -166,11 +166,15 @@ public:
     // The embedded SQLite schema with the code-table rows (statements separated by ';').
     static QString sqliteSchema();
 
-    // The bounds of the write groups of downloads and imports on the embedded database.
-    CommitGroupLimits commitGroupLimits;
+    // The bounds of the write groups of downloads and imports on the embedded database; a setting
+    // of the connection, which tests and benchmarks change.
+    const CommitGroupLimits& commitGroupLimits() const { return m_commitGroupLimits; }
+    void setCommitGroupLimits(const CommitGroupLimits& limits) { m_commitGroupLimits = limits; }
     // When the last write group of this connection committed (db/commit_group.h): the next one
-    // begins a few milliseconds later at the earliest, so a waiting writer gets its turn.
-    std::chrono::steady_clock::time_point lastGroupCommit{};
+    // begins a few milliseconds later at the earliest, so a waiting writer gets its turn. Kept here
+    // because it belongs to the connection, not to one group or one run.
+    std::chrono::steady_clock::time_point lastGroupCommit() const { return m_lastGroupCommit; }
+    void noteGroupCommit(std::chrono::steady_clock::time_point at) { m_lastGroupCommit = at; }
 
     Query qry_1;
     Query qry_2;
@@ -195,6 +199,8 @@ private:
     // The embedded connection's busy handler; released after the connection closes.
     std::unique_ptr<sql::BusyWait> m_busyWait;
     sqlite3* m_nativeHandle = nullptr;
+    CommitGroupLimits m_commitGroupLimits;
+    std::chrono::steady_clock::time_point m_lastGroupCommit{};
 };
 
 // RAII transaction on con_1: begun on construction, rolled back on destruction unless committed.

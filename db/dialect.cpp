@@ -9,19 +9,19 @@
 #include <optional>
 
 #include "core/errors.h"
+#include "db/database_error.h"
 #include "db/sql_translator.h"
 
 namespace orvelo::sql {
 
 namespace {
 
-QString sqliteError(const QSqlError& error) {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+DatabaseError sqliteError(const QSqlError& error) {
+    return databaseError(error, Dialect::Sqlite);
 }
 
-QString serverError(const QSqlError& error) {
-    const QString text = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
-    return text.isEmpty() ? error.text() : text;
+DatabaseError serverError(const QSqlError& error) {
+    return databaseError(error, Dialect::SqlServer);
 }
 
 // Binds the values of the parameters in the order of their marks. A parameter without a value
@@ -66,29 +66,29 @@ ResultSet runOnSqlServer(QSqlDatabase& db, const QString& text, const ParameterL
     ResultSet result;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!execute(query, toPositional(text), parameters)) throw DatabaseError(serverError(query.lastError()));
+    if (!execute(query, toPositional(text), parameters)) throw serverError(query.lastError());
     // The server reports an error of a later statement of the batch only as one of its further
     // results: read them all and raise the first error, after the batch has run to its end.
-    QString firstError;
+    std::optional<DatabaseError> firstError;
     QString lastError;
     for (;;) {
         if (query.isSelect()) {
             const bool first = !result.hasColumns;
             if (first) takeColumns(query, result);
-            if (!fetchRows(query, first && keepRows ? &result : nullptr) && firstError.isEmpty())
+            if (!fetchRows(query, first && keepRows ? &result : nullptr) && !firstError)
                 firstError = serverError(query.lastError());
         }
         if (query.nextResult()) continue;
         const QSqlError error = query.lastError();
         if (!error.isValid()) break;
-        const QString message = serverError(error);
+        const DatabaseError failure = serverError(error);
         // The error of a failed result stays the query's last error: seeing it again means
         // there was nothing further.
-        if (message == lastError) break;
-        lastError = message;
-        if (firstError.isEmpty()) firstError = message;
+        if (failure.text() == lastError) break;
+        lastError = failure.text();
+        if (!firstError) firstError = failure;
     }
-    if (!firstError.isEmpty()) throw DatabaseError(firstError);
+    if (firstError) throw *firstError;
     return result;
 }
 
@@ -200,12 +200,12 @@ bool runPlanned(QSqlDatabase& db, StatementCache* owner, const QString& text,
         next += step.binds;
         bindCached(query, binds, parameters);
         const auto reset = qScopeGuard([&] { query.finish(); });
-        if (!query.exec()) throw DatabaseError(sqliteError(query.lastError()));
+        if (!query.exec()) throw sqliteError(query.lastError());
         if (query.isSelect()) {
             const bool first = !result.hasColumns;
             if (first) takeColumns(query, result);
             if (!fetchRows(query, first && keepRows ? &result : nullptr))
-                throw DatabaseError(sqliteError(query.lastError()));
+                throw sqliteError(query.lastError());
         }
     }
     return true;
@@ -220,7 +220,7 @@ ResultSet runOnSqlite(QSqlDatabase& db, StatementCache* cache, const QString& te
             QSqlQuery test(db);
             test.setForwardOnly(true);
             if (!execute(test, toPositional(step.condition), parameters) || !test.next())
-                throw DatabaseError(sqliteError(test.lastError()));
+                throw sqliteError(test.lastError());
             if (test.value(0).toInt() != 1) continue;
         }
         CachedStatement cached = cachedStatement(db, cache, step.statement);
@@ -241,12 +241,12 @@ ResultSet runOnSqlite(QSqlDatabase& db, StatementCache* cache, const QString& te
         const auto reset = qScopeGuard([&] {
             if (cached.query) cached.query->finish();
         });
-        if (!ok) throw DatabaseError(sqliteError(query->lastError()));
+        if (!ok) throw sqliteError(query->lastError());
         if (query->isSelect()) {
             const bool first = !result.hasColumns;
             if (first) takeColumns(*query, result);
             if (!fetchRows(*query, first && keepRows ? &result : nullptr))
-                throw DatabaseError(sqliteError(query->lastError()));
+                throw sqliteError(query->lastError());
         }
     }
     return result;
@@ -256,7 +256,7 @@ ResultSet runOnSqlite(QSqlDatabase& db, StatementCache* cache, const QString& te
 
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
                    bool keepRows, StatementCache* cache) {
-    if (!db.isOpen()) throw DatabaseError(QStringLiteral("Connection not open"));
+    if (!db.isOpen()) throw notOpenError();
     return dialect == Dialect::SqlServer ? runOnSqlServer(db, text, parameters, keepRows)
                                          : runOnSqlite(db, cache, text, parameters, keepRows);
 }
@@ -264,7 +264,7 @@ ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const
 void runScript(QSqlDatabase& db, const QString& script) {
     for (const QString& statement : splitScript(script)) {
         QSqlQuery query(db);
-        if (!query.exec(statement)) throw DatabaseError(sqliteError(query.lastError()));
+        if (!query.exec(statement)) throw sqliteError(query.lastError());
     }
 }
 

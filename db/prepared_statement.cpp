@@ -7,16 +7,9 @@
 
 #include "core/errors.h"
 #include "db/data_module.h"
+#include "db/database_error.h"
 
 namespace orvelo::sql {
-
-namespace {
-
-QString qtErrorText(const QSqlError& error) {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
-}
-
-}  // namespace
 
 class PreparedStatement::Implementation {
 public:
@@ -33,7 +26,7 @@ public:
     NativeStatement(sqlite3* db, const QString& text) : m_db(db) {
         if (sqlite3_prepare16_v2(db, text.utf16(), int(text.size()) * int(sizeof(char16_t)), &m_statement,
                                  nullptr) != SQLITE_OK)
-            throw DatabaseError(errorText());
+            throw databaseError(m_db);
     }
     ~NativeStatement() override { sqlite3_finalize(m_statement); }
 
@@ -51,9 +44,10 @@ public:
             }
         }
         if (rc != SQLITE_DONE) {
-            const QString text = errorText();
+            // Taken before the reset, which may set another code.
+            const DatabaseError error = databaseError(m_db);
             sqlite3_reset(m_statement);
-            throw DatabaseError(text);
+            throw error;
         }
         changes = sqlite3_changes(m_db);
         sqlite3_reset(m_statement);
@@ -61,10 +55,6 @@ public:
     }
 
 private:
-    QString errorText() const {
-        return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_db)));
-    }
-
     void bind(int position, const QVariant& value) {
         int rc = SQLITE_OK;
         if (value.isNull()) {
@@ -87,7 +77,7 @@ private:
                 }
             }
         }
-        if (rc != SQLITE_OK) throw DatabaseError(errorText());
+        if (rc != SQLITE_OK) throw databaseError(m_db);
     }
 
     QVariant column(int index) const {
@@ -117,7 +107,7 @@ class QtStatement final : public PreparedStatement::Implementation {
 public:
     QtStatement(const QSqlDatabase& db, const QString& text) : m_query(db), m_text(text) {
         m_query.setForwardOnly(true);
-        if (!m_query.prepare(text)) throw DatabaseError(qtErrorText(m_query.lastError()));
+        if (!m_query.prepare(text)) throw databaseError(m_query.lastError(), Dialect::Sqlite);
     }
 
     PreparedStatement::Path path() const override { return PreparedStatement::Path::Qt; }
@@ -126,7 +116,7 @@ public:
         // QSqlQuery keeps the values of an earlier run that bound more of them: only a new
         // prepare forgets them.
         if (values.size() < m_bound && !m_query.prepare(m_text))
-            throw DatabaseError(qtErrorText(m_query.lastError()));
+            throw databaseError(m_query.lastError(), Dialect::Sqlite);
         m_bound = values.size();
         int position = 0;
         for (const QVariant& value : values) {
@@ -136,16 +126,16 @@ public:
             m_query.bindValue(position++, nullText ? QVariant(QStringLiteral("")) : value);
         }
         if (!m_query.exec()) {
-            const QString text = qtErrorText(m_query.lastError());
+            const DatabaseError error = databaseError(m_query.lastError(), Dialect::Sqlite);
             m_query.finish();
-            throw DatabaseError(text);
+            throw error;
         }
         QVariant first;
         if (m_query.next()) first = m_query.value(0);
         const QSqlError error = m_query.lastError();
         changes = m_query.numRowsAffected();
         m_query.finish();
-        if (error.isValid()) throw DatabaseError(qtErrorText(error));
+        if (error.isValid()) throw databaseError(error, Dialect::Sqlite);
         return first;
     }
 
@@ -163,7 +153,7 @@ PreparedStatement::PreparedStatement(const DataModule& data, const QString& text
 PreparedStatement::PreparedStatement(const DataModule& data, const QString& text, Path path) {
     if (path == Path::Native) {
         sqlite3* handle = data.nativeSqliteHandle();
-        if (!handle) throw DatabaseError(QStringLiteral("Connection not open"));
+        if (!handle) throw notOpenError();
         m_impl = std::make_unique<NativeStatement>(handle, text);
     } else {
         m_impl = std::make_unique<QtStatement>(data.connection(), text);

@@ -257,21 +257,7 @@ void TerminalWatch::storeEvent(DataModule& data, std::int32_t enrollNumber, std:
         std::lock_guard lock(m_storeMutex);
         result = StoreLogRecord(data, m_clock, record);
     }
-    switch (result) {
-        case StoreResult::Stored:
-            ++m_counts.store.stored;
-            break;
-        case StoreResult::Duplicate:
-            ++m_counts.store.duplicates;
-            break;
-        case StoreResult::UnknownPerson:
-            ++m_counts.store.unknownPersons;
-            break;
-        case StoreResult::Refused:
-        case StoreResult::Unusable:
-            ++m_counts.store.refused;
-            break;
-    }
+    m_counts.store.add(result);
     if (m_observer) m_observer({m_terminal.name, enrollNumber, dateTime, position, result});
     m_print(punchLine(dateTime, m_terminal.name, enrollNumber, lookUpPunchOwner(data, enrollNumber), result));
 }

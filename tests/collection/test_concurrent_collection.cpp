@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <memory>
 
 #include "core/datetime.h"
@@ -82,7 +83,7 @@ public:
         EXPECT_TRUE(m_process.waitForStarted());
     }
     Outcome finish() {
-        EXPECT_TRUE(m_process.waitForFinished(300000));
+        EXPECT_TRUE(m_process.state() == QProcess::NotRunning || m_process.waitForFinished(300000));
         return {m_process.exitCode(), QString::fromUtf8(m_process.readAllStandardOutput()),
                 QString::fromUtf8(m_process.readAllStandardError())};
     }
@@ -138,13 +139,15 @@ protected:
             db.addActiveEmployee(u"E%1"_s.arg(e, 3, 10, QChar(u'0')), enrollText(e), u"员工"_s);
     }
 
-    std::unique_ptr<EmulatorProcess> startTerminal(const QJsonArray& logs) {
+    std::unique_ptr<EmulatorProcess> startTerminal(const QJsonArray& logs, const QStringList& faults = {}) {
         const QString state = m_stateDir.filePath(u"terminal%1.json"_s.arg(++m_terminals));
         EmulatorProcess::writeState(
             state, QJsonObject{
                        {u"machine"_s, 1}, {u"password"_s, 0}, {u"users"_s, QJsonArray{}}, {u"logs"_s, logs}});
         auto terminal = std::make_unique<EmulatorProcess>(state);
-        terminal->start();
+        EmulatorProcess::Options options;
+        options.faults = faults;
+        terminal->start(options);
         return terminal;
     }
 
@@ -351,6 +354,65 @@ TEST_F(ConcurrentCollection, DatabaseHeldByAnotherProgramRefusesAndTheRawFileBri
     EXPECT_EQ(rows(), kRecords);
     EXPECT_EQ(distinctRows(), kRecords);
     EXPECT_EQ(collectedOn(*terminal), kRecords);
+}
+
+// Another program writes to the database while orveloctl downloads over a slow link (every reply
+// of the terminal 300 ms late). Its connection uses SQLite's own busy handler, which sleeps up to
+// 100 ms between tries, with a busy time-out of 1 s: every one of its writes must get in, since the
+// download's groups do not keep the write lock through the waits on the link.
+TEST_F(ConcurrentCollection, AnotherProgramsWritesGetInWhileADownloadWaitsOnASlowLink) {
+    constexpr int kRecords = 50000;
+    const auto terminal = startTerminal(distinctRecords(kRecords), {u"delay-ms=300"_s});
+    const QString connection = u"writer"_s;
+    {
+        QSqlDatabase writer = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        writer.setDatabaseName(db.databaseFile());
+        writer.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=1000"_s);
+        ASSERT_TRUE(writer.open()) << writer.lastError().text().toStdString();
+        const auto committedRows = [&writer] {
+            QSqlQuery q(writer);
+            return q.exec(u"SELECT COUNT(*) FROM AtdRecord"_s) && q.next() ? q.value(0).toInt() : -1;
+        };
+
+        Orveloctl collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+        // The writes begin once the download has committed rows: it is under way.
+        QElapsedTimer bound;
+        bound.start();
+        while (committedRows() <= 0 && bound.elapsed() < 120000 && !collect.endsWithin(20)) {
+        }
+        int duringDownload = 0;
+        qint64 longestWrite = 0;
+        QStringList refused;
+        for (int attempt = 0; !collect.endsWithin(150); ++attempt) {
+            QSqlQuery q(writer);
+            QElapsedTimer waited;
+            waited.start();
+            const bool written =
+                q.exec(u"BEGIN IMMEDIATE"_s) &&
+                q.exec(u"INSERT INTO hrdept (deptid, deptname) VALUES ('W%1', 'writer')"_s.arg(attempt)) &&
+                q.exec(u"COMMIT"_s);
+            if (!written) {
+                refused << u"attempt %1 after %2 ms: %3"_s.arg(attempt)
+                               .arg(waited.elapsed())
+                               .arg(q.lastError().text());
+                q.exec(u"ROLLBACK"_s);
+            }
+            longestWrite = std::max(longestWrite, waited.elapsed());
+            ++duringDownload;
+        }
+        const Outcome run = collect.finish();
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        // The writer tried often enough while the download ran to have met its write lock.
+        EXPECT_GE(duringDownload, 10);
+        EXPECT_TRUE(refused.isEmpty()) << refused.join(u'\n').toStdString();
+        RecordProperty("longest_write_ms", static_cast<int>(longestWrite));
+        // The download's own accounting is whole.
+        EXPECT_EQ(storedCount(run.out), kRecords) << run.out.toStdString();
+        EXPECT_EQ(committedRows(), kRecords);
+        EXPECT_EQ(collectedOn(*terminal), kRecords);
+        writer.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ protected:
 };
 
 TEST_F(GroupedStore, RecordsCountAsStoredOnlyOnceTheirGroupHasCommitted) {
-    db.data().commitGroupLimits = byCount(3);
+    db.data().setCommitGroupLimits(byCount(3));
     AttendanceStore store(db.data(), clock);
     EXPECT_TRUE(store.store({123, at(u"2005-03-07 08:00:00"_s), 2, 1}));
     EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:00"_s), 2, 1}));
@@ -98,7 +98,7 @@ TEST_F(GroupedStore, DuplicateTestSeesTheGroupsOwnUncommittedRows) {
     for (const int members : {1, 2, 100}) {
         SCOPED_TRACE(members);
         db.exec(u"DELETE FROM AtdRecord"_s);
-        db.data().commitGroupLimits = byCount(members);
+        db.data().setCommitGroupLimits(byCount(members));
         AttendanceStore store(db.data(), clock);
         store.store({123, at(u"2005-03-07 08:15:05"_s), 2, 1});
         store.store({123, at(u"2005-03-07 08:15:50"_s), 3, 2});
@@ -155,7 +155,7 @@ TEST_F(GroupedStore, FailedCommitCountsItsGroupAsRefusedAndStopsTheRun) {
         db.exec(u"DROP TABLE IF EXISTS commit_guard"_s);
         db.exec(u"DELETE FROM AtdRecord"_s);
         refuseCommitsHolding(u"000124"_s);
-        db.data().commitGroupLimits = byCount(c.members);
+        db.data().setCommitGroupLimits(byCount(c.members));
         AttendanceStore store(db.data(), clock);
         int accepted = 0;
         int handed = 0;
@@ -184,7 +184,7 @@ TEST_F(GroupedStore, FailedCommitCountsItsGroupAsRefusedAndStopsTheRun) {
 TEST_F(GroupedStore, StatementThatRollsBackTheWholeGroupIsNotTakenForAStatementRefusal) {
     // A trigger's ROLLBACK ends the transaction, not only its statement: the rows written before it
     // in the group are gone, and what follows must not be written outside any group.
-    db.data().commitGroupLimits = byCount(10);
+    db.data().setCommitGroupLimits(byCount(10));
     db.exec(
         u"CREATE TRIGGER refuse_all BEFORE INSERT ON AtdRecord WHEN NEW.CardNo = '000124' "
         u"BEGIN SELECT RAISE(ROLLBACK, 'refused with the transaction'); END"_s);
@@ -200,7 +200,7 @@ TEST_F(GroupedStore, StatementThatRollsBackTheWholeGroupIsNotTakenForAStatementR
 }
 
 TEST_F(GroupedStore, DownloadWhoseGroupFailsToCommitKeepsItsRecordsInTheRawRecordFile) {
-    db.data().commitGroupLimits = byCount(1000);
+    db.data().setCommitGroupLimits(byCount(1000));
     refuseCommitsHolding(u"000124"_s);
     addLog(123, 1, u"2005-03-07 08:15:40"_s);
     addLog(124, 1, u"2005-03-07 08:15:40"_s);
@@ -240,7 +240,7 @@ TEST_F(GroupedStore, TwoGroupedWritersOfTheSameRecordsWriteEachRowOnce) {
         DatabaseTarget target;
         target.sqliteFile = file;
         data.openConnection(target);
-        data.commitGroupLimits = byCount(members);
+        data.setCommitGroupLimits(byCount(members));
         AttendanceStore store(data, clock);
         for (const LogRecord& r : records) store.store(r);
         store.settle();
@@ -263,11 +263,80 @@ TEST_F(GroupedStore, TwoGroupedWritersOfTheSameRecordsWriteEachRowOnce) {
               n);
 }
 
+// Another process's write: its own connection with SQLite's own busy handler (which sleeps up to
+// 100 ms between tries) and a busy time-out of 1 s. Whether it got in.
+bool otherProcessWrites(const QString& file, const QString& deptid) {
+    const QString name = u"other_process_writer"_s;
+    bool written = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=1000"_s);
+        if (db.open()) {
+            QSqlQuery q(db);
+            written = q.exec(u"BEGIN IMMEDIATE"_s) &&
+                      q.exec(u"INSERT INTO hrdept (deptid, deptname) VALUES ('"_s + deptid + u"', 'w')"_s) &&
+                      q.exec(u"COMMIT"_s);
+            if (!written) q.exec(u"ROLLBACK"_s);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return written;
+}
+
+TEST_F(GroupedStore, GroupLeftOpenThroughALongWaitCommitsDuringItAndCountsAfterIt) {
+    db.data().setCommitGroupLimits(byCount(1000));
+    AttendanceStore store(db.data(), clock);
+    EXPECT_TRUE(store.store({123, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_EQ(store.pending(), 2);
+    {
+        const AttendanceStore::Waiting waiting(store);
+        // Another process's write gets in during the wait, within its time-out.
+        EXPECT_TRUE(otherProcessWrites(db.databaseFile(), u"W1"_s));
+        EXPECT_EQ(committedRows(db.databaseFile()), 2);
+    }
+    // Counted once the wait is over, as they would have been by a commit before it.
+    EXPECT_EQ(store.pending(), 0);
+    EXPECT_EQ(store.counts().stored, 2);
+    // The run goes on in a new group; a duplicate of a committed row stays a duplicate.
+    EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:30"_s), 2, 1}));
+    EXPECT_TRUE(store.store({125, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.settle());
+    EXPECT_EQ(store.counts().stored, 3);
+    EXPECT_EQ(store.counts().duplicates, 1);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 3);
+    EXPECT_EQ(db.scalar(u"SELECT COUNT(*) FROM hrdept WHERE deptid = 'W1'"_s).toInt(), 1);
+}
+
+TEST_F(GroupedStore, CommitThatFailsDuringAWaitCountsItsGroupAsRefusedAndStopsTheRun) {
+    db.data().setCommitGroupLimits(byCount(1000));
+    refuseCommitsHolding(u"000124"_s);
+    AttendanceStore store(db.data(), clock);
+    EXPECT_TRUE(store.store({123, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.store({124, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_TRUE(store.store({555, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    {
+        const AttendanceStore::Waiting waiting(store);
+        // Ten times as long as a wait may keep the group open: the commit is tried during it.
+        QThread::msleep(1000);
+    }
+    EXPECT_TRUE(store.stopped());
+    EXPECT_EQ(store.lastResult(), StoreResult::Unusable);
+    EXPECT_EQ(store.counts().stored, 0);
+    EXPECT_EQ(store.counts().refused, 2);
+    EXPECT_EQ(store.counts().unknownPersons, 1);
+    EXPECT_FALSE(store.store({125, at(u"2005-03-07 08:00:00"_s), 2, 1}));
+    EXPECT_EQ(store.counts().refused, 3);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 0);
+}
+
 TEST_F(GroupedStore, AnotherWriterGetsItsTurnBetweenBackToBackGroups) {
     // A long run commits a group every 50 ms and would begin the next one at once. Another
     // process storing single records meanwhile (a live punch) must get the lock between two groups
     // within its busy time-out, not be refused after it.
-    db.data().commitGroupLimits = {1'000'000, std::chrono::milliseconds(50)};
+    db.data().setCommitGroupLimits({1'000'000, std::chrono::milliseconds(50)});
     std::atomic<bool> otherDone{false};
     std::atomic<bool> runUnderWay{false};
     std::vector<StoreResult> otherResults;

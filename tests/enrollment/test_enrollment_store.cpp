@@ -23,7 +23,8 @@ protected:
 
 TEST_F(EnrollmentStoreTest, WritesTheRowOfTheExample) {
     const std::vector<std::int32_t> values = {12, -3, 0};
-    StoreEnrollment(db.data(), QStringLiteral("00000123"), 123, 0, 0, 0, values);
+    EnrollmentStore store(db.data());
+    store.store(QStringLiteral("00000123"), 123, 0, 0, 0, values);
 
     const auto rows = storedRows();
     ASSERT_EQ(rows.size(), 1);
@@ -34,10 +35,12 @@ TEST_F(EnrollmentStoreTest, WritesTheRowOfTheExample) {
     EXPECT_EQ(rows[0].value(QStringLiteral("pws")).toString(), QStringLiteral("0"));
     EXPECT_EQ(rows[0].value(QStringLiteral("fingerdata")).toString(), QStringLiteral("12\r\n-3\r\n0\r\n"));
 
-    // qry_1 is left closed with the two lines and the parameter for its next user to clear.
-    EXPECT_FALSE(db.data().qry_1.isOpen());
+    // The store's query is left closed with the two lines and the parameter for its next store to
+    // clear; the data module's queries are not the store's.
+    EXPECT_FALSE(store.query().isOpen());
+    EXPECT_TRUE(db.data().qry_1.sql().isEmpty());
     EXPECT_EQ(
-        db.data().qry_1.sql(),
+        store.query().sql(),
         QStringLiteral("delete  from  equfinger   where emplid='00000123'and cardno='00123'and backupid=0\r\n"
                        "insert equfinger (emplid,cardno,backupid,privilege,pws,fingerdata)values("
                        "'00000123','00123',0,0,'0',:fpdata)\r\n"));
