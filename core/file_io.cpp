@@ -11,7 +11,8 @@ namespace orvelo {
 
 namespace {
 
-// As many names as mkstemp(3) tries before it gives up.
+// Six random letters and digits rarely meet a name taken; a hundred misses in a row mean that
+// something other than chance is wrong.
 constexpr int kTemporaryNameAttempts = 100;
 
 QByteArray randomSuffix() {
