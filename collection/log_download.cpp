@@ -48,7 +48,7 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
     ctx.view.setStatusText(u"正在采集设备中的数据，请稍等......"_s);
     // Refused before the device is touched: a machine number the raw record lines cannot hold
     // would come back from them as another machine and record code.
-    rawLineMachineNumber(ctx.panel.machineNo);
+    rawLineMachineNumber(ctx.panel);
 
     CommandOutcome outcome;
     if (!ConnectDevice(ctx.panel, ctx.settings, ctx.terminal)) {

@@ -7,14 +7,15 @@
 #include "context/command_context.h"
 #include "core/errors.h"
 #include "core/ports.h"
+#include "core/terminal_address.h"
 #include "core/text.h"
 
 namespace orvelo {
 
 using namespace Qt::StringLiterals;
 
-std::int32_t rawLineMachineNumber(const QString& text) {
-    const std::int32_t machineNo = strToInt(text);
+std::int32_t rawLineMachineNumber(const ConnectionPanelState& panel) {
+    const std::int32_t machineNo = parseTerminalAddress(panel).convertedMachineNo();
     if (!fitsRawLine(machineNo))
         throw ConversionError(
             u"Machine number %1 is out of range: it must lie between 0 and %2"_s.arg(machineNo).arg(

@@ -10,12 +10,13 @@
 namespace orvelo {
 
 struct CommandContext;
+struct ConnectionPanelState;
 class RawRecordCollector;
 
-// The machine number typed in `text`, refused unless a raw record line can hold it: the line
+// The machine number typed in the panel, refused unless a raw record line can hold it: the line
 // keeps it in its last three characters, so 1000 would read back as another code and machine.
 // Throws ConversionError.
-std::int32_t rawLineMachineNumber(const QString& text);
+std::int32_t rawLineMachineNumber(const ConnectionPanelState& panel);
 
 struct LogReadCounts {
     int calls = 0;                   // read steps made, the final one that delivered nothing included

@@ -128,7 +128,7 @@ CommandOutcome btn_ImportDataFromUClick(CommandContext& ctx,
     const QString path = *chosen;
 
     // The records are attributed to the typed machine number, whatever device wrote the file.
-    ctx.settings.MachineNo = rawLineMachineNumber(ctx.panel.machineNo);
+    ctx.settings.MachineNo = rawLineMachineNumber(ctx.panel);
     const std::int32_t machineNo = ctx.settings.MachineNo;
     ctx.view.appendLog(LogPane::Mmo2, u"正在从U盘数据文件："_s + path + u" 中采集数据..."_s);
 

@@ -89,6 +89,12 @@ void TerminalAddress::throwConversionError() const {
     if (!failures.isEmpty()) throw ConversionError(failures.front().error);
 }
 
+qint32 TerminalAddress::convertedMachineNo() const {
+    for (const Failure& failure : failures)
+        if (failure.field == Field::MachineNo) throw ConversionError(failure.error);
+    return machineNo;
+}
+
 QString TerminalAddress::key() const {
     const QString machine = u" machine "_s + canonicalNumber(*this, Field::MachineNo, machineNo);
     switch (link) {

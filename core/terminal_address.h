@@ -57,6 +57,9 @@ struct TerminalAddress {
     QList<Field> fieldsBeforeFailure() const;
     // Throws the first failure's ConversionError; returns when every field converted.
     void throwConversionError() const;
+    // The machine number, for a command that needs it before it connects (or without connecting):
+    // throws its ConversionError when it does not convert, whatever the link's fields are.
+    qint32 convertedMachineNo() const;
 
     // The key of the last-collection history (data/.collections.json) and of the listing: the
     // link, its address and the machine number, e.g. "tcp 10.0.4.21:5005 machine 1", "serial COM3

@@ -10,6 +10,7 @@
 #include "core/command_outcome.h"
 #include "core/datetime.h"
 #include "core/ports.h"
+#include "core/terminal_address.h"
 #include "core/text.h"
 
 namespace orvelo {
@@ -72,7 +73,7 @@ void btn_GetDeviceParaClick(CommandContext& ctx) {
     const QString typedMachineNo = ctx.panel.machineNo;
 
     // A machine number that is no number stops the report before its header is written.
-    ctx.settings.MachineNo = strToInt(typedMachineNo);
+    ctx.settings.MachineNo = parseTerminalAddress(ctx.panel).convertedMachineNo();
     log(ctx, QStringLiteral("获取") + typedMachineNo + QStringLiteral("号设备状态："));
 
     if (!connect(ctx)) {

@@ -8,6 +8,7 @@
 #include "core/errors.h"
 #include "core/file_lock.h"
 #include "core/silent_operator_view.h"
+#include "core/terminal_address.h"
 #include "live/punch_lines.h"
 #include "live/reconnect_delay.h"
 #include "live/stop_signals.h"
@@ -123,7 +124,7 @@ TerminalWatch::Round TerminalWatch::watchRound(DataModule& data, int& failuresIn
         return pollConnected(data, handle, machineNo);
     }
     if (subscribed == FK_NO) {
-        startPolling(m_terminal.panel.tcpIpChecked && m_terminal.panel.udpTicked
+        startPolling(parseTerminalAddress(m_terminal.panel).link == TerminalAddress::Link::Udp
                          ? u"no events over UDP"_s
                          : u"the terminal refuses events"_s);
         return pollConnected(data, handle, machineNo);

@@ -502,3 +502,24 @@ TEST(TerminalAddress, DescriptionIsTheChosenLinksOptionsAsTyped) {
 
 }  // namespace
 }  // namespace orvelo
+
+// Commands that need the machine number before they connect (the status report's header, the
+// raw record lines, the USB-disk import) get its error alone: a link field that does not convert
+// is the connect's to report, later.
+TEST(TerminalAddress, TheMachineNumberAloneThrowsOnlyItsOwnError) {
+    ConnectionPanelState panel;
+    tcpPanel(panel);
+    panel.machineNo = u" 7 "_s;
+    panel.netPort = u"?"_s;
+    EXPECT_EQ(parseTerminalAddress(panel).convertedMachineNo(), 7);
+
+    panel.machineNo = u"x1"_s;
+    const TerminalAddress address = parseTerminalAddress(panel);
+    try {
+        address.convertedMachineNo();
+        ADD_FAILURE() << "a machine number that does not convert was accepted";
+    } catch (const ConversionError& error) {
+        EXPECT_EQ(error.text(), address.failures.front().error);
+        EXPECT_TRUE(error.text().contains(u"x1"_s)) << error.text().toStdString();
+    }
+}
