@@ -501,15 +501,13 @@ TEST(TerminalAddress, DescriptionIsTheChosenLinksOptionsAsTyped) {
 }
 
 }  // namespace
-}  // namespace orvelo
-
 // Commands that need the machine number before they connect (the status report's header, the
 // raw record lines, the USB-disk import) get its error alone: a link field that does not convert
 // is the connect's to report, later.
 TEST(TerminalAddress, TheMachineNumberAloneThrowsOnlyItsOwnError) {
     ConnectionPanelState panel;
     tcpPanel(panel);
-    panel.machineNo = u" 7 "_s;
+    panel.machineNo = u"7"_s;
     panel.netPort = u"?"_s;
     EXPECT_EQ(parseTerminalAddress(panel).convertedMachineNo(), 7);
 
@@ -523,3 +521,5 @@ TEST(TerminalAddress, TheMachineNumberAloneThrowsOnlyItsOwnError) {
         EXPECT_TRUE(error.text().contains(u"x1"_s)) << error.text().toStdString();
     }
 }
+
+}  // namespace orvelo
