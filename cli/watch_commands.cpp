@@ -6,6 +6,7 @@
 
 #include "access/terminal_library.h"
 #include "cli/command_table.h"
+#include "cli/console_output.h"
 #include "cli/fleet_run.h"
 #include "cli/orveloctl.h"
 #include "cli/terminal_selection.h"
@@ -22,10 +23,9 @@ namespace orvelo::cli {
 
 namespace {
 
+// A watch runs for days behind a pipe or journald: print() flushes each line as it happens.
 void printLine(std::FILE* stream, const QString& line) {
-    std::fputs((line + u'\n').toUtf8().constData(), stream);
-    // A watch runs for days behind a pipe or journald: each line is worth seeing when it happens.
-    std::fflush(stream);
+    print(stream, line + u'\n');
 }
 
 // The name of a terminal in the lines: its section in terminals.ini, else its address.

@@ -171,11 +171,7 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     ctx.view.setProgress(0, true);
 
     EnrollmentRun run(ctx);
-    if (!run.connect()) {
-        showConnectionFailure(ctx, caption);
-        outcome.result = CommandOutcome::Result::NotReachable;
-        return outcome;
-    }
+    if (!run.connect()) return showConnectionFailure(ctx, caption);
     run.disableDevice();
 
     TerminalLibrary& terminal = ctx.terminal;
@@ -195,7 +191,10 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
             std::int32_t backupNumber = 0;
             std::int32_t privilege = 0;  // the list's and the reads' privilege are one variable
             std::int32_t fourthValue = 0;
-            qint64 listed = 0;
+            // The bar follows the people listed, one step per user the terminal counted and the
+            // last for the end of the list: the list has one entry per enrollment, so counting
+            // entries ran past 100 % on every terminal whose users hold more than one.
+            const qint64 steps = qint64(std::max(userCount, 0)) + 1;
             for (;;) {
                 const std::int32_t result =
                     terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
@@ -207,8 +206,9 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
                     }
                     ++outcome.read;
                 }
-                ++listed;
-                ctx.view.setProgress(percentOf(listed, qint64(userCount) + 1), true);
+                const bool listEnded = result != 1 && !linkFailed(result);
+                const qint64 done = listEnded ? steps : std::min<qint64>(download.listedPeople(), steps - 1);
+                ctx.view.setProgress(percentOf(done, steps), true);
                 if (result != 1) {
                     linkLost = linkFailed(result);
                     break;

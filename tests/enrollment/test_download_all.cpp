@@ -189,12 +189,19 @@ TEST_F(DownloadAllTest, ProgressFollowsTheListReads) {
     const Case cases[] = {
         {"three users", 3, {1, 2, 3}, {0, 25, 50, 75, 100}, QStringLiteral("成功获取3个人的注册信息！")},
         {"no users", 0, {}, {0, 100}, QStringLiteral("成功获取0个人的注册信息！")},
-        {"more entries than users",
+        // Entries of one user count once: the bar never passes 100 %.
+        {"more entries than users", 1, {1, 1}, {0, 50, 50, 100}, QStringLiteral("成功获取1个人的注册信息！")},
+        {"two enrollments each",
+         2,
+         {1, 1, 2, 2},
+         {0, 33, 33, 66, 66, 100},
+         QStringLiteral("成功获取2个人的注册信息！")},
+        {"more users than counted",
          1,
-         {1, 1},
-         {0, 50, 100, 150},
+         {1, 2, 3},
+         {0, 50, 50, 50, 100},
          QStringLiteral("成功获取1个人的注册信息！")},
-        {"count not filled", std::nullopt, {1}, {0, 100, 200}, QStringLiteral("成功获取0个人的注册信息！")},
+        {"count not filled", std::nullopt, {1}, {0, 0, 100}, QStringLiteral("成功获取0个人的注册信息！")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
