@@ -210,8 +210,12 @@ void Tfrm_hv_client::runTerminalCommand(const std::function<void(CommandContext&
     CommandContext ctx = commandContext();
     // Inside the guard: a lock file that cannot be opened is shown in the default error box.
     runWithDefaultErrorBox(*m_view, [&] {
-        if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), [&] { command(ctx); }) ==
-            LockedRun::Busy)
+        const auto run = [&](AppFolderLock& lock) {
+            // The folder is free again once the work is done, while the closing box still waits.
+            ctx.onWorkEnded = [&lock] { lock.unlock(); };
+            command(ctx);
+        };
+        if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), run) == LockedRun::Busy)
             m_view->messageBox(appFolderBusyText(), appFolderBusyCaption(), BoxIcon::Warning);
     });
 }

@@ -43,7 +43,9 @@ bool everyRecordMarkedCollected(CommandContext& ctx, std::int32_t handle, const 
     return ctx.terminal.FK_GetDeviceStatus(handle, kNewRecordsStatus, &left) == FK_OK && left == 0;
 }
 
-CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
+// `noteAtWorkEnd` is called with the outcome once the work is done, before the closing box.
+CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly,
+                           const std::function<void(const CommandOutcome&)>& noteAtWorkEnd) {
     ctx.view.setProgress(0, true);
     ctx.view.setStatusText(u"正在采集设备中的数据，请稍等......"_s);
     // Refused before the device is touched: a machine number the raw record lines cannot hold
@@ -52,9 +54,11 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
 
     CommandOutcome outcome;
     if (!ConnectDevice(ctx.panel, ctx.settings, ctx.terminal)) {
+        outcome.result = CommandOutcome::Result::NotReachable;
+        noteAtWorkEnd(outcome);
+        ctx.workEnded();
         ctx.view.messageBox(u"数据采集失败，可能是设备没有连接好，请连接好设备后重试！"_s,
                             collectionCaption(), BoxIcon::Warning);
-        outcome.result = CommandOutcome::Result::NotReachable;
     } else {
         const std::int32_t handle = ctx.settings.DeviceHandle;
         const std::int32_t machineNo = ctx.settings.MachineNo;
@@ -95,7 +99,7 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
             problems << collectionStoppedByDatabaseLine(readCount);
         else if (loaded && statusResult == FK_OK && readCount < total)
             problems << collectionShortOfTotalLine(readCount, total);
-        outcome = reportCollection(ctx, counts, readCount, problems, rawFile);
+        outcome = reportCollection(ctx, counts, readCount, problems, rawFile, {}, noteAtWorkEnd);
     }
     ctx.view.appendLog(LogPane::Mmo2, QString());
     ctx.view.appendLog(LogPane::Mmo2, QString());
@@ -107,19 +111,25 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly) {
 }  // namespace
 
 CommandOutcome btn_GetDataClick(CommandContext& ctx, bool newRecordsOnly) {
-    CommandOutcome outcome;
+    // Noted when the work ends, still under the folder's lock and before the closing box: the time
+    // noted is that of the end of the collection, not of the operator's click.
+    bool noted = false;
+    const auto note = [&ctx, &noted](const CommandOutcome& outcome) {
+        noted = true;
+        noteCollection(ctx, outcome);
+    };
     try {
-        outcome = downloadLog(ctx, newRecordsOnly);
+        return downloadLog(ctx, newRecordsOnly, note);
     } catch (...) {
         // A stopped collection is noted too: the list of terminals should not show the last good
         // run as if it were the latest.
-        CommandOutcome stopped;
-        stopped.result = CommandOutcome::Result::Error;
-        noteCollection(ctx, stopped);
+        if (!noted) {
+            CommandOutcome stopped;
+            stopped.result = CommandOutcome::Result::Error;
+            noteCollection(ctx, stopped);
+        }
         throw;
     }
-    noteCollection(ctx, outcome);
-    return outcome;
 }
 
 }  // namespace orvelo

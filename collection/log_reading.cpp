@@ -80,8 +80,8 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
 }
 
 CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts, int readCount,
-                                const QStringList& problems, const QString& rawFile,
-                                const QStringList& notes) {
+                                const QStringList& problems, const QString& rawFile, const QStringList& notes,
+                                const std::function<void(const CommandOutcome&)>& atWorkEnd) {
     CommandOutcome outcome;
     outcome.result = problems.isEmpty() ? CommandOutcome::Result::Done : CommandOutcome::Result::Incomplete;
     outcome.read = readCount;
@@ -99,6 +99,8 @@ CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts
 
     ctx.view.appendLog(LogPane::Mmo2, QString());
     for (const QString& line : lines) ctx.view.appendLog(LogPane::Mmo2, line);
+    if (atWorkEnd) atWorkEnd(outcome);
+    ctx.workEnded();
     if (outcome.succeeded() && notes.isEmpty()) {
         ctx.view.messageBox(lines.at(1), collectionCaption(), BoxIcon::Information);
     } else {

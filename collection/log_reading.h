@@ -51,9 +51,11 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
 // command's outcome. With no `problems` and nothing refused: the success line, the summary and an
 // information box, exactly as always. An incomplete walk (`problems` says why, first) shows no
 // success line; records refused by the database add the line naming `rawFile`. Either makes the
-// box a warning.
+// box a warning. The work ends before the box: `atWorkEnd` (when given) is told the outcome, then
+// the context's workEnded.
 CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts, int readCount,
                                 const QStringList& problems, const QString& rawFile,
-                                const QStringList& notes = {});
+                                const QStringList& notes = {},
+                                const std::function<void(const CommandOutcome&)>& atWorkEnd = {});
 
 }  // namespace orvelo

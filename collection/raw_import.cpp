@@ -95,6 +95,7 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
         ctx.view.appendLog(LogPane::Mmo2, rawImportSuccessLine());
         ctx.view.appendLog(LogPane::Mmo2, rawImportLogSummaryText(processed, storedCount));
         for (const QString& note : notes) ctx.view.appendLog(LogPane::Mmo2, note);
+        ctx.workEnded();
         ctx.view.messageBox(
             (QStringList{rawImportBoxSummaryText(processed, storedCount)} + notes).join(u'\n'),
             rawImportCaption(), BoxIcon::Information);
@@ -107,6 +108,7 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
         logLines << rawImportLogSummaryText(processed, storedCount, outcome.rejected) << refusedLine << notes;
         boxLines << rawImportBoxSummaryText(processed, storedCount, outcome.rejected) << refusedLine << notes;
         for (const QString& line : logLines) ctx.view.appendLog(LogPane::Mmo2, line);
+        ctx.workEnded();
         ctx.view.messageBox(boxLines.join(u'\n'), rawImportCaption(), BoxIcon::Warning);
     }
     ctx.view.appendLog(LogPane::Mmo2, QString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "core/ports.h"
 
@@ -30,6 +31,14 @@ struct CommandContext {
     QString appDir;                          // the application folder, ending with "/"
     EmployeeSelection* selection = nullptr;  // the shown employee grid's selection
     QString program = {};  // who runs the command, "window" or "orveloctl": noted with each collection
+    // Called by a command when its work on the terminal and the database is over, before its
+    // closing box: the window lets go of the application folder's lock there, so that the
+    // scheduled collection and orveloctl need not wait for the operator to close the box.
+    std::function<void()> onWorkEnded = {};
+
+    void workEnded() const {
+        if (onWorkEnded) onWorkEnded();
+    }
 };
 
 }  // namespace orvelo

@@ -59,12 +59,14 @@ bool connect(CommandContext& ctx) {
 void btn_connectdeviceClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("测试设备连接");
     if (!connect(ctx)) {
+        ctx.workEnded();
         ctx.view.messageBox(QStringLiteral("设备连接失败,请连接好设备后重试!"), caption,
                             BoxIcon::Information);
         return;
     }
     // Only a test: the device is never disabled, so nothing on it has to wait for the PC.
     DeviceSession(ctx.terminal, ctx.settings.DeviceHandle, DeviceSession::Start::KeepEnabled).close();
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("设备连接成功!"), caption, BoxIcon::Information);
 }
 
@@ -78,6 +80,7 @@ void btn_GetDeviceParaClick(CommandContext& ctx) {
 
     if (!connect(ctx)) {
         separator(ctx);
+        ctx.workEnded();
         ctx.view.messageBox(kConnectionFailed, caption, BoxIcon::Warning);
         return;
     }
@@ -102,11 +105,13 @@ void btn_GetDeviceParaClick(CommandContext& ctx) {
     log(ctx, statusLine(last, value));
 
     separator(ctx);
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("  获取设备状态成功！"), caption, BoxIcon::Information);
 }
 
 void btn_SetTimeClick(CommandContext& ctx) {
     if (!connect(ctx)) {
+        ctx.workEnded();
         ctx.view.messageBox(kConnectionFailed, QStringLiteral("同步设备时间连接"), BoxIcon::Warning);
         separator(ctx);
         return;
@@ -127,9 +132,11 @@ void btn_SetTimeClick(CommandContext& ctx) {
         QStringLiteral("设置") + typedMachineNo + QStringLiteral("号设备时间为：") + dateTimeText(sent);
     if (result == FK_OK) {
         log(ctx, line + QStringLiteral(" ...成功！"));
+        ctx.workEnded();
         ctx.view.messageBox(QStringLiteral("时间同步成功！"), caption, BoxIcon::Information);
     } else {
         log(ctx, line + QStringLiteral(" ...失败！"));
+        ctx.workEnded();
         ctx.view.messageBox(QStringLiteral("时间同步失败！"), caption, BoxIcon::Warning);
     }
     separator(ctx);
@@ -141,6 +148,7 @@ CommandOutcome btn_DelDeviceAdminClick(CommandContext& ctx) {
     CommandOutcome outcome;
     if (!connect(ctx)) {
         log(ctx, failedLine);
+        ctx.workEnded();
         ctx.view.messageBox(QStringLiteral("清除管理员失败，可能是设备没有连接好，请连接好设备后重试！"),
                             caption, BoxIcon::Warning);
         separator(ctx);
@@ -192,6 +200,7 @@ CommandOutcome btn_DelDeviceAdminClick(CommandContext& ctx) {
         log(ctx, QStringLiteral("与设备的连接在清除") + QString::number(demoted) +
                      QStringLiteral(
                          "个管理员后中断，其余的管理员可能没有清除！请连接好设备后再次清除设备管理员。"));
+        ctx.workEnded();
         ctx.view.messageBox(QStringLiteral("清除管理员失败，与设备的连接中断，请连接好设备后重试！"), caption,
                             BoxIcon::Warning);
         separator(ctx);
@@ -199,6 +208,7 @@ CommandOutcome btn_DelDeviceAdminClick(CommandContext& ctx) {
     }
     log(ctx,
         QStringLiteral("清除设备管理员") + blankPad(demoted, 5) + QStringLiteral("个...............成功！"));
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("清除管理员成功！"), caption, BoxIcon::Information);
     separator(ctx);
     return outcome;
@@ -209,6 +219,7 @@ CommandOutcome btn_SetDeviceParaClick(CommandContext& ctx) {
     CommandOutcome outcome;
     const auto failed = [&](CommandOutcome::Result result) {
         log(ctx, QStringLiteral("清除设备里面全部数据...............失败！"));
+        ctx.workEnded();
         ctx.view.messageBox(QStringLiteral("清除设备里面全部数据失败，请连接好设备后重试！"), caption,
                             BoxIcon::Warning);
         separator(ctx);
@@ -227,6 +238,7 @@ CommandOutcome btn_SetDeviceParaClick(CommandContext& ctx) {
     if (cleared != 1) return failed(CommandOutcome::Result::Error);
 
     log(ctx, QStringLiteral("清除设备里面全部数据...............成功！"));
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("清除设备里面全部数据成功！"), caption, BoxIcon::Information);
     separator(ctx);
     return outcome;

@@ -48,6 +48,7 @@ void btn_DelEntryInfoClick(CommandContext& ctx) {
     }
 
     run.enableDevice();
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("共删除注册信息：") + QString::number(total) +
                             QStringLiteral("；其中成功：") + QString::number(succeeded) +
                             QStringLiteral("条；失败：") + QString::number(total - succeeded) +

@@ -241,9 +241,11 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
         QStringLiteral("成功获取") + QString::number(userCount) + QStringLiteral("个人的注册信息！");
     if (!refused.isEmpty()) {
         outcome.result = CommandOutcome::Result::Incomplete;
+        ctx.workEnded();
         ctx.view.messageBox(summary + u'\n' + refused, caption, BoxIcon::Warning);
         return outcome;
     }
+    ctx.workEnded();
     ctx.view.messageBox(summary, caption, BoxIcon::Information);
     return outcome;
 }

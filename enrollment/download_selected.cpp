@@ -79,6 +79,7 @@ CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx) {
         showIncompleteDownload(ctx, caption, done);
         return outcome;
     }
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("共获取注册信息") + QString::number(total) +
                             QStringLiteral("条；其中成功") + QString::number(succeeded) +
                             QStringLiteral("条；失败") + QString::number(total - succeeded) +

@@ -41,6 +41,7 @@ void EnrollmentRun::finish() {
 }
 
 CommandOutcome showConnectionFailure(CommandContext& ctx, const QString& caption) {
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("设备连接失败，请连接好设备后重试！"), caption, BoxIcon::Warning);
     CommandOutcome outcome;
     outcome.result = CommandOutcome::Result::NotReachable;

@@ -11,10 +11,12 @@ void showIncompleteDownload(CommandContext& ctx, const QString& caption, int use
                        "个人的注册信息后中断，其余的注册信息没有获取！"
                        "请连接好设备后再次执行本命令，获取其余的注册信息。");
     if (!more.isEmpty()) text += u'\n' + more;
+    ctx.workEnded();
     ctx.view.messageBox(text, caption, BoxIcon::Warning);
 }
 
 void showIncompleteUpload(CommandContext& ctx, const QString& caption, int written) {
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("与设备的连接在写入") + QString::number(written) +
                             QStringLiteral("个人的注册信息后中断，其余的人员没有写入！"
                                            "请连接好设备后再次执行本命令，写入其余的人员。"),

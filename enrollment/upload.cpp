@@ -155,6 +155,7 @@ CommandOutcome btn_WriteEntryInfoClick(CommandContext& ctx) {
         return outcome;
     }
     ctx.view.setStatusText(QStringLiteral("写入注册信息到设备完成！"));
+    ctx.workEnded();
     ctx.view.messageBox(QStringLiteral("共写入注册信息：") + QString::number(total) +
                             QStringLiteral("条;其中成功：") + QString::number(succeeded) +
                             QStringLiteral("条，失败：") + QString::number(total - succeeded) +

@@ -8,9 +8,14 @@ namespace orvelo {
 
 LockedRun runUnderAppFolderLock(const QString& appDir, std::chrono::milliseconds wait,
                                 const std::function<void()>& command) {
+    return runUnderAppFolderLock(appDir, wait, [&command](AppFolderLock&) { command(); });
+}
+
+LockedRun runUnderAppFolderLock(const QString& appDir, std::chrono::milliseconds wait,
+                                const std::function<void(AppFolderLock&)>& command) {
     AppFolderLock lock(appDir);
     if (!lock.lockFor(wait)) return LockedRun::Busy;
-    command();
+    command(lock);
     return LockedRun::Ran;
 }
 

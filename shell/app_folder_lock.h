@@ -22,6 +22,10 @@ enum class LockedRun {
 // FileError before `command` would run.
 LockedRun runUnderAppFolderLock(const QString& appDir, std::chrono::milliseconds wait,
                                 const std::function<void()>& command);
+// The same, `command` given the lock it runs under, to let go early once its work is done (a
+// command whose closing box waits for the operator). Letting go twice is harmless.
+LockedRun runUnderAppFolderLock(const QString& appDir, std::chrono::milliseconds wait,
+                                const std::function<void(AppFolderLock&)>& command);
 
 // The window's warning box when another command holds the folder (caption, text).
 QString appFolderBusyCaption();

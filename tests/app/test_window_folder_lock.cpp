@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/hv_client.h"
 #include "app/log_memo.h"
 #include "app/widget_operator_view.h"
+#include "collection/collection_history.h"
 #include "context/command_context.h"
 #include "db/data_module.h"
 #include "shell/app_folder_lock.h"
@@ -44,6 +46,7 @@ protected:
         window = std::make_unique<Tfrm_hv_client>(data, appDir, terminal, clock);
         window->operatorView().setBoxHook([this](QMessageBox& box) {
             boxes.push_back({box.text(), box.windowTitle(), box.icon()});
+            if (onBox) onBox(box);
         });
         window->operatorView().setFileDialogHook([this](QFileDialog&) -> std::optional<QString> {
             ++fileDialogs;
@@ -72,6 +75,7 @@ protected:
     DataModule data;
     std::unique_ptr<Tfrm_hv_client> window;
     std::vector<ShownBox> boxes;
+    std::function<void(QMessageBox&)> onBox;  // called while a box is "open"
     int fileDialogs = 0;
 };
 
@@ -132,6 +136,69 @@ TEST_F(WindowFolderLockTest, HandlersThatTouchNoTerminalRunWhileTheFolderIsHeld)
     EXPECT_TRUE(ran);
     button(u"btn_search"_s)->click();
     for (const ShownBox& box : boxes) EXPECT_NE(box.text, appFolderBusyText());
+}
+
+// A command lets go of the folder when its work on the terminal and the database ends, before its
+// closing box waits for the operator: a scheduled collection or orveloctl need not wait for a click.
+struct ClosingBoxCase {
+    QString button;
+    QString caption;  // of the closing box
+    bool notesCollection;
+};
+
+TEST_F(WindowFolderLockTest, WhileTheClosingBoxIsOpenTheFolderIsFreeAndTheCollectionIsAlreadyNoted) {
+    const std::vector<ClosingBoxCase> cases = {
+        {u"btn_GetData"_s, u"数据采集"_s, true},
+        {u"btn_GetAllEntryInfo"_s, u"获取全部注册信息"_s, false},
+        {u"btn_SetTime"_s, u"同步设备时间"_s, false},
+    };
+    terminal.logs = {{1, 0, 45000.5}, {2, 0, 45000.6}};
+    for (const ClosingBoxCase& c : cases) {
+        SCOPED_TRACE(c.button.toStdString());
+        boxes.clear();
+        clock = test::FixedClock::at(u"2024-05-06 07:08:09"_s);
+        int closingBoxes = 0;
+        bool freeWhileOpen = false;
+        std::optional<LastCollection> notedWhileOpen;
+        onBox = [&](QMessageBox& box) {
+            if (box.windowTitle() != c.caption) return;
+            ++closingBoxes;
+            // Another holder, on its own open file, takes the folder while the box waits.
+            AppFolderLock other(appDir);
+            freeWhileOpen = other.tryLock();
+            const CollectionHistory history = readCollectionHistory(appDir).history;
+            if (!history.empty()) notedWhileOpen = history.begin()->second;
+            // The operator clicks much later.
+            clock = test::FixedClock::at(u"2024-05-06 09:00:00"_s);
+        };
+        QPushButton* clicked = button(c.button);
+        ASSERT_NE(clicked, nullptr);
+        clicked->click();
+        onBox = nullptr;
+        ASSERT_EQ(closingBoxes, 1) << "no closing box " << c.caption.toStdString() << ", boxes: "
+                                   << (boxes.empty() ? std::string() : boxes.back().caption.toStdString());
+        EXPECT_TRUE(freeWhileOpen) << "the folder was still held while the closing box was open";
+        for (const ShownBox& box : boxes) EXPECT_NE(box.text, appFolderBusyText());
+        if (c.notesCollection) {
+            ASSERT_TRUE(notedWhileOpen.has_value()) << "the collection was not noted before its box";
+            EXPECT_EQ(notedWhileOpen->when, u"2024-05-06 07:08:09"_s);
+            EXPECT_EQ(notedWhileOpen->by, u"window"_s);
+            const CollectionHistory after = readCollectionHistory(appDir).history;
+            ASSERT_EQ(after.size(), 1u);
+            EXPECT_EQ(after.begin()->second.when, u"2024-05-06 07:08:09"_s) << "noted again at the click";
+        }
+        EXPECT_TRUE(AppFolderLock(appDir).tryLock());
+    }
+}
+
+TEST_F(WindowFolderLockTest, TheWorkEndedHookLetsGoAtOnceAndTwiceIsHarmless) {
+    window->runTerminalCommand([&](CommandContext& ctx) {
+        EXPECT_FALSE(AppFolderLock(appDir).tryLock());
+        ctx.workEnded();
+        EXPECT_TRUE(AppFolderLock(appDir).tryLock());
+        ctx.workEnded();  // twice is harmless
+    });
+    EXPECT_TRUE(AppFolderLock(appDir).tryLock());
 }
 
 }  // namespace
