@@ -151,7 +151,8 @@ bool AttendanceStore::store(const LogRecord& record) {
         m_counts.add(StoreResult::Unusable);
         return false;
     }
-    const Pending outcome = storeOne(record);
+    Pending outcome = storeOne(record);
+    outcome.enrollNumber = record.EnrollNumber;
     m_last = outcome.result;
     if (outcome.result == StoreResult::Unusable) {
         m_counts.add(StoreResult::Unusable);
@@ -187,7 +188,7 @@ bool AttendanceStore::settle() {
 }
 
 void AttendanceStore::committed() {
-    for (const Pending& p : m_pending) m_counts.add(p.result);
+    for (const Pending& p : m_pending) m_counts.add(p.result, p.enrollNumber);
     m_pending.clear();
     m_writtenInGroup.clear();
 }
@@ -211,13 +212,14 @@ void AttendanceStore::waitEnded() {
 void AttendanceStore::stop() {
     // None of the group's rows exist: what depended on them counts as refused by the database.
     m_group.rollback();
-    for (const Pending& p : m_pending) m_counts.add(p.needsGroup ? StoreResult::Refused : p.result);
+    for (const Pending& p : m_pending)
+        m_counts.add(p.needsGroup ? StoreResult::Refused : p.result, p.enrollNumber);
     m_pending.clear();
     m_writtenInGroup.clear();
     m_stopped = true;
 }
 
-void StoreCounts::add(StoreResult result) {
+void StoreCounts::add(StoreResult result, std::int32_t enrollNumber) {
     switch (result) {
         case StoreResult::Stored:
             ++stored;
@@ -227,6 +229,13 @@ void StoreCounts::add(StoreResult result) {
             break;
         case StoreResult::UnknownPerson:
             ++unknownPersons;
+            if (std::find(unknownEnrollNumbers.begin(), unknownEnrollNumbers.end(), enrollNumber) ==
+                unknownEnrollNumbers.end()) {
+                if (unknownEnrollNumbers.size() < kNamedUnknownPersons)
+                    unknownEnrollNumbers.push_back(enrollNumber);
+                else
+                    moreUnknownPersons = true;
+            }
             break;
         case StoreResult::Refused:
         case StoreResult::Unusable:

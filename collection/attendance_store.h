@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QString>
 #include <QVariant>
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -36,10 +38,15 @@ struct StoreCounts {
     int unknownPersons = 0;
     int refused = 0;  // by the database: Refused and Unusable, and every member of a group whose
                       // commit failed
+    // The first enroll numbers (at most kNamedUnknownPersons, each once, in the order met) of the
+    // unknown persons: the operator is told whom to enter before importing their records again.
+    std::vector<std::int32_t> unknownEnrollNumbers = {};
+    bool moreUnknownPersons = false;  // unknown persons beyond those named
+    static constexpr std::size_t kNamedUnknownPersons = 5;
 
     int settled() const { return stored + duplicates + unknownPersons + refused; }
-    // Counts one record whose result is final.
-    void add(StoreResult result);
+    // Counts one record whose result is final; `enrollNumber` is the record's.
+    void add(StoreResult result, std::int32_t enrollNumber = 0);
 };
 
 // Stores the records of one run (a download, an import) in the data module's commit groups. On
@@ -101,6 +108,7 @@ private:
     struct Pending {
         StoreResult result;
         bool needsGroup;  // stored, or a duplicate of a row written in this group
+        std::int32_t enrollNumber = 0;
     };
     struct EmbeddedStatements;
     Pending storeOne(const LogRecord& record);

@@ -1,5 +1,9 @@
 #include "collection/collection_texts.h"
 
+#include <QStringList>
+
+#include "core/text.h"
+
 namespace orvelo {
 
 using namespace Qt::StringLiterals;
@@ -91,6 +95,17 @@ QString rawImportRefusedLine(int refused, const QString& rawFile) {
     return u"其中%1条记录被数据库拒绝写入；数据库恢复可用后，再次用“刷卡文件导入”（orveloctl import-raw）"
            u"导入原始记录文件%2即可存入，已存入的记录不会重复。"_s.arg(refused)
                .arg(rawFile);
+}
+
+QString unknownPersonsLine(int records, const std::vector<std::int32_t>& enrollNumbers, bool more,
+                           const QString& rawFile) {
+    QStringList numbers;
+    // The enroll number as the employee table's 登记号码 holds it.
+    for (const std::int32_t number : enrollNumbers) numbers << zeroPad(number, 5);
+    if (more) numbers << u"…"_s;
+    return u"其中%1条记录的人员不存在（登记号码：%2），已保存在原始记录文件%3中，"
+           u"录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s.arg(records)
+               .arg(numbers.join(u", "_s), rawFile);
 }
 
 QString rawImportStoppedByDatabaseLine(int lineNumber) {

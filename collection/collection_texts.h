@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 namespace orvelo {
 
@@ -30,6 +32,10 @@ QString rawImportRefusedLine(int refused, const QString& rawFile);
 QString rawImportStoppedByDatabaseLine(int lineNumber);
 // The last line of a journal (.part) cut without its line end, skipped by the import.
 QString rawImportCutLineSkippedLine(int lineNumber);
+// Records of persons missing from the employee table, kept in `rawFile`: how many, the first
+// enroll numbers (`more`: there are others) and what brings them in once the persons are entered.
+QString unknownPersonsLine(int records, const std::vector<std::int32_t>& enrollNumbers, bool more,
+                           const QString& rawFile);
 // A USB-disk log file of which some lines could not be read.
 QString usbImportSkippedLinesLine(int skipped);
 

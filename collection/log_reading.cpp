@@ -32,6 +32,9 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
         counts.stored = store.counts().stored;
         counts.refused = store.counts().refused;
         counts.stoppedByDatabase = store.stopped();
+        counts.unknownPersons = store.counts().unknownPersons;
+        counts.unknownEnrollNumbers = store.counts().unknownEnrollNumbers;
+        counts.moreUnknownPersons = store.counts().moreUnknownPersons;
         return counts;
     };
     std::int32_t recordCode = 0;
@@ -96,12 +99,16 @@ CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts
                                      : collectionSummaryText(readCount, counts.stored, outcome.rejected));
     if (counts.refused > 0) lines.append(collectionRefusedLine(counts.refused, rawFile));
     lines += notes;
+    if (counts.unknownPersons > 0)
+        lines.append(unknownPersonsLine(counts.unknownPersons, counts.unknownEnrollNumbers,
+                                        counts.moreUnknownPersons, rawFile));
 
     ctx.view.appendLog(LogPane::Mmo2, QString());
     for (const QString& line : lines) ctx.view.appendLog(LogPane::Mmo2, line);
     if (atWorkEnd) atWorkEnd(outcome);
     ctx.workEnded();
-    if (outcome.succeeded() && notes.isEmpty()) {
+    // The box of a plain success is the summary alone, as always.
+    if (outcome.succeeded() && lines.size() == 2) {
         ctx.view.messageBox(lines.at(1), collectionCaption(), BoxIcon::Information);
     } else {
         // The box shows what the log pane shows, the success line left out.

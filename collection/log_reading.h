@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/command_outcome.h"
 
@@ -26,6 +27,9 @@ struct LogReadCounts {
                                      // those of a group whose commit failed included
     std::int32_t endResult = 0;      // the read step that ended the walk: 0 the end, negative a failure
     bool stoppedByDatabase = false;  // the walk stopped because the database could take nothing
+    int unknownPersons = 0;          // records of persons missing from the employee table
+    std::vector<std::int32_t> unknownEnrollNumbers;  // the first of them (StoreCounts)
+    bool moreUnknownPersons = false;
 
     int rejected() const { return records - stored - refused; }
     // The walk ended on a failed link or reply rather than at the end of the log.
@@ -51,8 +55,9 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
 // command's outcome. With no `problems` and nothing refused: the success line, the summary and an
 // information box, exactly as always. An incomplete walk (`problems` says why, first) shows no
 // success line; records refused by the database add the line naming `rawFile`. Either makes the
-// box a warning. The work ends before the box: `atWorkEnd` (when given) is told the outcome, then
-// the context's workEnded.
+// box a warning. Records of persons missing from the employee table add, after every other line,
+// the line naming them and `rawFile`. The work ends before the box: `atWorkEnd` (when given) is
+// told the outcome, then the context's workEnded.
 CommandOutcome reportCollection(CommandContext& ctx, const LogReadCounts& counts, int readCount,
                                 const QStringList& problems, const QString& rawFile,
                                 const QStringList& notes = {},

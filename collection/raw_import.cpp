@@ -83,6 +83,10 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
     const bool stopped = store.stopped();
     const int storedCount = store.counts().stored;
     const int refused = store.counts().refused;
+    // After every other line: the records of persons not yet entered stay in this file.
+    if (const StoreCounts& counts = store.counts(); counts.unknownPersons > 0)
+        notes << unknownPersonsLine(counts.unknownPersons, counts.unknownEnrollNumbers,
+                                    counts.moreUnknownPersons, path);
 
     CommandOutcome outcome;
     outcome.result = stopped ? CommandOutcome::Result::Incomplete : CommandOutcome::Result::Done;

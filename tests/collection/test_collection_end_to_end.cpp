@@ -54,10 +54,19 @@ const QString kThreeLines =
     u"000012024-05-06 08:012001\r\n000022024-05-06 08:023001\r\n"
     u"000032024-05-06 08:031001\r\n"_s;
 
-QString collectOut(int read, int stored) {
-    const QString summary =
+// The line naming the records of persons not in the employee table, kept in `rawFile`.
+QString unknownLine(int records, const QString& numbers, const QString& rawFile) {
+    return u"其中%1条记录的人员不存在（登记号码：%2），已保存在原始记录文件%3中，"
+           u"录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s.arg(records)
+               .arg(numbers, rawFile);
+}
+
+// `unknown`: the unknownLine after the summary, if any.
+QString collectOut(int read, int stored, const QString& unknown = {}) {
+    QString summary =
         u"共采集数据记录%1条；其中有效数据记录%2条，重复或无效数据记录%3条。"_s.arg(read).arg(stored).arg(
             read - stored);
+    if (!unknown.isEmpty()) summary += u'\n' + unknown;
     return u"\n数据采集成功！\n"_s + summary + u"\n数据采集: "_s + summary + u"\n\n\n"_s;
 }
 
@@ -131,7 +140,8 @@ TEST_F(CollectionEndToEnd, OrveloctlThreeRecordsOneStoredThenReimport) {
 
     const Outcome run = orveloctl({u"collect"_s});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, collectOut(3, 1));
+    const QString raw = db.appDir() + u"data/"_s + dataFiles({u"*.hv"_s}).value(0);
+    EXPECT_EQ(run.out, collectOut(3, 1, unknownLine(2, u"00002, 00003"_s, raw)));
     EXPECT_EQ(onlyRawFile(), kThreeLines.toLatin1());
     EXPECT_EQ(dataFiles(), dataFiles({u"*.hv"_s}));  // no journal left
     EXPECT_EQ(
@@ -161,14 +171,17 @@ TEST_F(CollectionEndToEnd, OrveloctlThreeRecordsOneStoredThenReimport) {
 TEST_F(CollectionEndToEnd, OrveloctlNewVersusAll) {
     startTerminal(threeRecords());
     db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
-    ASSERT_EQ(orveloctl({u"collect"_s}).out, collectOut(3, 1));
+    const QString first = orveloctl({u"collect"_s}).out;
     // Nothing new the second time; all three again with --all, now duplicates or unknown.
     EXPECT_EQ(orveloctl({u"collect"_s}).out, collectOut(0, 0));
-    EXPECT_EQ(orveloctl({u"collect"_s, u"--all"_s}).out, collectOut(3, 0));
+    const QString all = orveloctl({u"collect"_s, u"--all"_s}).out;
     EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
     // Three downloads, three raw record files (the second one empty), however fast they ran.
     const QStringList files = dataFiles({u"*.hv"_s});
     ASSERT_EQ(files.size(), 3);
+    EXPECT_EQ(first,
+              collectOut(3, 1, unknownLine(2, u"00002, 00003"_s, db.appDir() + u"data/"_s + files[0])));
+    EXPECT_EQ(all, collectOut(3, 0, unknownLine(2, u"00002, 00003"_s, db.appDir() + u"data/"_s + files[2])));
     EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[0]), kThreeLines.toLatin1());
     EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[1]), QByteArray());
     EXPECT_EQ(contents(db.appDir() + u"data/"_s + files[2]), kThreeLines.toLatin1());
@@ -270,7 +283,11 @@ TEST_F(CollectionEndToEnd, OrveloctlUsbDiskFileWrittenByTheTerminal) {
 
     const Outcome run = orveloctl({u"--machine"_s, u"7"_s, u"import-usb"_s, usbFile});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, u"正在从U盘数据文件："_s + usbFile + u" 中采集数据...\n"_s + collectOut(5, 4));
+    EXPECT_EQ(run.out,
+              u"正在从U盘数据文件："_s + usbFile + u" 中采集数据...\n"_s +
+                  collectOut(5, 4,
+                             unknownLine(1, u"00003"_s,
+                                         db.appDir() + u"data/"_s + dataFiles({u"*.hv"_s}).value(0))));
     EXPECT_EQ(onlyRawFile(), QByteArray("000012024-05-06 08:012007\r\n000022024-05-06 08:023007\r\n"
                                         "000032024-05-06 08:031007\r\n000012024-05-06 12:0035007\r\n"
                                         "000022024-05-06 12:3011007\r\n"));
@@ -436,7 +453,8 @@ TEST_F(CollectionWindow, DownloadNewThenAll) {
 
     click(u"btn_GetData"_s);
     EXPECT_EQ(m_boxes,
-              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s});
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。\n"_s +
+                          unknownLine(2, u"00002, 00003"_s, db.appDir() + u"data/FDataQ5240506090012.hv"_s)});
     EXPECT_EQ(contents(db.appDir() + u"data/FDataQ5240506090012.hv"_s), kThreeLines.toLatin1());
 
     click(u"btn_GetData"_s);
@@ -445,7 +463,8 @@ TEST_F(CollectionWindow, DownloadNewThenAll) {
     choose(u"rb_GetAllData"_s);
     click(u"btn_GetData"_s);
     EXPECT_EQ(m_boxes,
-              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录0条，重复或无效数据记录3条。"_s});
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录0条，重复或无效数据记录3条。\n"_s +
+                          unknownLine(2, u"00002, 00003"_s, db.appDir() + u"data/FDataQ5240506090014.hv"_s)});
     // The window's clock stands still: the second and third files took the next free seconds.
     EXPECT_EQ(dataFiles(), (QStringList{u"FDataQ5240506090012.hv"_s, u"FDataQ5240506090013.hv"_s,
                                         u"FDataQ5240506090014.hv"_s}));
@@ -476,7 +495,9 @@ TEST_F(CollectionWindow, ProgressBarDrawsOnlyItsChanges) {
     click(u"btn_GetData"_s);
     EXPECT_EQ(
         m_boxes,
-        QStringList{u"数据采集: 共采集数据记录5000条；其中有效数据记录0条，重复或无效数据记录5000条。"_s});
+        QStringList{u"数据采集: 共采集数据记录5000条；其中有效数据记录0条，重复或无效数据记录5000条。\n"_s +
+                    unknownLine(5000, u"00001, 00002, 00003, 00004, 00005, …"_s,
+                                db.appDir() + u"data/"_s + dataFiles({u"*.hv"_s}).value(0))});
     EXPECT_GE(paints.count, 100);
     EXPECT_LE(paints.count, 110);
     EXPECT_EQ(pane->percent(), 0);
@@ -493,9 +514,10 @@ TEST_F(CollectionWindow, UsbDiskAndRawFileImports) {
     m_answer = usbFile;
     click(u"btn_ImportDataFromU"_s);
     EXPECT_EQ(m_filters, qtNameFilters(u"U盘记录文件(*.txt)|*.txt|所有文件(*.*)|*.*"_s));
-    EXPECT_EQ(m_boxes,
-              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s});
     const QString raw = db.appDir() + u"data/FDataQ5240506090012.hv"_s;
+    EXPECT_EQ(m_boxes,
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。\n"_s +
+                          unknownLine(2, u"00002, 00003"_s, raw)});
     EXPECT_EQ(contents(raw), kThreeLines.toLatin1());
 
     db.addActiveEmployee(u"E002"_s, u"00002"_s, u"李四"_s);
@@ -504,7 +526,8 @@ TEST_F(CollectionWindow, UsbDiskAndRawFileImports) {
     EXPECT_EQ(m_filters, qtNameFilters(u"原始记录文件(*.hv)|*.hv|所有文件(*.*)|*.*"_s));
     EXPECT_EQ(m_folder, db.appDir() + u"data"_s);
     EXPECT_EQ(m_boxes,
-              QStringList{u"原始数据导入: 共导入原始数据记录3条；其中有效数据1条，重复或无效数据2条。"_s});
+              QStringList{u"原始数据导入: 共导入原始数据记录3条；其中有效数据1条，重复或无效数据2条。\n"_s +
+                          unknownLine(1, u"00003"_s, raw)});
     EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 2);
 
     // Cancelled: nothing happens.

@@ -31,9 +31,12 @@ TEST_F(LogDownload, ThreeRecordsOneStored) {
     btn_GetDataClick(ctx, true);
 
     const QString summary = u"共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s;
-    EXPECT_EQ(view.mmo2, (QStringList{u""_s, u"数据采集成功！"_s, summary, u""_s, u""_s}));
+    const QString unknown = u"其中2条记录的人员不存在（登记号码：00124, 00125），已保存在原始记录文件"_s +
+                            rawFile() +
+                            u"中，录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s;
+    EXPECT_EQ(view.mmo2, (QStringList{u""_s, u"数据采集成功！"_s, summary, unknown, u""_s, u""_s}));
     ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text, summary);
+    EXPECT_EQ(view.boxes[0].text, summary + u'\n' + unknown);
     EXPECT_EQ(view.boxes[0].caption, u"数据采集"_s);
     EXPECT_EQ(view.boxes[0].icon, BoxIcon::Information);
     EXPECT_EQ(atdRows(), QStringList{u"000123|000123|2005-03-07 |08:15|2|001|2|sa|2005-03-07 09:00:12"_s});
@@ -43,6 +46,76 @@ TEST_F(LogDownload, ThreeRecordsOneStored) {
     EXPECT_EQ(dataFiles(), QStringList{u"FDataQ5050307090012.hv"_s});  // no journal left
     EXPECT_EQ(view.statusTexts, (QStringList{u"正在采集设备中的数据，请稍等......"_s, u""_s}));
     EXPECT_EQ(view.progress.back(), std::make_pair(0, false));
+}
+
+// Records of persons missing from the employee table are named after the summary: how many, the
+// first five enroll numbers and the raw record file to import once they are entered.
+TEST_F(LogDownload, UnknownPersonsAreNamedAfterTheSummary) {
+    struct Punch {
+        std::int32_t enroll;
+        QString time;
+    };
+    struct Case {
+        QString name;
+        std::vector<Punch> punches;
+        QString summary;
+        QString unknown;  // the count and numbers of the added line; empty: no line
+    };
+    const std::vector<Case> cases = {
+        {u"all known"_s,
+         {{123, u"2005-03-07 08:15:40"_s}, {123, u"2005-03-07 08:25:40"_s}},
+         u"共采集数据记录2条；其中有效数据记录2条，重复或无效数据记录0条。"_s,
+         QString()},
+        {u"some unknown"_s,
+         {{7, u"2005-03-07 08:10:00"_s}, {123, u"2005-03-07 08:15:40"_s}, {8, u"2005-03-07 08:20:00"_s}},
+         u"共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s,
+         u"其中2条记录的人员不存在（登记号码：00007, 00008）"_s},
+        {u"more than five unknown"_s,
+         {{11, u"2005-03-07 08:01:00"_s},
+          {12, u"2005-03-07 08:02:00"_s},
+          {11, u"2005-03-07 08:03:00"_s},
+          {13, u"2005-03-07 08:04:00"_s},
+          {14, u"2005-03-07 08:05:00"_s},
+          {15, u"2005-03-07 08:06:00"_s},
+          {16, u"2005-03-07 08:07:00"_s}},
+         u"共采集数据记录7条；其中有效数据记录0条，重复或无效数据记录7条。"_s,
+         u"其中7条记录的人员不存在（登记号码：00011, 00012, 00013, 00014, 00015, …）"_s},
+        {u"unknown and duplicates"_s,
+         {{123, u"2005-03-07 08:15:10"_s},
+          {9, u"2005-03-07 08:15:20"_s},
+          {123, u"2005-03-07 08:15:50"_s},
+          {9, u"2005-03-07 08:16:20"_s}},
+         u"共采集数据记录4条；其中有效数据记录1条，重复或无效数据记录3条。"_s,
+         u"其中2条记录的人员不存在（登记号码：00009）"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        db.exec(u"DELETE FROM AtdRecord"_s);
+        QFile::remove(rawFile());
+        terminal.logs.clear();
+        view.mmo2.clear();
+        view.boxes.clear();
+        for (const Punch& p : c.punches) addLog(p.enroll, 1, p.time);
+        terminal.status[6] = std::int32_t(c.punches.size());
+        const CommandOutcome outcome = btn_GetDataClick(ctx, true);
+        ASSERT_EQ(outcome.rawRecordFile, rawFile());
+
+        QStringList expected{u""_s, u"数据采集成功！"_s, c.summary};
+        QString box = c.summary;
+        if (!c.unknown.isEmpty()) {
+            const QString line = c.unknown + u"，已保存在原始记录文件"_s + rawFile() +
+                                 u"中，录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s;
+            expected << line;
+            box += u'\n' + line;
+        }
+        expected << u""_s << u""_s;
+        EXPECT_EQ(view.mmo2, expected);
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, box);
+        EXPECT_EQ(view.boxes[0].caption, u"数据采集"_s);
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Information);
+        EXPECT_EQ(contents(rawFile()).count('\n'), qsizetype(c.punches.size()));
+    }
 }
 
 TEST_F(LogDownload, ExactLibrarySequence) {

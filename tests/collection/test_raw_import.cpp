@@ -1,4 +1,6 @@
 // btn_ImportFromHVClick with the embedded database.
+#include <vector>
+
 #include "core/errors.h"
 #include "tests/collection/collection_fixture.h"
 
@@ -47,6 +49,57 @@ TEST_F(RawImport, ReimportAfterAddingTheMissingEmployees) {
     view.fileAnswers.push_back(rawFile());
     btn_ImportFromHVClick(ctx);
     EXPECT_EQ(view.boxes.back().text, u"共导入原始数据记录3条；其中有效数据0条，重复或无效数据3条。"_s);
+}
+
+// Records of persons missing from the employee table are named after the summary, with the file
+// imported: it is the one to import again once they are entered.
+TEST_F(RawImport, UnknownPersonsAreNamedAfterTheSummary) {
+    struct Case {
+        QString name;
+        QByteArray lines;
+        QString counts;   // read, stored and rejected in the summaries' words
+        QString unknown;  // the count and numbers of the added line; empty: no line
+    };
+    const std::vector<Case> cases = {
+        {u"all known"_s, "001232005-03-07 08:152001\r\n001232005-03-07 08:252001\r\n",
+         u"2条；其中有效数据2条，重复或无效数据0条。"_s, QString()},
+        {u"some unknown"_s,
+         "000072005-03-07 08:102001\r\n001232005-03-07 08:152001\r\n000082005-03-07 08:202001\r\n",
+         u"3条；其中有效数据1条，重复或无效数据2条。"_s,
+         u"其中2条记录的人员不存在（登记号码：00007, 00008）"_s},
+        {u"more than five unknown"_s,
+         "000112005-03-07 08:012001\r\n000122005-03-07 08:022001\r\n000112005-03-07 08:032001\r\n"
+         "000132005-03-07 08:042001\r\n000142005-03-07 08:052001\r\n000152005-03-07 08:062001\r\n"
+         "000162005-03-07 08:072001\r\n",
+         u"7条；其中有效数据0条，重复或无效数据7条。"_s,
+         u"其中7条记录的人员不存在（登记号码：00011, 00012, 00013, 00014, 00015, …）"_s},
+        {u"unknown and duplicates"_s,
+         "001232005-03-07 08:152001\r\n000092005-03-07 08:152001\r\n001232005-03-07 08:152001\r\n"
+         "000092005-03-07 08:162001\r\n",
+         u"4条；其中有效数据1条，重复或无效数据3条。"_s, u"其中2条记录的人员不存在（登记号码：00009）"_s},
+    };
+    db.addActiveEmployee(u"000123"_s, u"00123"_s, u"甲"_s);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        db.exec(u"DELETE FROM AtdRecord"_s);
+        view.mmo2.clear();
+        view.boxes.clear();
+        importFile(c.lines);
+
+        QStringList expected{u"原始记录数据导入成功！"_s, u"共导入原始记录数据"_s + c.counts};
+        QString box = u"共导入原始数据记录"_s + c.counts;
+        if (!c.unknown.isEmpty()) {
+            const QString line = c.unknown + u"，已保存在原始记录文件"_s + file() +
+                                 u"中，录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s;
+            expected << line;
+            box += u'\n' + line;
+        }
+        expected << u""_s << u""_s;
+        EXPECT_EQ(view.mmo2.mid(2), expected);
+        ASSERT_EQ(view.boxes.size(), 1u);
+        EXPECT_EQ(view.boxes[0].text, box);
+        EXPECT_EQ(view.boxes[0].icon, BoxIcon::Information);
+    }
 }
 
 TEST_F(RawImport, DialogFilterAndFolder) {

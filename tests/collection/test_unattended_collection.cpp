@@ -158,7 +158,10 @@ TEST_F(UnattendedCollection, WindowAndOrveloctlNoteTheirCollectionsOfOneTerminal
     window.open(port);
     window.collect();
     ASSERT_EQ(window.boxes,
-              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。"_s});
+              QStringList{u"数据采集: 共采集数据记录3条；其中有效数据记录1条，重复或无效数据记录2条。\n"
+                          u"其中2条记录的人员不存在（登记号码：00002, 00003），已保存在原始记录文件"_s +
+                          db.appDir() + u"data/FDataQ5240506090012.hv"_s +
+                          u"中，录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s});
     EXPECT_EQ(history(),
               (CollectionHistory{{tcpKey(port), LastCollection{u"2024-05-06 09:00:12"_s, u"window"_s,
                                                                Result::Done, 3, 1, 2, 0}}}));

@@ -33,10 +33,13 @@ TEST_F(UsbImport, FiveRecordsTwoStored) {
     run();
 
     const QString summary = u"共采集数据记录5条；其中有效数据记录2条，重复或无效数据记录3条。"_s;
+    const QString unknown = u"其中2条记录的人员不存在（登记号码：00555, 00556），已保存在原始记录文件"_s +
+                            rawFile() +
+                            u"中，录入这些人员后可用“刷卡文件导入”（orveloctl import-raw）再次导入。"_s;
     EXPECT_EQ(view.mmo2, (QStringList{u"正在从U盘数据文件：/media/op/STICK/GLog_001.txt 中采集数据..."_s,
-                                      u""_s, u"数据采集成功！"_s, summary, u""_s, u""_s}));
+                                      u""_s, u"数据采集成功！"_s, summary, unknown, u""_s, u""_s}));
     ASSERT_EQ(view.boxes.size(), 1u);
-    EXPECT_EQ(view.boxes[0].text, summary);
+    EXPECT_EQ(view.boxes[0].text, summary + u'\n' + unknown);
     EXPECT_EQ(view.boxes[0].caption, u"数据采集"_s);
     EXPECT_EQ(view.boxes[0].icon, BoxIcon::Information);
     // Only the two file operations, with the handle the last connect left.
