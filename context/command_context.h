@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+#include "core/cancellation.h"
 #include "core/ports.h"
 
 namespace orvelo {
@@ -17,10 +18,11 @@ struct ConnectionSettings;
 // rest), the clock and the application folder. The window, orveloctl and the tests build one and
 // call the same commands.
 //
-// The panel is a value: the window snapshots its widgets when a handler starts. Commands run on
-// the UI thread and block input while they work, so the snapshot equals what a read at connect
-// time would give, and a caller that takes its terminal from a list rather than from the panel
-// simply fills in another state.
+// The panel is a value: the window snapshots its widgets when a handler starts, before the command
+// goes to its worker thread, so the terminal is the one the operator had typed in at the click
+// whatever the panel shows later; a caller that takes its terminal from a list rather than from
+// the panel simply fills in another state. Every member is used by one thread at a time: the
+// window runs one command at once, and the view it hands over passes each call to its own thread.
 struct CommandContext {
     OperatorView& view;
     ConnectionPanelState panel;
@@ -36,9 +38,19 @@ struct CommandContext {
     // scheduled collection and orveloctl need not wait for the operator to close the box.
     std::function<void()> onWorkEnded = {};
 
+    // Set when the operator asks the running command to stop (the window's 取消, orveloctl's
+    // SIGINT / SIGTERM); null when nobody can. A long command looks at it before each record or
+    // user and ends as incomplete.
+    const Cancellation* cancellation = nullptr;
+
     void workEnded() const {
         if (onWorkEnded) onWorkEnded();
     }
+    bool cancelRequested() const;
 };
+
+inline bool CommandContext::cancelRequested() const {
+    return cancellation != nullptr && cancellation->requested();
+}
 
 }  // namespace orvelo
