@@ -120,7 +120,7 @@ EmployeeGrids& EntryPage::grids() {
     return *m_grids;
 }
 
-EmployeeSelection& EntryPage::employeeSelection() {
+SelectedEmployees& EntryPage::employeeSelection() {
     return *m_selection;
 }
 

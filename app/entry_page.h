@@ -39,7 +39,7 @@ public:
 
     // What the list commands reach of this page, and SelectedEmployees over the shown grid.
     EmployeeGrids& grids();
-    EmployeeSelection& employeeSelection();
+    SelectedEmployees& employeeSelection();
 
     QWidget* buttonColumn;
     QCheckBox* chk_SelectAll;

@@ -1,6 +1,7 @@
 #include "app/hv_client.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -12,25 +13,30 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <memory>
 
 #include "access/loaded_terminal_library.h"
 #include "app/command_questions.h"
+#include "app/command_worker.h"
 #include "app/device_pages.h"
 #include "app/entry_page.h"
 #include "app/log_memo.h"
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
+#include "app/terminal_call_watch.h"
 #include "app/widget_operator_view.h"
 #include "app/window_fonts.h"
+#include "app/window_thread_view.h"
 #include "collection/collection_commands.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "device/maintenance.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
+#include "directory/selected_employees.h"
 #include "enrollment/enrollment_commands.h"
 #include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
@@ -44,6 +50,8 @@ namespace {
 
 constexpr int kWindowWidth = 700;
 constexpr int kWindowHeight = 500;
+// How often the status text looks whether a terminal call waits long.
+constexpr int kWaitCheckMs = 100;
 
 // Runs `handler` when a click checks `button`. Qt reports a click also on the radio button that
 // is already checked, and `toggled` also for a check made by code; neither is the operator's
@@ -84,7 +92,10 @@ Tfrm_hv_client::Tfrm_hv_client(DataModule& dataModule, const QString& appDir, Te
     connectHandlers();
 }
 
-Tfrm_hv_client::~Tfrm_hv_client() = default;
+Tfrm_hv_client::~Tfrm_hv_client() {
+    // The command still running reports to the widgets: it stops, and ends, before they go.
+    m_worker.reset();
+}
 
 void Tfrm_hv_client::buildLayout() {
     setObjectName(u"frm_hv_client"_s);
@@ -157,6 +168,14 @@ void Tfrm_hv_client::buildLayout() {
     m_view = std::make_unique<WidgetOperatorView>(*this, *mmo_1, *mmo_2, *rzstsbr_1->rzstspn_1,
                                                   *rzstsbr_1->rzprgrsts_1, *dlgOpen_1);
     m_view->setFileDialogFilter(u"U盘记录文件(*.txt)|*.txt|所有文件(*.*)|*.*"_s);
+
+    m_watchedTerminal = std::make_unique<TerminalCallWatch>(*m_terminal);
+    m_threadView = std::make_unique<WindowThreadView>(*m_view, *this);
+    m_worker = std::make_unique<CommandWorker>(m_data);
+    connect(m_worker.get(), &CommandWorker::finished, this, &Tfrm_hv_client::commandEnded);
+    m_waitTimer = new QTimer(this);
+    m_waitTimer->setInterval(kWaitCheckMs);
+    connect(m_waitTimer, &QTimer::timeout, this, &Tfrm_hv_client::showTerminalWait);
 }
 
 // The table of handlers.
@@ -182,6 +201,7 @@ void Tfrm_hv_client::connectHandlers() {
         {ts_EntryInfo->btn_search, &Tfrm_hv_client::btn_searchClick},
     };
     for (const auto& [button, handler] : clicks) connect(button, &QPushButton::clicked, this, handler);
+    connect(rzstsbr_1->btn_Cancel, &QPushButton::clicked, this, &Tfrm_hv_client::btn_CancelClick);
     connect(ts_EntryInfo->chk_SelectAll, &QCheckBox::clicked, this, &Tfrm_hv_client::chk_SelectAllClick);
     connect(ts_EntryInfo->pgc_employee, &QTabWidget::currentChanged, this,
             &Tfrm_hv_client::pgc_employeeChange);
@@ -207,17 +227,114 @@ void Tfrm_hv_client::runCommand(const std::function<void(CommandContext&)>& comm
 }
 
 void Tfrm_hv_client::runTerminalCommand(const std::function<void(CommandContext&)>& command) {
-    CommandContext ctx = commandContext();
-    // Inside the guard: a lock file that cannot be opened is shown in the default error box.
-    runWithDefaultErrorBox(*m_view, [&] {
-        const auto run = [&](AppFolderLock& lock) {
-            // The folder is free again once the work is done, while the closing box still waits.
-            ctx.onWorkEnded = [&lock] { lock.unlock(); };
-            command(ctx);
-        };
-        if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), run) == LockedRun::Busy)
-            m_view->messageBox(appFolderBusyText(), appFolderBusyCaption(), BoxIcon::Warning);
+    // A click that reached the window before its buttons were disabled starts nothing.
+    if (m_worker->isBusy()) return;
+    const ConnectionPanelState panel = readConnectionPanel(m_panelWidgets);
+    auto selection = std::make_shared<SelectionSnapshot>();
+    runCommand([&](CommandContext&) { *selection = ts_EntryInfo->employeeSelection().snapshot(); });
+    // The grid's cursor follows the employee the command works on, as the operator watches it.
+    selection->setFollow(
+        [this](int i) { m_threadView->post([this, i] { employeeSelection()->makeCurrent(i); }); });
+
+    m_threadView->beginCommand();
+    showCommandRunning(true);
+    const Cancellation* cancellation = &m_worker->cancellation();
+    m_worker->start([this, command, panel, selection, cancellation](CommandWorker::Database& database) {
+        WindowThreadView& view = *m_threadView;
+        // Inside the guard: a lock file that cannot be opened, or a database the command thread
+        // cannot reach, is shown in the default error box.
+        runWithDefaultErrorBox(view, [&] {
+            const auto run = [&](AppFolderLock& lock) {
+                CommandContext ctx{view,     panel,    m_settings,      *m_watchedTerminal, database.data(),
+                                   *m_clock, m_appDir, selection.get(), u"window"_s};
+                ctx.cancellation = cancellation;
+                // The folder is free again once the work is done, while the closing box still waits.
+                ctx.onWorkEnded = [&lock] { lock.unlock(); };
+                ctx.onEmployeesChanged = [this, &view] {
+                    view.runOnWindowThread([this] {
+                        // A list never opened (no text yet) has nothing to show.
+                        if (!m_data.qry_3.sql().isEmpty()) ReopenActiveList(m_data);
+                    });
+                };
+                command(ctx);
+            };
+            if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), run) == LockedRun::Busy)
+                view.messageBox(appFolderBusyText(), appFolderBusyCaption(), BoxIcon::Warning);
+        });
     });
+}
+
+bool Tfrm_hv_client::isCommandRunning() const {
+    return m_worker->isBusy();
+}
+
+void Tfrm_hv_client::waitUntilIdle() {
+    m_worker->waitUntilIdle();
+}
+
+void Tfrm_hv_client::commandEnded() {
+    showCommandRunning(false);
+    emit commandFinished();
+    if (m_closeWhenIdle) close();
+}
+
+void Tfrm_hv_client::showCommandRunning(bool running) {
+    if (running) {
+        m_disabledWhileRunning.clear();
+        for (QPushButton* button :
+             {btn_connectdevice, btn_GetDevicePara, btn_SetTime, btn_DelDeviceAdmin, btn_SetDevicePara,
+              btn_GetData, btn_ImportDataFromU, btn_ImportFromHV, btn_ClearDeviceLog,
+              ts_EntryInfo->btn_GetEntryInfo, ts_EntryInfo->btn_GetAllEntryInfo,
+              ts_EntryInfo->btn_WriteEntryInfo, ts_EntryInfo->btn_DelEntryInfo}) {
+            m_disabledWhileRunning.emplace_back(button, button->isEnabled());
+            button->setEnabled(false);
+        }
+        rzstsbr_1->btn_Cancel->setEnabled(true);
+        rzstsbr_1->btn_Cancel->show();
+        m_waitTimer->start();
+    } else {
+        m_waitTimer->stop();
+        m_view->showTerminalWait(QString());
+        rzstsbr_1->btn_Cancel->hide();
+        for (const auto& [widget, enabled] : m_disabledWhileRunning) widget->setEnabled(enabled);
+        m_disabledWhileRunning.clear();
+    }
+}
+
+void Tfrm_hv_client::showTerminalWait() {
+    // A call that answers within this time is no wait worth a word; the note would only flicker.
+    constexpr std::chrono::milliseconds kNoticeableWait{300};
+    switch (m_watchedTerminal->waitingLongerThan(kNoticeableWait)) {
+        case TerminalCallWatch::Waiting::Nothing:
+            m_view->showTerminalWait(QString());
+            break;
+        case TerminalCallWatch::Waiting::Connecting:
+            m_view->showTerminalWait(u"连接设备…"_s);
+            break;
+        case TerminalCallWatch::Waiting::Answer:
+            m_view->showTerminalWait(u"等待设备响应…"_s);
+            break;
+    }
+}
+
+void Tfrm_hv_client::btn_CancelClick() {
+    if (!m_worker->isBusy()) return;
+    m_worker->cancellation().request();
+    // Taken: the command stops at its next record or user.
+    rzstsbr_1->btn_Cancel->setEnabled(false);
+}
+
+void Tfrm_hv_client::closeEvent(QCloseEvent* event) {
+    if (!m_worker->isBusy()) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    // Asked once: after 是 the window waits for the command to end, then closes.
+    if (m_closeWhenIdle) return;
+    if (!m_view->askYesNo(u"正在执行的命令尚未结束。是否取消该命令并退出？"_s, u"Orvelo"_s)) return;
+    m_closeWhenIdle = true;
+    btn_CancelClick();
 }
 
 CommandContext Tfrm_hv_client::commandContext() {

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "access/connection.h"
 #include "app/connection_panel_widgets.h"
@@ -17,17 +19,21 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QTimer;
 
 namespace orvelo {
 
 class Clock;
+class CommandWorker;
 class DataModule;
 class EmployeeSelection;
 class EntryPage;
 class LogMemo;
 class StatusBar;
+class TerminalCallWatch;
 class TerminalLibrary;
 class WidgetOperatorView;
+class WindowThreadView;
 struct CommandContext;
 enum class IrreversibleCommand;
 
@@ -63,12 +69,19 @@ public:
     // Runs `command` with this window's context inside the default-error-box guard; every handler
     // goes through here.
     void runCommand(const std::function<void(CommandContext&)>& command);
-    // runCommand for a command that talks to a terminal or stores records: it runs only while
-    // this window holds the application folder's lock. When another command (orveloctl, another
-    // window) holds it, the window does not wait, which would freeze it for as long as that
-    // command runs: it shows a warning box at once and runs nothing.
+    // runCommand for a command that talks to a terminal or stores records. It runs on the
+    // window's command thread, so the window keeps painting and answering meanwhile: its reports
+    // come to the panes and its boxes and dialogs are shown here while it waits for the answer,
+    // the other command buttons are disabled and 取消 shows beside the progress bar. It runs only
+    // while it holds the application folder's lock, and lets go of it when its work ends, before
+    // its closing box; when another command (orveloctl, another window) holds it, it does not
+    // wait: a warning box says so and nothing runs. The connection panel and the selected
+    // employees are read at the click.
     void runTerminalCommand(const std::function<void(CommandContext&)>& command);
-
+    // Whether a terminal command runs now.
+    bool isCommandRunning() const;
+    // Runs the window's events (and so the boxes of the command) until no command runs.
+    void waitUntilIdle();
     WidgetOperatorView& operatorView() { return *m_view; }
     const ConnectionSettings& connectionSettings() const { return m_settings; }
     const QString& appDir() const { return m_appDir; }
@@ -93,14 +106,21 @@ public slots:
     void chk_SelectAllClick();
     void pgc_employeeChange();
     void btn_searchClick();
+    // 取消: the running command stops at its next record or user, as incomplete.
+    void btn_CancelClick();
 
 signals:
+    // A terminal command ended (on the window's thread), whatever its outcome.
+    void commandFinished();
+
     // pgc_DeviceChange is about to refresh the employee lists (the operator brought page 2 to
     // the front).
     void employeeListsRefreshRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // While a command runs, closing asks first; 是 cancels it and the window closes once it ended.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     enum class Link { Rs232, TcpIp, Usb };
@@ -113,6 +133,13 @@ private:
 
     // The selection of the shown employee grid, for the enrollment commands.
     EmployeeSelection* employeeSelection();
+    // The command buttons disabled while a command runs (each restored to its state before) and
+    // 取消 shown.
+    void showCommandRunning(bool running);
+    // The status text's note while a terminal call waits long; every 100 ms while a command runs.
+    void showTerminalWait();
+    void commandEnded();
+
     // Asks the operator before `command`, naming the terminal of the panel; false for 否.
     bool confirm(IrreversibleCommand command);
 
@@ -124,6 +151,7 @@ private:
     const Clock* m_clock = nullptr;
     ConnectionSettings m_settings;
     bool m_placed = false;
+    std::unique_ptr<TerminalCallWatch> m_watchedTerminal;
 
     ConnectionPanelWidgets m_panelWidgets{};
     QWidget* pnl_1 = nullptr;
@@ -158,7 +186,15 @@ private:
     StatusBar* rzstsbr_1 = nullptr;
     QFileDialog* dlgOpen_1 = nullptr;
 
+    QTimer* m_waitTimer = nullptr;
+    std::vector<std::pair<QWidget*, bool>> m_disabledWhileRunning;
+    bool m_closeWhenIdle = false;
+
     std::unique_ptr<WidgetOperatorView> m_view;
+    // Declared after the views and the terminal: a window closed while a command runs stops it
+    // and waits for it before they go.
+    std::unique_ptr<WindowThreadView> m_threadView;
+    std::unique_ptr<CommandWorker> m_worker;
 };
 
 }  // namespace orvelo

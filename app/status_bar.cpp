@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 
@@ -86,9 +87,15 @@ StatusBar::StatusBar(const Clock& clock, QWidget* parent) : QWidget(parent), m_c
     rzclcksts_1->setAlignment(Qt::AlignCenter);
     rzstspn_2 = makeTextPane(this, u"rzstspn_2"_s, kOperatorWidth);
     rzstspn_2->setText(u"操作员：sa"_s);
+    btn_Cancel = new QPushButton(u"取消"_s, this);
+    btn_Cancel->setObjectName(u"btn_Cancel"_s);
+    btn_Cancel->setFixedHeight(kStatusBarHeight - 1);
+    btn_Cancel->setFocusPolicy(Qt::NoFocus);
+    btn_Cancel->hide();
 
     layout->addWidget(rzstspn_1);
     layout->addWidget(rzprgrsts_1, 1);
+    layout->addWidget(btn_Cancel);
     layout->addWidget(rzclcksts_1);
     layout->addWidget(rzstspn_2);
 

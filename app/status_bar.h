@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QTimer;
 
 namespace orvelo {
@@ -34,8 +35,8 @@ private:
     bool m_showNumber = false;
 };
 
-// rzstsbr_1, 19 pixels high: the status text (273), the progress (the rest), the clock (124) and
-// the operator (112).
+// rzstsbr_1, 19 pixels high: the status text (273), the progress (the rest), the 取消 button while
+// a command runs, the clock (124) and the operator (112).
 class StatusBar : public QWidget {
     Q_OBJECT
 
@@ -46,6 +47,8 @@ public:
     ProgressPane* rzprgrsts_1;
     QLabel* rzclcksts_1;
     QLabel* rzstspn_2;
+    // Stops the running command at its next record or user; shown only while one runs.
+    QPushButton* btn_Cancel;
 
 private:
     void showTime();

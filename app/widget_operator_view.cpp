@@ -62,7 +62,14 @@ void WidgetOperatorView::appendLog(LogPane pane, const QString& line) {
 }
 
 void WidgetOperatorView::setStatusText(const QString& text) {
-    m_statusText.setText(text);
+    m_commandStatus = text;
+    if (m_waitNote.isEmpty()) m_statusText.setText(text);
+}
+
+void WidgetOperatorView::showTerminalWait(const QString& note) {
+    if (note == m_waitNote) return;
+    m_waitNote = note;
+    m_statusText.setText(note.isEmpty() ? m_commandStatus : note);
 }
 
 void WidgetOperatorView::setProgress(int percent, bool showNumber) {
@@ -70,8 +77,8 @@ void WidgetOperatorView::setProgress(int percent, bool showNumber) {
     // cost a hundred repaints, not 100,000.
     if (percent == m_progress.percent() && showNumber == m_progress.numberShown()) return;
     m_progress.setProgress(percent, showNumber);
-    // A direct repaint: the bar must move while the command holds the thread, and processing
-    // events here would let the operator start a second command.
+    // Drawn at once, as every report of a command is: a command run on the window's thread itself
+    // (the tests, a quick handler) gives the loop no chance to paint before it ends.
     m_progress.repaint();
 }
 

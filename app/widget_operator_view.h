@@ -46,6 +46,11 @@ public:
     // decided on its command line, so questions are no part of OperatorView.
     bool askYesNo(const QString& text, const QString& caption);
 
+    // While a terminal call waits long, the status text says so (`note`: "连接设备…", "等待设备响应…"),
+    // so that a slow or silent terminal does not look like a stuck window; an empty note brings
+    // back the command's own status text.
+    void showTerminalWait(const QString& note);
+
     // Empties both log panes (start-up).
     void clearLogs();
 
@@ -66,6 +71,8 @@ private:
     QLabel& m_statusText;
     ProgressPane& m_progress;
     QFileDialog& m_dialog;
+    QString m_commandStatus;  // the status text the command set, shown again after a wait note
+    QString m_waitNote;
     BoxHook m_boxHook;
     BoxHook m_questionHook;
     FileDialogHook m_fileDialogHook;

@@ -38,6 +38,10 @@ struct CommandContext {
     // scheduled collection and orveloctl need not wait for the operator to close the box.
     std::function<void()> onWorkEnded = {};
 
+    // Called by a command that added employees, once they are written, instead of re-opening the
+    // active list itself: the window's lists live on its own connection and thread. Without it the
+    // command re-opens the list of `data`.
+    std::function<void()> onEmployeesChanged = {};
     // Set when the operator asks the running command to stop (the window's 取消, orveloctl's
     // SIGINT / SIGTERM); null when nobody can. A long command looks at it before each record or
     // user and ends as incomplete.

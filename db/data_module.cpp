@@ -350,6 +350,7 @@ void DataModule::closeConnection() {
 void DataModule::openConnection(const DatabaseTarget& target) {
     for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4, &qry_5}) q->close();
     closeConnection();
+    m_target = target;
     m_dialect = target.dialect;
     if (target.dialect == Dialect::SqlServer) {
         openSqlServer(target);

@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -157,6 +158,9 @@ public:
     void openConnection(const DatabaseTarget& target);
     bool isConnected() const;
     Dialect dialect() const { return m_dialect; }
+    // What openConnection was last given (nothing before): a second connection to the same
+    // database, as the window's command thread opens, is made from it.
+    const std::optional<DatabaseTarget>& target() const { return m_target; }
     // The embedded connection's SQLite handle when SQLite's C interface may be called on it (Qt's
     // driver uses the library this program links, db/sqlite_handle.h); null otherwise. Looked up
     // once, when the connection opens.
@@ -193,6 +197,7 @@ private:
     friend class Query;
 
     QString m_connectionName;
+    std::optional<DatabaseTarget> m_target;
     Dialect m_dialect = Dialect::Sqlite;
     // Released with the connection: closeConnection empties it before the connection goes.
     std::unique_ptr<sql::StatementCache> m_statements;

@@ -3,6 +3,7 @@
 #include <QItemSelectionModel>
 #include <algorithm>
 
+#include "core/errors.h"
 #include "db/data_module.h"
 #include "directory/employee_grids.h"
 #include "directory/employee_lists.h"
@@ -35,6 +36,27 @@ void RowSelection::makeCurrentRow(int row) {
     if (m_list.currentRow() != row) m_list.setCurrentRow(row);
 }
 
+SelectionSnapshot::SelectionSnapshot(QString listName, QStringList columns,
+                                     std::vector<std::vector<QVariant>> rows)
+    : m_listName(std::move(listName)), m_columns(std::move(columns)), m_rows(std::move(rows)) {}
+
+void SelectionSnapshot::makeCurrent(int i) {
+    if (i < 0 || i >= count()) return;
+    m_current = i;
+    if (m_follow) m_follow(i);
+}
+
+QVariant SelectionSnapshot::value(const QString& column) const {
+    const auto named = [&column](const QString& name) {
+        return name.compare(column, Qt::CaseInsensitive) == 0;
+    };
+    const auto at = std::find_if(m_columns.cbegin(), m_columns.cend(), named) - m_columns.cbegin();
+    if (at == m_columns.size())
+        throw DatabaseError(m_listName + u": Field '" + column + u"' not found", DatabaseErrorKind::Other);
+    if (m_current < 0) return {};
+    return m_rows.at(std::size_t(m_current)).at(std::size_t(at));
+}
+
 SelectedEmployees::SelectedEmployees(DataModule& data, EmployeeGrids& grids) : m_data(data), m_grids(grids) {}
 
 void SelectedEmployees::takeSnapshot() const {
@@ -55,6 +77,20 @@ void SelectedEmployees::makeCurrent(int i) {
     if (!m_list) takeSnapshot();
     if (i < 0 || i >= m_rows.size()) return;
     RowSelection(*m_selection, *m_list).makeCurrentRow(m_rows.at(i));
+}
+
+SelectionSnapshot SelectedEmployees::snapshot() const {
+    takeSnapshot();
+    const QStringList columns = m_list->columnNames();
+    std::vector<std::vector<QVariant>> rows;
+    rows.reserve(std::size_t(m_rows.size()));
+    for (const int row : m_rows) {
+        std::vector<QVariant> values;
+        values.reserve(std::size_t(columns.size()));
+        for (int column = 0; column < columns.size(); ++column) values.push_back(m_list->value(row, column));
+        rows.push_back(std::move(values));
+    }
+    return SelectionSnapshot(m_list->name(), columns, std::move(rows));
 }
 
 QVariant SelectedEmployees::value(const QString& column) const {

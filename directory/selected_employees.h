@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <vector>
 
 #include "core/ports.h"
 
@@ -30,6 +34,32 @@ private:
     Query& m_list;
 };
 
+// The selected employees as they were when a command started: their rows of the list and every
+// column's value. A command on the window's command thread walks these values and never reads the
+// grid, which the operator may scroll, sort or search meanwhile; `follow` (when set) is told each
+// row the command comes to, so that the window can move the grid's cursor there.
+class SelectionSnapshot : public EmployeeSelection {
+public:
+    SelectionSnapshot() = default;
+    // `listName` names the list in the error about a column it does not have, as the list would.
+    SelectionSnapshot(QString listName, QStringList columns, std::vector<std::vector<QVariant>> rows);
+
+    int count() const override { return int(m_rows.size()); }
+    void makeCurrent(int i) override;
+    // The value in the row made current (null before the first); throws DatabaseError for a column
+    // the list does not have.
+    QVariant value(const QString& column) const override;
+
+    void setFollow(std::function<void(int i)> follow) { m_follow = std::move(follow); }
+
+private:
+    QString m_listName;
+    QStringList m_columns;
+    std::vector<std::vector<QVariant>> m_rows;
+    int m_current = -1;
+    std::function<void(int i)> m_follow;
+};
+
 // SelectedEmployees: the EmployeeSelection of the employee grid that pgc_employee shows. count()
 // reads the shown grid and its selection once per command; makeCurrent(i) walks that snapshot.
 class SelectedEmployees : public EmployeeSelection {
@@ -39,6 +69,9 @@ public:
     int count() const override;
     void makeCurrent(int i) override;
     QVariant value(const QString& column) const override;
+
+    // The selected employees with their values, read now (the shown grid and its selection).
+    SelectionSnapshot snapshot() const;
 
 private:
     void takeSnapshot() const;

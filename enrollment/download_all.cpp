@@ -143,9 +143,14 @@ public:
     // The list is read once, when the walk is over, instead of after every entry: the window does
     // not repaint while a command runs, and at thousands of entries the reads alone took minutes.
     void refreshList() {
-        // A list never opened (no text yet) has nothing to show.
-        if (m_entriesStarted && !m_ctx.data.qry_3.sql().isEmpty()) ReopenActiveList(m_ctx.data);
+        if (!m_entriesStarted) return;
         m_entriesStarted = false;
+        if (m_ctx.onEmployeesChanged) {
+            m_ctx.onEmployeesChanged();
+        } else if (!m_ctx.data.qry_3.sql().isEmpty()) {
+            // A list never opened (no text yet) has nothing to show.
+            ReopenActiveList(m_ctx.data);
+        }
     }
 
 private:

@@ -123,6 +123,7 @@ protected:
         auto* button = window->findChild<QPushButton*>(QString::fromUtf16(GetParam().button));
         ASSERT_NE(button, nullptr);
         button->click();
+        window->waitUntilIdle();
     }
 
     QStringList logLines() {

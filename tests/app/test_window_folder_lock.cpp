@@ -95,6 +95,7 @@ TEST_F(WindowFolderLockTest, WhileAnotherCommandHoldsTheFolderEveryTerminalComma
         QPushButton* clicked = button(name);
         ASSERT_NE(clicked, nullptr);
         clicked->click();
+        window->waitUntilIdle();
         ASSERT_EQ(boxes.size(), 1u) << name.toStdString();
         EXPECT_EQ(boxes[0].text, u"另一个命令正在使用本程序目录中的设备或数据，请稍后再试。"_s)
             << name.toStdString();
@@ -115,14 +116,17 @@ TEST_F(WindowFolderLockTest, OnceTheHolderLetsGoTheCommandRunsAndLetsGoItself) {
         AppFolderLock other(appDir);
         ASSERT_TRUE(other.tryLock());
         button(u"btn_connectdevice"_s)->click();
+        window->waitUntilIdle();
         ASSERT_EQ(boxes.size(), 1u);
     }
     boxes.clear();
     log.entries.clear();
     bool heldWhileRunning = false;
     window->runTerminalCommand([&](CommandContext&) { heldWhileRunning = !AppFolderLock(appDir).tryLock(); });
+    window->waitUntilIdle();
     EXPECT_TRUE(heldWhileRunning);
     button(u"btn_connectdevice"_s)->click();
+    window->waitUntilIdle();
     EXPECT_FALSE(log.entries.isEmpty()) << "the command did not reach the terminal";
     for (const ShownBox& box : boxes) EXPECT_NE(box.text, appFolderBusyText());
     EXPECT_TRUE(AppFolderLock(appDir).tryLock()) << "the window kept the lock after its command";
@@ -174,6 +178,7 @@ TEST_F(WindowFolderLockTest, WhileTheClosingBoxIsOpenTheFolderIsFreeAndTheCollec
         QPushButton* clicked = button(c.button);
         ASSERT_NE(clicked, nullptr);
         clicked->click();
+        window->waitUntilIdle();
         onBox = nullptr;
         ASSERT_EQ(closingBoxes, 1) << "no closing box " << c.caption.toStdString() << ", boxes: "
                                    << (boxes.empty() ? std::string() : boxes.back().caption.toStdString());
@@ -198,6 +203,7 @@ TEST_F(WindowFolderLockTest, TheWorkEndedHookLetsGoAtOnceAndTwiceIsHarmless) {
         EXPECT_TRUE(AppFolderLock(appDir).tryLock());
         ctx.workEnded();  // twice is harmless
     });
+    window->waitUntilIdle();
     EXPECT_TRUE(AppFolderLock(appDir).tryLock());
 }
 

@@ -429,6 +429,7 @@ protected:
         ASSERT_NE(button, nullptr) << name.toStdString();
         m_boxes.clear();
         QTest::mouseClick(button, Qt::LeftButton);
+        m_window->waitUntilIdle();
     }
 
     void choose(const QString& radio) {

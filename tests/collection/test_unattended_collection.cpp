@@ -142,6 +142,7 @@ public:
         ASSERT_NE(button, nullptr);
         boxes.clear();
         QTest::mouseClick(button, Qt::LeftButton);
+        m_window->waitUntilIdle();
     }
 
     QStringList boxes;

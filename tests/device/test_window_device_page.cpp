@@ -106,6 +106,7 @@ protected:
         const qsizetype linesBefore = mmo1Lines().size();
         const std::size_t boxesBefore = m_boxes.size();
         QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+        m_window->waitUntilIdle();
         return {mmo1Lines().mid(linesBefore),
                 Boxes(m_boxes.begin() + std::ptrdiff_t(boxesBefore), m_boxes.end())};
     }

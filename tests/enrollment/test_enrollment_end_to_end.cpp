@@ -514,6 +514,7 @@ protected:
     void click(QPushButton* button) {
         m_boxes.clear();
         QTest::mouseClick(button, Qt::LeftButton);
+        m_window->waitUntilIdle();
     }
 
     void selectEmployees(const QStringList& emplids) {
