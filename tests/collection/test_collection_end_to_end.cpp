@@ -1,6 +1,10 @@
 // Attendance record collection end to end: orveloctl and the window (offscreen), through
 // libfkattend.so over loopback TCP, against the emulated terminal and an embedded database.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,6 +12,7 @@
 #include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -17,14 +22,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 #include <csignal>
 
 #include "access/terminal_library.h"
 #include "app/hv_client.h"
+#include "app/log_memo.h"
 #include "app/status_bar.h"
 #include "app/widget_operator_view.h"
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
+#include "core/file_lock.h"
 #include "db/data_module.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
@@ -535,6 +544,160 @@ TEST_F(CollectionWindow, UsbDiskAndRawFileImports) {
     m_answer.reset();
     click(u"btn_ImportFromHV"_s);
     EXPECT_TRUE(m_boxes.isEmpty());
+}
+
+// Watches the window's event loop while a command runs: a timer every 100 ms notes the longest
+// gap between its ticks, the status texts and progress values shown, and the buttons' state.
+class LoopWatch {
+public:
+    explicit LoopWatch(Tfrm_hv_client& window) : m_window(window) {
+        m_timer.setInterval(100);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_sinceTick.start();
+        m_timer.start();
+    }
+
+    qint64 longestGapMs = 0;
+    int ticks = 0;
+    int ticksWhileRunning = 0;
+    QSet<QString> statusTexts;
+    QSet<int> percents;
+    bool buttonsDisabled = true;  // every tick while running saw btn_GetData disabled
+    bool cancelShown = true;      // ... and 取消 shown
+
+private:
+    void tick() {
+        longestGapMs = std::max(longestGapMs, m_sinceTick.restart());
+        ++ticks;
+        if (!m_window.isCommandRunning()) return;
+        ++ticksWhileRunning;
+        statusTexts.insert(m_window.findChild<QLabel*>(u"rzstspn_1"_s)->text());
+        percents.insert(m_window.findChild<ProgressPane*>(u"rzprgrsts_1"_s)->percent());
+        buttonsDisabled = buttonsDisabled && !m_window.findChild<QPushButton*>(u"btn_GetData"_s)->isEnabled();
+        cancelShown = cancelShown && m_window.findChild<QPushButton*>(u"btn_Cancel"_s)->isVisible();
+    }
+
+    Tfrm_hv_client& m_window;
+    QTimer m_timer;
+    QElapsedTimer m_sinceTick;
+};
+
+QJsonArray manyRecords(int count) {
+    QJsonArray logs;
+    for (int i = 0; i < count; ++i)
+        logs.append(logRecord(
+            1 + i % 50, 1,
+            QDateTime(QDate(2024, 5, 6), QTime(0, 0)).addSecs(60LL * i).toString(u"yyyy-MM-dd HH:mm:ss"_s)));
+    return logs;
+}
+
+TEST_F(CollectionWindow, ASlowCollectionLeavesTheWindowAnsweringAndReportsInOrder) {
+    // Seven pages of records, every reply of the terminal half a second late: seconds of work.
+    constexpr int kRecords = 20000;
+    startTerminal(manyRecords(kRecords), {u"delay-ms=500"_s});
+    for (int e = 1; e <= 50; ++e)
+        db.addActiveEmployee(u"E%1"_s.arg(e), u"%1"_s.arg(e, 5, 10, QChar(u'0')), u"P"_s);
+    openWindow();
+    // When the closing box shows, every log line of the run is already in mmo_2.
+    QStringList linesAtBox;
+    m_window->operatorView().setBoxHook([this, &linesAtBox](QMessageBox& box) {
+        m_boxes.append(box.windowTitle() + u": "_s + box.text());
+        linesAtBox = m_window->findChild<LogMemo*>(u"mmo_2"_s)->lines();
+    });
+
+    LoopWatch watch(*m_window);
+    QTest::mouseClick(m_window->findChild<QPushButton*>(u"btn_GetData"_s), Qt::LeftButton);
+    // The click returns at once, with the command running and the other buttons disabled.
+    EXPECT_TRUE(m_window->isCommandRunning());
+    EXPECT_FALSE(m_window->findChild<QPushButton*>(u"btn_GetAllEntryInfo"_s)->isEnabled());
+    m_window->waitUntilIdle();
+
+    EXPECT_GE(watch.ticksWhileRunning, 20) << "the collection was too quick to show anything";
+    EXPECT_LE(watch.longestGapMs, 300) << "the window's loop stood still";
+    EXPECT_TRUE(watch.buttonsDisabled);
+    EXPECT_TRUE(watch.cancelShown);
+    EXPECT_TRUE(watch.statusTexts.contains(u"正在采集设备中的数据，请稍等......"_s));
+    EXPECT_TRUE(watch.statusTexts.contains(u"等待设备响应…"_s));
+    // The bar moved through the pages while they came.
+    EXPECT_TRUE(
+        std::any_of(watch.percents.begin(), watch.percents.end(), [](int p) { return p > 0 && p < 100; }));
+
+    const QString summary = u"共采集数据记录20000条；其中有效数据记录20000条，重复或无效数据记录0条。"_s;
+    EXPECT_EQ(m_boxes, QStringList{u"数据采集: "_s + summary});
+    EXPECT_EQ(linesAtBox, (QStringList{QString(), u"数据采集成功！"_s, summary}));
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), kRecords);
+    // Everything back as before the click.
+    EXPECT_TRUE(m_window->findChild<QPushButton*>(u"btn_GetData"_s)->isEnabled());
+    EXPECT_TRUE(m_window->findChild<QPushButton*>(u"btn_GetAllEntryInfo"_s)->isEnabled());
+    EXPECT_FALSE(m_window->findChild<QPushButton*>(u"btn_Cancel"_s)->isVisible());
+    EXPECT_EQ(m_window->findChild<QLabel*>(u"rzstspn_1"_s)->text(), QString());
+}
+
+// A terminal that takes the connection and never answers (a pulled cable behind a switch).
+class SilentListener {
+public:
+    SilentListener() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(m_fd, 4), 0);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+TEST_F(CollectionWindow, ASilentTerminalLeavesTheWindowAnsweringUntilTheWarning) {
+    SilentListener silent;
+    startTerminal({});
+    openWindow();
+    m_window->findChild<QLineEdit*>(u"edt_NetPort"_s)->setText(QString::number(silent.port()));
+    m_window->findChild<QLineEdit*>(u"edt_TimeOut"_s)->setText(u"1000"_s);
+
+    LoopWatch watch(*m_window);
+    QElapsedTimer took;
+    took.start();
+    click(u"btn_GetData"_s);
+    EXPECT_GE(took.elapsed(), 900) << "the terminal was not waited for";
+    EXPECT_LE(watch.longestGapMs, 300);
+    EXPECT_TRUE(watch.statusTexts.contains(u"连接设备…"_s))
+        << QStringList(watch.statusTexts.values()).join(u'|').toStdString();
+    EXPECT_EQ(m_boxes, QStringList{u"数据采集: 数据采集失败，可能是设备没有连接好，请连接好设备后重试！"_s});
+    EXPECT_TRUE(m_window->findChild<QPushButton*>(u"btn_GetData"_s)->isEnabled());
+}
+
+TEST_F(CollectionWindow, ClosingTheWindowWhileACommandRunsAsksThenWaitsForIt) {
+    startTerminal(manyRecords(7000), {u"delay-ms=300"_s});
+    openWindow();
+    QStringList questions;
+    m_window->operatorView().setQuestionHook([&questions](QMessageBox& box) {
+        questions.append(box.text());
+        box.button(questions.size() == 1 ? QMessageBox::No : QMessageBox::Yes)->click();
+    });
+    QTest::mouseClick(m_window->findChild<QPushButton*>(u"btn_GetData"_s), Qt::LeftButton);
+    ASSERT_TRUE(m_window->isCommandRunning());
+    // 否: the window stays and the command goes on.
+    EXPECT_FALSE(m_window->close());
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_TRUE(m_window->isCommandRunning());
+    // 是: the command is asked to stop; the window closes once it has ended, not before.
+    EXPECT_FALSE(m_window->close());
+    EXPECT_EQ(questions, QStringList(2, u"正在执行的命令尚未结束。是否取消该命令并退出？"_s));
+    EXPECT_TRUE(m_window->isVisible());
+    m_window->waitUntilIdle();
+    EXPECT_FALSE(m_window->isVisible());
+    // The command ended with its own box, and left the folder free.
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].startsWith(u"数据采集: "_s)) << m_boxes[0].toStdString();
+    EXPECT_TRUE(AppFolderLock(db.appDir()).tryLock());
 }
 
 }  // namespace
