@@ -21,7 +21,9 @@ struct CommandContext;
 CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx);
 
 // "获取所有注册信息": brings every user listed by the terminal into the database (department 01,
-// a new employee and card or the device's name for the existing ones) with all its enrollments.
+// a new employee and card or the device's name for the existing ones) with all its enrollments,
+// stored under the employee number of each employee whose registration number is the user's
+// enroll number, or of the employee created for it (the eight-digit enroll number).
 // read: users brought in whole, stored: enrollments stored. A name read that failed on the link
 // never replaces a stored name.
 CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx);
