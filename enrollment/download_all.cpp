@@ -197,6 +197,7 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     DownloadAll download(ctx);
     bool linkLost = false;
     bool listRefused = false;
+    bool cancelled = false;
     try {
         const std::int32_t listResult = terminal.FK_ReadAllUserID(ctx.settings.MachineNo);
         linkLost = linkFailed(listResult);
@@ -211,6 +212,11 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
             // entries ran past 100 % on every terminal whose users hold more than one.
             const qint64 steps = qint64(std::max(userCount, 0)) + 1;
             for (;;) {
+                // Before each list read: the entries read so far are stored whole.
+                if (ctx.cancelRequested()) {
+                    cancelled = true;
+                    break;
+                }
                 const std::int32_t result =
                     terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
                 if (result == FK_OK) {
@@ -246,10 +252,18 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     // A list read refused looks like the end of the list: a list that ends before the users the
     // terminal counted is one the terminal did not give whole.
     const QString refused = download.refusedLine(
-        listRefused, counted && !linkLost && download.listedPeople() < userCount ? userCount : 0);
+        listRefused,
+        counted && !linkLost && !cancelled && download.listedPeople() < userCount ? userCount : 0);
     if (linkLost) {
         outcome.result = CommandOutcome::Result::Incomplete;
         showIncompleteDownload(ctx, caption, download.wholePeople(), refused);
+        return outcome;
+    }
+    if (cancelled) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        QStringList lines{downloadAllCancelledLine(download.wholePeople(), counted ? userCount : -1)};
+        if (!refused.isEmpty()) lines << refused;
+        showCancelled(ctx, caption, lines);
         return outcome;
     }
     const QString summary =
