@@ -128,7 +128,7 @@ QString programHelp(const Options& options) {
         u"\nSIGINT or SIGTERM stops a terminal or store command at its next record or user, as\n"
         u"the window's 取消 does: what was read is kept, the terminal is enabled again, the report\n"
         u"says where it stopped and the exit status is 1; on several terminals the ones not yet\n"
-        u"started are not run. A second signal ends orveloctl at once.\n"
+        u"started are not run. The same signal again ends orveloctl at once.\n"
         u"\nExit status: 0 done; 1 the terminal could not be reached, a warning was shown,\n"
         u"another command held the application folder for the whole --wait or the command was\n"
         u"cancelled; 2 an error stopped the command (or terminals.ini cannot be used); 3 the\n"

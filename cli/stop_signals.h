@@ -10,8 +10,8 @@ namespace orvelo::cli {
 // does: while an object of this class lives, each of them requests the process's Cancellation,
 // which the command looks at before its next record or user; it ends as incomplete, orveloctl
 // prints its usual report and exits with status 1. The handler does nothing else (the request is
-// one lock-free store), and it is taken back by the signal it handles, so a second SIGINT or
-// SIGTERM ends a run that does not stop with the default action.
+// one lock-free store), and it is taken back by the signal it handles, so the same signal again
+// (a second Ctrl-C, a second SIGTERM) ends a run that does not stop with the default action.
 //
 // The watch does not use this: it takes the signals synchronously (live/stop_signals.h).
 class CancelOnStopSignals {
