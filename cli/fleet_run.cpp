@@ -63,10 +63,9 @@ TerminalRun notStarted(const SelectedTerminal& terminal) {
     return run;
 }
 
-// The result column of a run; resultWord's for a run that started.
-QString resultText(const TerminalRun& run, bool json) {
-    if (!run.started) return json ? u"not-run"_s : u"not run"_s;
-    return resultWord(run.outcome.result, json);
+// The result column of the table: resultWord's for a run that started.
+QString resultText(const TerminalRun& run) {
+    return run.started ? resultWord(run.outcome.result) : u"not run"_s;
 }
 
 }  // namespace
@@ -160,7 +159,7 @@ QString summaryTable(const QList<TerminalRun>& runs) {
     QList<QStringList> rows{titles};
     for (const TerminalRun& run : runs) {
         const CommandOutcome& o = run.outcome;
-        rows.append({run.name, resultText(run, false), QString::number(o.read), QString::number(o.stored),
+        rows.append({run.name, resultText(run), QString::number(o.read), QString::number(o.stored),
                      QString::number(o.rejected), QString::number(o.refusedByDatabase),
                      seconds(run.seconds)});
     }
@@ -186,7 +185,10 @@ QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs
         const CommandOutcome& o = run.outcome;
         terminals.append(QJsonObject{
             {u"name"_s, run.name},
-            {u"result"_s, resultText(run, true)},
+            // A terminal not started is incomplete, as the result words of scripts have it;
+            // "started" tells it from one that stopped part-way.
+            {u"result"_s, resultWord(o.result, true)},
+            {u"started"_s, run.started},
             {u"read"_s, o.read},
             {u"stored"_s, o.stored},
             {u"rejected"_s, o.rejected},

@@ -77,9 +77,10 @@ int runOnTerminals(const CommandRequest& request, const QList<SelectedTerminal>&
 // started.
 QString summaryTable(const QList<TerminalRun>& runs);
 
-// {"command": NAME, "terminals": [{"name", "result", "read", "stored", "rejected", "refused",
-//  "seconds", "exit"}, ...], "exit": WORST}, the result one of "done", "incomplete",
-// "not-reachable", "error", or "not-run" for a terminal not started.
+// {"command": NAME, "terminals": [{"name", "result", "started", "read", "stored", "rejected",
+//  "refused", "seconds", "exit"}, ...], "exit": WORST}, the result one of "done", "incomplete",
+// "not-reachable", "error"; "started" is false (and the result "incomplete") for a terminal whose
+// turn never came because the run was cancelled.
 QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs);
 
 // The word of resultWord(result) (core/command_outcome.h), with its words joined by '-' when

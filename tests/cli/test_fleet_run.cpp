@@ -514,12 +514,15 @@ TEST(FleetInProcess, SigtermStopsTheRunningTerminalAndStartsNoOther) {
     EXPECT_EQ(json.status, kExitNotReached);
     const QJsonObject root = QJsonDocument::fromJson(json.out.toUtf8()).object();
     QStringList results;
-    for (const QJsonValue& terminal : root.value(u"terminals"_s).toArray())
-        results << terminal.toObject().value(u"name"_s).toString() + u'=' +
-                       terminal.toObject().value(u"result"_s).toString() + u'/' +
-                       QString::number(terminal.toObject().value(u"exit"_s).toInt(-1));
-    EXPECT_EQ(results, (QStringList{u"one=done/0"_s, u"two=incomplete/1"_s, u"three=not-run/1"_s,
-                                    u"four=not-run/1"_s}));
+    for (const QJsonValue& terminal : root.value(u"terminals"_s).toArray()) {
+        const QJsonObject row = terminal.toObject();
+        results << row.value(u"name"_s).toString() + u'=' + row.value(u"result"_s).toString() +
+                       (row.value(u"started"_s).toBool(false) ? u" started/"_s : u" not started/"_s) +
+                       QString::number(row.value(u"exit"_s).toInt(-1));
+    }
+    EXPECT_EQ(results,
+              (QStringList{u"one=done started/0"_s, u"two=incomplete started/1"_s,
+                           u"three=incomplete not started/1"_s, u"four=incomplete not started/1"_s}));
     EXPECT_EQ(root.value(u"exit"_s).toInt(-1), kExitNotReached);
 }
 
