@@ -14,6 +14,7 @@
 #include "cli/console_operator_view.h"
 #include "cli/console_output.h"
 #include "cli/orveloctl.h"
+#include "core/cancellation.h"
 #include "core/datetime.h"
 #include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
@@ -48,6 +49,25 @@ QString seconds(double value) {
     return QString::number(value, 'f', 1);
 }
 
+bool cancelled(const CommandRequest& request) {
+    return request.cancellation != nullptr && request.cancellation->requested();
+}
+
+// A terminal whose turn never came: the run over the list was cancelled before it.
+TerminalRun notStarted(const SelectedTerminal& terminal) {
+    TerminalRun run;
+    run.name = terminal.name;
+    run.outcome.result = CommandOutcome::Result::Incomplete;
+    run.exitStatus = kExitNotReached;
+    run.started = false;
+    return run;
+}
+
+// The result column of the table: resultWord's for a run that started.
+QString resultText(const TerminalRun& run) {
+    return run.started ? resultWord(run.outcome.result) : u"not run"_s;
+}
+
 }  // namespace
 
 TerminalRun runOnTerminal(const CommandRequest& request, const SelectedTerminal& terminal, std::FILE* out,
@@ -67,6 +87,7 @@ TerminalRun runOnTerminal(const CommandRequest& request, const SelectedTerminal&
         const SystemClock clock;
         CommandContext context{view,  terminal.panel, settings, watch,         request.data,
                                clock, request.appDir, nullptr,  u"orveloctl"_s};
+        context.cancellation = request.cancellation;
         CommandInvocation invocation(context, view, request.setOptions, request.value, request.arguments);
         bool folderBusy = false;
         runWithDefaultErrorBox(view, [&] {
@@ -107,10 +128,17 @@ int runOnTerminals(const CommandRequest& request, const QList<SelectedTerminal>&
                    std::FILE* out, std::FILE* err) {
     std::FILE* runOut = json ? err : out;
     QList<TerminalRun> runs;
+    QStringList notRun;
     for (const SelectedTerminal& terminal : terminals) {
+        if (cancelled(request)) {
+            runs.append(notStarted(terminal));
+            notRun << terminal.name;
+            continue;
+        }
         print(runOut, u"== "_s + terminal.name + u" ==\n"_s);
         runs.append(runOnTerminal(request, terminal, runOut, err));
     }
+    if (!notRun.isEmpty()) print(err, u"orveloctl: cancelled; not run on: "_s + notRun.join(u", "_s) + u'\n');
     if (json) {
         print(out,
               QString::fromUtf8(summaryJson(request.command.name, runs).toJson(QJsonDocument::Indented)));
@@ -131,7 +159,7 @@ QString summaryTable(const QList<TerminalRun>& runs) {
     QList<QStringList> rows{titles};
     for (const TerminalRun& run : runs) {
         const CommandOutcome& o = run.outcome;
-        rows.append({run.name, resultWord(o.result), QString::number(o.read), QString::number(o.stored),
+        rows.append({run.name, resultText(run), QString::number(o.read), QString::number(o.stored),
                      QString::number(o.rejected), QString::number(o.refusedByDatabase),
                      seconds(run.seconds)});
     }
@@ -157,7 +185,10 @@ QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs
         const CommandOutcome& o = run.outcome;
         terminals.append(QJsonObject{
             {u"name"_s, run.name},
+            // A terminal not started is incomplete, as the result words of scripts have it;
+            // "started" tells it from one that stopped part-way.
             {u"result"_s, resultWord(o.result, true)},
+            {u"started"_s, run.started},
             {u"read"_s, o.read},
             {u"stored"_s, o.stored},
             {u"rejected"_s, o.rejected},

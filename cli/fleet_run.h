@@ -13,6 +13,7 @@
 #include "core/command_outcome.h"
 
 namespace orvelo {
+class Cancellation;
 class DataModule;
 class TerminalLibrary;
 }  // namespace orvelo
@@ -32,6 +33,8 @@ struct CommandRequest {
     QString appDir;
     // How long a run waits for the application folder's lock, for a command that holds it.
     std::chrono::seconds lockWait{0};
+    // Set by SIGINT / SIGTERM (CancelOnStopSignals); null when nothing can cancel the runs.
+    const Cancellation* cancellation = nullptr;
 };
 
 // What one run on one terminal came to.
@@ -40,6 +43,7 @@ struct TerminalRun {
     CommandOutcome outcome;  // the command's own when it returns one, else read off its boxes
     int exitStatus = 0;      // orveloctl's status for this run alone
     double seconds = 0;
+    bool started = true;  // false: cancelled before this terminal's turn came (Incomplete, status 1)
 };
 
 // Runs the command once on `terminal`, inside the default-error-box guard, with a console view,
@@ -61,16 +65,22 @@ TerminalRun runOnTerminal(const CommandRequest& request, const SelectedTerminal&
 // Runs the command on every terminal in turn, each run headed by "== NAME ==", then the summary
 // table; with `json` the summary is instead one JSON document (summaryJson) on `out`, and the runs'
 // own lines go to `err`, so that `out` holds nothing else. Returns the worst exit status of the runs.
+//
+// Once request.cancellation is requested the running terminal's command stops as incomplete and
+// no further terminal is started: each is named on `err` and counted "not run" in the summary,
+// with exit status 1.
 int runOnTerminals(const CommandRequest& request, const QList<SelectedTerminal>& terminals, bool json,
                    std::FILE* out, std::FILE* err);
 
 // The summary: a line of column titles and one row per run (name, result, read, stored, rejected,
-// refused, seconds), aligned; results as resultWord gives them.
+// refused, seconds), aligned; results as resultWord gives them, "not run" for a terminal not
+// started.
 QString summaryTable(const QList<TerminalRun>& runs);
 
-// {"command": NAME, "terminals": [{"name", "result", "read", "stored", "rejected", "refused",
-//  "seconds", "exit"}, ...], "exit": WORST}, the result one of "done", "incomplete",
-// "not-reachable", "error".
+// {"command": NAME, "terminals": [{"name", "result", "started", "read", "stored", "rejected",
+//  "refused", "seconds", "exit"}, ...], "exit": WORST}, the result one of "done", "incomplete",
+// "not-reachable", "error"; "started" is false (and the result "incomplete") for a terminal whose
+// turn never came because the run was cancelled.
 QJsonDocument summaryJson(const QString& command, const QList<TerminalRun>& runs);
 
 // The word of resultWord(result) (core/command_outcome.h), with its words joined by '-' when

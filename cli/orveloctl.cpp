@@ -15,6 +15,7 @@
 #include "cli/console_operator_view.h"
 #include "cli/console_output.h"
 #include "cli/fleet_run.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal_selection.h"
 #include "core/datetime.h"
 #include "db/data_module.h"
@@ -124,10 +125,14 @@ QString programHelp(const Options& options) {
     for (const CommandDefinition* command : commands)
         text += column(command->name, nameWidth) + command->summary + u'\n';
     text +=
-        u"\nExit status: 0 done; 1 the terminal could not be reached, a warning was shown or\n"
-        u"another command held the application folder for the whole --wait; 2 an error stopped\n"
-        u"the command (or terminals.ini cannot be used); 3 the database could not be used\n"
-        u"(start-up); 64 usage error.\n"_s;
+        u"\nSIGINT or SIGTERM stops a terminal or store command at its next record or user, as\n"
+        u"the window's 取消 does: what was read is kept, the terminal is enabled again, the report\n"
+        u"says where it stopped and the exit status is 1; on several terminals the ones not yet\n"
+        u"started are not run. The same signal again ends orveloctl at once.\n"
+        u"\nExit status: 0 done; 1 the terminal could not be reached, a warning was shown,\n"
+        u"another command held the application folder for the whole --wait or the command was\n"
+        u"cancelled; 2 an error stopped the command (or terminals.ini cannot be used); 3 the\n"
+        u"database could not be used (start-up); 64 usage error.\n"_s;
     return text;
 }
 
@@ -241,6 +246,10 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     for (const QCommandLineOption& option : command->options)
         if (own.isSet(option.names().constFirst())) setOptions << option.names().constFirst();
     LazyTerminalLibrary library(QCoreApplication::applicationDirPath());
+    // A terminal or store command stops at its next record or user on SIGINT or SIGTERM and
+    // ends as incomplete; the others keep the default action (and the watch its own).
+    std::optional<CancelOnStopSignals> stopSignals;
+    if (command->holdsFolderLock && !command->runOnAllTerminals) stopSignals.emplace();
     const CommandRequest request{*command,
                                  setOptions,
                                  [&own](const QString& option) { return own.value(option); },
@@ -248,7 +257,8 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                                  data,
                                  library,
                                  appDir,
-                                 std::chrono::seconds(waitSeconds)};
+                                 std::chrono::seconds(waitSeconds),
+                                 stopSignals ? &stopSignals->cancellation() : nullptr};
     if (command->runOnAllTerminals) return command->runOnAllTerminals(request, terminals, out, err);
     // A run on one terminal, named or not, looks as it always has; the headings and the summary
     // come with --all-terminals, several --terminal or --json, so that a script sees one shape

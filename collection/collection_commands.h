@@ -16,8 +16,15 @@ struct CommandContext;
 // Each returns what it came to: Done; Incomplete when the walk over the terminal's log ended on a
 // failed link, short of the total the terminal reported, or stopped because the database could
 // take nothing (the rest stays on the terminal, running again brings it); NotReachable when the
-// connect failed. Records the database refused are counted in refusedByDatabase and make the
-// box a warning: the raw record file named in the report holds them.
+// connect failed.
+//
+// A cancellation (ctx.cancelRequested) is looked at before each record of the terminal or of the
+// USB-disk log file and before each line of a raw record file: the command stops there as
+// Incomplete, keeps and reports what it read (the success line replaced by a line saying where it
+// stopped, a warning box), and running it again brings the rest, each record stored once. A
+// download stops before the read that would have the terminal mark its new records collected. Records the
+// database refused are counted in refusedByDatabase and make the box a warning: the raw record file named in
+// the report holds them.
 
 // "采集数据": downloads the device's log, only the records it has not handed out yet when
 // `newRecordsOnly` (rb_GetNewData checked), else every record it holds.

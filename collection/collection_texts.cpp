@@ -85,6 +85,16 @@ QString usbImportStoppedByDatabaseLine(int readCount) {
            u"已存入的记录不会重复。"_s.arg(readCount);
 }
 
+QString collectionCancelledLine(int readCount) {
+    return u"数据采集未完成！采集已取消，在读取%1条记录后停止；设备上未读取的记录不受影响，"
+           u"再次执行本命令可采集其余记录。"_s.arg(readCount);
+}
+
+QString usbImportCancelledLine(int readCount) {
+    return u"数据采集未完成！导入已取消，在读取%1条记录后停止；再次导入该U盘数据文件可导入其余记录，"
+           u"已存入的记录不会重复。"_s.arg(readCount);
+}
+
 QString collectionRefusedLine(int refused, const QString& rawFile) {
     return u"其中%1条记录被数据库拒绝写入，已保存在原始记录文件%2中；数据库恢复可用后，"
            u"用“刷卡文件导入”（orveloctl import-raw）导入该文件即可存入。"_s.arg(refused)
@@ -110,6 +120,11 @@ QString unknownPersonsLine(int records, const std::vector<std::int32_t>& enrollN
 
 QString rawImportStoppedByDatabaseLine(int lineNumber) {
     return u"原始记录数据导入未完成！数据库无法写入，导入在第%1行停止。"_s.arg(lineNumber);
+}
+
+QString rawImportCancelledLine(int lineNumber) {
+    return u"原始记录数据导入未完成！导入已取消，在第%1行停止，该行及其后各行没有导入；"
+           u"再次导入该原始记录文件可导入其余记录，已存入的记录不会重复。"_s.arg(lineNumber);
 }
 
 QString rawImportCutLineSkippedLine(int lineNumber) {

@@ -26,10 +26,16 @@ QString collectionLinkFailedLine(int readCount);               // the link faile
 QString collectionShortOfTotalLine(int readCount, int total);  // a clean end before the total
 QString collectionStoppedByDatabaseLine(int readCount);        // the walk stopped, the rest stays new
 QString usbImportStoppedByDatabaseLine(int readCount);         // the same for a USB-disk log file
+// The operator cancelled the command (the window's 取消, orveloctl's SIGINT / SIGTERM): where it
+// stopped, and that running it again brings the rest.
+QString collectionCancelledLine(int readCount);  // the rest stays new on the terminal
+QString usbImportCancelledLine(int readCount);   // importing the file again stores the rest
 // Records the database refused, kept in `rawFile`: what brings them in.
 QString collectionRefusedLine(int refused, const QString& rawFile);
 QString rawImportRefusedLine(int refused, const QString& rawFile);
 QString rawImportStoppedByDatabaseLine(int lineNumber);
+// Cancelled before line `lineNumber`: it and the lines after it were not imported.
+QString rawImportCancelledLine(int lineNumber);
 // The last line of a journal (.part) cut without its line end, skipped by the import.
 QString rawImportCutLineSkippedLine(int lineNumber);
 // Records of persons missing from the employee table, kept in `rawFile`: how many, the first

@@ -97,6 +97,8 @@ CommandOutcome downloadLog(CommandContext& ctx, bool newRecordsOnly,
             problems << collectionLinkFailedLine(readCount);
         else if (counts.stoppedByDatabase)
             problems << collectionStoppedByDatabaseLine(readCount);
+        else if (counts.cancelled)
+            problems << collectionCancelledLine(readCount);
         else if (loaded && statusResult == FK_OK && readCount < total)
             problems << collectionShortOfTotalLine(readCount, total);
         outcome = reportCollection(ctx, counts, readCount, problems, rawFile, {}, noteAtWorkEnd);

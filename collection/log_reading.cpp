@@ -40,6 +40,14 @@ LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int
     std::int32_t recordCode = 0;
     try {
         for (;;) {
+            // Looked at before every read, the one that would find the end of the log included:
+            // that read has the terminal mark the new records collected, so a stop here leaves
+            // them new, the ones read now as well (the next run stores those once, as duplicates).
+            if (ctx.cancelRequested()) {
+                counts.cancelled = true;
+                store.settle();
+                return settled();
+            }
             // A group that is due commits before the read. A commit that fails stops the walk
             // before the read, so the terminal keeps the records as new.
             if (!store.settleIfDue()) return settled();

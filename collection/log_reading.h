@@ -27,13 +27,14 @@ struct LogReadCounts {
                                      // those of a group whose commit failed included
     std::int32_t endResult = 0;      // the read step that ended the walk: 0 the end, negative a failure
     bool stoppedByDatabase = false;  // the walk stopped because the database could take nothing
+    bool cancelled = false;          // the walk stopped because the operator asked the command to stop
     int unknownPersons = 0;          // records of persons missing from the employee table
     std::vector<std::int32_t> unknownEnrollNumbers;  // the first of them (StoreCounts)
     bool moreUnknownPersons = false;
 
     int rejected() const { return records - stored - refused; }
     // The walk ended on a failed link or reply rather than at the end of the log.
-    bool linkFailed() const { return !stoppedByDatabase && endResult < 0; }
+    bool linkFailed() const { return !stoppedByDatabase && !cancelled && endResult < 0; }
 };
 
 // Reads the log that a successful load step prepared, until a read step returns anything but 1.
@@ -47,6 +48,9 @@ struct LogReadCounts {
 // log: the terminal marks new records collected only at that read, so it keeps the unread ones
 // (and the ones read now) as new, and the next download brings them. Only the last group commits
 // after that read: if its commit fails, its records are in the raw record file, counted refused.
+//
+// A cancellation asked for (ctx.cancelRequested) stops the walk the same way, before the next
+// read: what was read is in `raw` and its last group commits, the rest stays new on the terminal.
 LogReadCounts readPreparedLog(CommandContext& ctx, std::int32_t handle, std::int32_t machineNo,
                               RawRecordCollector& raw,
                               const std::function<void(int calls)>& afterReadStep = {});

@@ -64,7 +64,13 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
     }
     AttendanceStore store(ctx.data, ctx.clock);
     int processed = 0;
+    bool cancelled = false;
     for (const QString& line : lines) {
+        // The file stays as it is: importing it again stores the lines not reached now.
+        if (ctx.cancelRequested()) {
+            cancelled = true;
+            break;
+        }
         // A line that does not parse stops the import here; the rows of the lines before it stay.
         LogRecord record;
         try {
@@ -89,13 +95,13 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
                                     counts.moreUnknownPersons, path);
 
     CommandOutcome outcome;
-    outcome.result = stopped ? CommandOutcome::Result::Incomplete : CommandOutcome::Result::Done;
+    outcome.result = stopped || cancelled ? CommandOutcome::Result::Incomplete : CommandOutcome::Result::Done;
     outcome.read = processed;
     outcome.stored = storedCount;
     outcome.refusedByDatabase = refused;
     outcome.rejected = processed - storedCount - refused;
     outcome.rawRecordFile = path;
-    if (refused == 0) {
+    if (refused == 0 && !cancelled) {
         ctx.view.appendLog(LogPane::Mmo2, rawImportSuccessLine());
         ctx.view.appendLog(LogPane::Mmo2, rawImportLogSummaryText(processed, storedCount));
         for (const QString& note : notes) ctx.view.appendLog(LogPane::Mmo2, note);
@@ -105,12 +111,19 @@ CommandOutcome btn_ImportFromHVClick(CommandContext& ctx) {
             rawImportCaption(), BoxIcon::Information);
     } else {
         QStringList logLines;
-        if (stopped) logLines << rawImportStoppedByDatabaseLine(processed);
-        const QString refusedLine = rawImportRefusedLine(refused, path);
+        if (stopped)
+            logLines << rawImportStoppedByDatabaseLine(processed);
+        else if (cancelled)
+            logLines << rawImportCancelledLine(processed + 1);
+        QStringList refusedLines;
+        if (refused > 0) refusedLines << rawImportRefusedLine(refused, path);
         QStringList boxLines = logLines;
-        if (!stopped) logLines << rawImportSuccessLine();
-        logLines << rawImportLogSummaryText(processed, storedCount, outcome.rejected) << refusedLine << notes;
-        boxLines << rawImportBoxSummaryText(processed, storedCount, outcome.rejected) << refusedLine << notes;
+        // An import that stopped early is no success.
+        if (logLines.isEmpty()) logLines << rawImportSuccessLine();
+        logLines << rawImportLogSummaryText(processed, storedCount, outcome.rejected) << refusedLines
+                 << notes;
+        boxLines << rawImportBoxSummaryText(processed, storedCount, outcome.rejected) << refusedLines
+                 << notes;
         for (const QString& line : logLines) ctx.view.appendLog(LogPane::Mmo2, line);
         ctx.workEnded();
         ctx.view.messageBox(boxLines.join(u'\n'), rawImportCaption(), BoxIcon::Warning);

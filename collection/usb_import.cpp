@@ -145,7 +145,7 @@ CommandOutcome btn_ImportDataFromUClick(CommandContext& ctx,
     RawRecordCollector raw(ctx.appDir, ctx.clock.now());
     raw.begin();
     const LogReadCounts counts = readPreparedLog(ctx, handle, machineNo, raw);
-    if (counts.records == 0 && !counts.stoppedByDatabase) {
+    if (counts.records == 0 && !counts.stoppedByDatabase && !counts.cancelled) {
         // Nothing was read: the empty journal has nothing to keep.
         if (!raw.journalPath().isEmpty()) QFile::remove(raw.journalPath());
         throw FileError(u"\"%1\" holds no attendance record"_s.arg(shown(path)));
@@ -153,7 +153,10 @@ CommandOutcome btn_ImportDataFromUClick(CommandContext& ctx,
     const QString rawFile = raw.finish(ctx.clock.now());
 
     QStringList problems;
-    if (counts.stoppedByDatabase) problems << usbImportStoppedByDatabaseLine(counts.records);
+    if (counts.stoppedByDatabase)
+        problems << usbImportStoppedByDatabaseLine(counts.records);
+    else if (counts.cancelled)
+        problems << usbImportCancelledLine(counts.records);
     QStringList notes;
     if (salvaged.skipped > 0) notes << usbImportSkippedLinesLine(salvaged.skipped);
     const CommandOutcome outcome = reportCollection(ctx, counts, counts.records, problems, rawFile, notes);

@@ -2,17 +2,27 @@
 
 #include "access/terminal_library.h"
 #include "context/command_context.h"
+#include "core/command_outcome.h"
 #include "core/errors.h"
 #include "core/ports.h"
 #include "core/text.h"
 #include "enrollment/enrollment_commands.h"
 #include "enrollment/enrollment_run.h"
+#include "enrollment/link_failure.h"
 
 namespace orvelo {
 
-namespace {}  // namespace
+namespace {
 
-void btn_DelEntryInfoClick(CommandContext& ctx) {
+QString summaryText(int total, int succeeded) {
+    return QStringLiteral("共删除注册信息：") + QString::number(total) + QStringLiteral("；其中成功：") +
+           QString::number(succeeded) + QStringLiteral("条；失败：") + QString::number(total - succeeded) +
+           QStringLiteral("条！");
+}
+
+}  // namespace
+
+CommandOutcome btn_DelEntryInfoClick(CommandContext& ctx) {
     const QString caption = QStringLiteral("删除注册信息");
 
     // Stays up to the end, also while the summary is open: this command has no completion text.
@@ -20,15 +30,18 @@ void btn_DelEntryInfoClick(CommandContext& ctx) {
     ctx.view.setProgress(0, true);
 
     EnrollmentRun run(ctx);
-    if (!run.connect()) {
-        showConnectionFailure(ctx, caption);
-        return;
-    }
+    if (!run.connect()) return showConnectionFailure(ctx, caption);
     run.disableDevice();
 
     const int total = selectedCount(ctx);
     int succeeded = 0;
+    int done = 0;
+    bool cancelled = false;
     for (int i = 0; i < total; ++i) {
+        if (ctx.cancelRequested()) {
+            cancelled = true;
+            break;
+        }
         bool deleted = false;
         try {
             ctx.selection->makeCurrent(i);
@@ -44,16 +57,24 @@ void btn_DelEntryInfoClick(CommandContext& ctx) {
             ctx.view.errorBox(defaultErrorText(error.text()));
         }
         if (deleted) ++succeeded;
+        ++done;
         ctx.view.setProgress(percentOf(succeeded, total), true);
     }
 
     run.enableDevice();
+    CommandOutcome outcome;
+    outcome.read = done;
+    outcome.stored = succeeded;
+    outcome.rejected = done - succeeded;
+    if (cancelled) {
+        // The summary counts the employees dealt with before the stop.
+        outcome.result = CommandOutcome::Result::Incomplete;
+        showCancelled(ctx, caption, {deleteCancelledLine(done, total), summaryText(done, succeeded)});
+        return outcome;
+    }
     ctx.workEnded();
-    ctx.view.messageBox(QStringLiteral("共删除注册信息：") + QString::number(total) +
-                            QStringLiteral("；其中成功：") + QString::number(succeeded) +
-                            QStringLiteral("条；失败：") + QString::number(total - succeeded) +
-                            QStringLiteral("条！"),
-                        caption, BoxIcon::Information);
+    ctx.view.messageBox(summaryText(total, succeeded), caption, BoxIcon::Information);
+    return outcome;
 }
 
 }  // namespace orvelo

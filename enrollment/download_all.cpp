@@ -35,12 +35,18 @@ void execute(Query& query, std::initializer_list<QString> lines) {
     query.execSql();
 }
 
-bool employeeExists(Query& query, std::int32_t enrollNumber) {
+// The employee numbers of the employees, active or departed, whose registration number (cardid)
+// is the enroll number: the ones whose names the terminal's name replaces and under whose numbers
+// the user's enrollments are stored.
+QStringList employeesHolding(Query& query, std::int32_t enrollNumber) {
     query.close();
     query.clearSql();
     query.addSql(employeeLookupStatement(enrollNumber));
     query.open();
-    return query.rowCount() > 0;
+    QStringList numbers;
+    for (int row = 0; row < query.rowCount(); ++row)
+        numbers << query.value(row, QStringLiteral("EmplID")).toString();
+    return numbers;
 }
 
 class DownloadAll {
@@ -53,6 +59,12 @@ public:
     // employee gets the eight-digit enroll number, an existing one keeps the name it has. What the
     // terminal refused is counted for the summary; enrollments stored before a later failure stay
     // stored, the next run replaces them.
+    //
+    // The enrollments go under the number of each employee that holds the enroll number as its
+    // registration number, so that the employee's details, upload and delete find them; under the
+    // eight-digit number of a user no employee holds, the employee it creates. (Under the
+    // eight-digit number whatever the employee's own, they showed twice in its details and
+    // reached none of its commands.)
     bool entry(std::int32_t handle, std::int32_t enrollNumber, std::int32_t listedBackup,
                std::int32_t& privilege) {
         TerminalLibrary& terminal = m_ctx.terminal;
@@ -73,7 +85,8 @@ public:
 
         m_entriesStarted = true;
         execute(m_ctx.data.qry_1, {defaultDepartmentStatement()});
-        if (employeeExists(m_ctx.data.qry_1, enrollNumber)) {
+        QStringList employeeNumbers = employeesHolding(m_ctx.data.qry_1, enrollNumber);
+        if (!employeeNumbers.isEmpty()) {
             if (!name.isEmpty()) execute(m_ctx.data.qry_2, {employeeNameUpdateStatement(name, enrollNumber)});
         } else {
             // The present time is taken anew for each of its three uses.
@@ -83,9 +96,9 @@ public:
             const QString newName = name.isEmpty() ? zeroPad(enrollNumber, 8) : name;
             execute(m_ctx.data.qry_2, {newEmployeeLine(enrollNumber, newName, entryDate, lastOperDate),
                                        newCardLine(enrollNumber, operDate)});
+            employeeNumbers << zeroPad(enrollNumber, 8);
         }
 
-        const QString employeeNumber = zeroPad(enrollNumber, 8);
         for (std::int32_t backupNumber = FK_BACKUP_FIRST; backupNumber <= FK_BACKUP_LAST; ++backupNumber) {
             std::int32_t password = 0;
             m_template.fill(0);
@@ -100,9 +113,11 @@ public:
                 }
                 continue;
             }
-            StoreEnrollment(m_ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
-                            m_template);
-            ++m_stored;
+            for (const QString& employeeNumber : employeeNumbers) {
+                StoreEnrollment(m_ctx.data, employeeNumber, enrollNumber, backupNumber, privilege, password,
+                                m_template);
+                ++m_stored;
+            }
         }
         (refused ? m_refusedPeople : m_completedPeople).insert(enrollNumber);
         return true;
@@ -187,6 +202,7 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     DownloadAll download(ctx);
     bool linkLost = false;
     bool listRefused = false;
+    bool cancelled = false;
     try {
         const std::int32_t listResult = terminal.FK_ReadAllUserID(ctx.settings.MachineNo);
         linkLost = linkFailed(listResult);
@@ -201,6 +217,11 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
             // entries ran past 100 % on every terminal whose users hold more than one.
             const qint64 steps = qint64(std::max(userCount, 0)) + 1;
             for (;;) {
+                // Before each list read: the entries read so far are stored whole.
+                if (ctx.cancelRequested()) {
+                    cancelled = true;
+                    break;
+                }
                 const std::int32_t result =
                     terminal.FK_GetAllUserID(handle, &enrollNumber, &backupNumber, &privilege, &fourthValue);
                 if (result == FK_OK) {
@@ -236,10 +257,18 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx) {
     // A list read refused looks like the end of the list: a list that ends before the users the
     // terminal counted is one the terminal did not give whole.
     const QString refused = download.refusedLine(
-        listRefused, counted && !linkLost && download.listedPeople() < userCount ? userCount : 0);
+        listRefused,
+        counted && !linkLost && !cancelled && download.listedPeople() < userCount ? userCount : 0);
     if (linkLost) {
         outcome.result = CommandOutcome::Result::Incomplete;
         showIncompleteDownload(ctx, caption, download.wholePeople(), refused);
+        return outcome;
+    }
+    if (cancelled) {
+        outcome.result = CommandOutcome::Result::Incomplete;
+        QStringList lines{downloadAllCancelledLine(download.wholePeople(), counted ? userCount : -1)};
+        if (!refused.isEmpty()) lines << refused;
+        showCancelled(ctx, caption, lines);
         return outcome;
     }
     const QString summary =

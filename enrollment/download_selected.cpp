@@ -17,6 +17,12 @@ namespace {
 // One value more than the library fills; the extra zero is stored as the 459th line.
 constexpr int kDownloadTemplateValues = 459;
 
+QString summaryText(int total, int succeeded) {
+    return QStringLiteral("共获取注册信息") + QString::number(total) + QStringLiteral("条；其中成功") +
+           QString::number(succeeded) + QStringLiteral("条；失败") + QString::number(total - succeeded) +
+           QStringLiteral("条！");
+}
+
 }  // namespace
 
 CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx) {
@@ -38,10 +44,15 @@ CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx) {
     int succeeded = 0;
     int done = 0;
     bool linkLost = false;
+    bool cancelled = false;
     std::int32_t privilege = 0;
     std::array<std::int32_t, kDownloadTemplateValues> templateBuffer{};
 
     for (int i = 0; i < total && !linkLost; ++i) {
+        if (ctx.cancelRequested()) {
+            cancelled = true;
+            break;
+        }
         EmployeeSelection& selection = *ctx.selection;
         selection.makeCurrent(i);
         const std::int32_t enrollNumber = selectedEnrollNumber(selection);
@@ -79,12 +90,14 @@ CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx) {
         showIncompleteDownload(ctx, caption, done);
         return outcome;
     }
+    if (cancelled) {
+        // The summary counts the employees dealt with before the stop.
+        outcome.result = CommandOutcome::Result::Incomplete;
+        showCancelled(ctx, caption, {downloadCancelledLine(done, total), summaryText(done, succeeded)});
+        return outcome;
+    }
     ctx.workEnded();
-    ctx.view.messageBox(QStringLiteral("共获取注册信息") + QString::number(total) +
-                            QStringLiteral("条；其中成功") + QString::number(succeeded) +
-                            QStringLiteral("条；失败") + QString::number(total - succeeded) +
-                            QStringLiteral("条！"),
-                        caption, BoxIcon::Information);
+    ctx.view.messageBox(summaryText(total, succeeded), caption, BoxIcon::Information);
     return outcome;
 }
 

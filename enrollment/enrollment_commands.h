@@ -14,6 +14,11 @@ struct CommandContext;
 // The outcome: NotReachable when the connect failed; Incomplete when the link failed part-way (a
 // negative library result), which shows a warning box instead of the summary and keeps what was
 // done; Done otherwise. A database error propagates as an exception, as before.
+//
+// A cancellation (ctx.cancelRequested) is looked at before each employee or listed user: the
+// command stops there as Incomplete, enables the terminal again, and shows in a warning box a line
+// saying how many it had done of how many, then the summary of those (获取所有注册信息 has no
+// summary of its own then: it counts the terminal's users). Running it again does the rest.
 
 // "获取注册信息": copies the enrollments of the selected employees from the terminal into
 // equfinger, without disabling the terminal. read: employees read whole, stored: enrollments
@@ -21,7 +26,9 @@ struct CommandContext;
 CommandOutcome btn_GetEntryInfoClick(CommandContext& ctx);
 
 // "获取所有注册信息": brings every user listed by the terminal into the database (department 01,
-// a new employee and card or the device's name for the existing ones) with all its enrollments.
+// a new employee and card or the device's name for the existing ones) with all its enrollments,
+// stored under the employee number of each employee whose registration number is the user's
+// enroll number, or of the employee created for it (the eight-digit enroll number).
 // read: users brought in whole, stored: enrollments stored. A name read that failed on the link
 // never replaces a stored name.
 CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx);
@@ -35,7 +42,8 @@ CommandOutcome btn_GetAllEntryInfoClick(CommandContext& ctx);
 CommandOutcome btn_WriteEntryInfoClick(CommandContext& ctx);
 
 // "删除注册信息": deletes backup numbers 0 to 10 of each selected employee from the terminal; the
-// database keeps its rows.
-void btn_DelEntryInfoClick(CommandContext& ctx);
+// database keeps its rows. read: employees, stored: those of which the terminal deleted anything,
+// rejected: the others.
+CommandOutcome btn_DelEntryInfoClick(CommandContext& ctx);
 
 }  // namespace orvelo

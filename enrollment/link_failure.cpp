@@ -23,4 +23,43 @@ void showIncompleteUpload(CommandContext& ctx, const QString& caption, int writt
                         caption, BoxIcon::Warning);
 }
 
+QString downloadCancelledLine(int done, int total) {
+    return QStringLiteral(
+               "获取注册信息已取消，在获取%1个人（共%2个人）的注册信息后停止，其余人员的注册信息没有获取！"
+               "再次执行本命令可获取其余的注册信息。")
+        .arg(done)
+        .arg(total);
+}
+
+QString downloadAllCancelledLine(int users, int userCount) {
+    const QString counted = userCount >= 0 ? QStringLiteral("（设备共有%1个人）").arg(userCount) : QString();
+    return QStringLiteral(
+               "获取全部注册信息已取消，在获取%1个人%2的注册信息后停止，其余人员的注册信息没有获取！"
+               "再次执行本命令可获取其余的注册信息。")
+        .arg(users)
+        .arg(counted);
+}
+
+QString uploadCancelledLine(int done, int total) {
+    return QStringLiteral(
+               "写入指纹及姓名已取消，在写入%1个人（共%2个人）后停止，其余的人员没有写入！"
+               "再次执行本命令可写入其余的人员。")
+        .arg(done)
+        .arg(total);
+}
+
+QString deleteCancelledLine(int done, int total) {
+    return QStringLiteral(
+               "删除注册信息已取消，在删除%1个人（共%"
+               "2个人）的注册信息后停止，其余人员的注册信息没有从设备删除！"
+               "再次执行本命令可删除其余的注册信息。")
+        .arg(done)
+        .arg(total);
+}
+
+void showCancelled(CommandContext& ctx, const QString& caption, const QStringList& lines) {
+    ctx.workEnded();
+    ctx.view.messageBox(lines.join(u'\n'), caption, BoxIcon::Warning);
+}
+
 }  // namespace orvelo

@@ -84,6 +84,12 @@ QString nameProblem(const Employee& employee) {
     return {};
 }
 
+QString summaryText(int total, int succeeded) {
+    return QStringLiteral("共写入注册信息：") + QString::number(total) + QStringLiteral("条;其中成功：") +
+           QString::number(succeeded) + QStringLiteral("条，失败：") + QString::number(total - succeeded) +
+           QStringLiteral("条！");
+}
+
 enum class Written { All, Refused, LinkLost };
 
 // Every write of one employee, the name last; all of them must be accepted for it to count.
@@ -120,7 +126,12 @@ CommandOutcome btn_WriteEntryInfoClick(CommandContext& ctx) {
     const int total = selectedCount(ctx);
     int succeeded = 0;
     bool linkLost = false;
+    bool cancelled = false;
     for (int i = 0; i < total && !linkLost; ++i) {
+        if (ctx.cancelRequested()) {
+            cancelled = true;
+            break;
+        }
         bool accepted = false;
         try {
             Employee employee = readEmployee(ctx, i);
@@ -154,13 +165,16 @@ CommandOutcome btn_WriteEntryInfoClick(CommandContext& ctx) {
         showIncompleteUpload(ctx, caption, succeeded);
         return outcome;
     }
+    if (cancelled) {
+        // Not the completion text: the summary counts the employees dealt with before the stop.
+        outcome.result = CommandOutcome::Result::Incomplete;
+        showCancelled(ctx, caption,
+                      {uploadCancelledLine(outcome.read, total), summaryText(outcome.read, succeeded)});
+        return outcome;
+    }
     ctx.view.setStatusText(QStringLiteral("写入注册信息到设备完成！"));
     ctx.workEnded();
-    ctx.view.messageBox(QStringLiteral("共写入注册信息：") + QString::number(total) +
-                            QStringLiteral("条;其中成功：") + QString::number(succeeded) +
-                            QStringLiteral("条，失败：") + QString::number(total - succeeded) +
-                            QStringLiteral("条！"),
-                        caption, BoxIcon::Information);
+    ctx.view.messageBox(summaryText(total, succeeded), caption, BoxIcon::Information);
     return outcome;
 }
 

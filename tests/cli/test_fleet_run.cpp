@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -462,6 +463,67 @@ TEST(FleetInProcess, EachRunTakesTheFoldersLockOrSaysItIsBusy) {
     EXPECT_EQ(badWait.status, kExitUsage);
     EXPECT_TRUE(badWait.err.contains(u"--wait takes a number of seconds, not 'soon'"_s))
         << badWait.err.toStdString();
+}
+
+// A command of this test standing for a long terminal command: on machine 2 the operator's
+// SIGTERM comes while it runs, and it ends as the commands do when asked to stop.
+const CommandRegistration kStoppedOnTwo{{
+    .name = u"test-stopped-on-two"_s,
+    .summary = u"SIGTERM comes while it runs on machine 2"_s,
+    .run =
+        [](CommandInvocation& run) {
+            run.context().view.appendLog(LogPane::Mmo1, u"ran on "_s + run.context().panel.machineNo);
+            if (run.context().panel.machineNo == u"2"_s) ::raise(SIGTERM);
+            CommandOutcome outcome;
+            outcome.read = 1;
+            if (run.context().cancelRequested()) outcome.result = Result::Incomplete;
+            run.setOutcome(outcome);
+        },
+    .holdsFolderLock = true,
+}};
+
+TEST(FleetInProcess, SigtermStopsTheRunningTerminalAndStartsNoOther) {
+    TestDatabase db;
+    writeFile(db.appDir() + u"terminals.ini"_s,
+              "[one]\nmachine=1\n[two]\nmachine=2\n[three]\nmachine=3\n[four]\nmachine=4\n");
+    struct sigaction before {};
+    ::sigaction(SIGTERM, nullptr, &before);
+
+    const ProgramRun run =
+        runInProcess({u"--app-dir"_s, db.appDir(), u"--all-terminals"_s, u"test-stopped-on-two"_s});
+
+    EXPECT_EQ(run.status, kExitNotReached) << run.err.toStdString();
+    EXPECT_EQ(headings(run.out), (QStringList{u"one"_s, u"two"_s}));
+    EXPECT_EQ(run.out.count(u"ran on "_s), 2) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains(u"orveloctl: cancelled; not run on: three, four\n"_s))
+        << run.err.toStdString();
+    const QList<QStringList> rows = summaryRows(run.out);
+    ASSERT_EQ(rows.size(), 5) << run.out.toStdString();
+    EXPECT_EQ(rows[1].mid(0, 3), (QStringList{u"one"_s, u"done"_s, u"1"_s}));
+    EXPECT_EQ(rows[2].mid(0, 3), (QStringList{u"two"_s, u"incomplete"_s, u"1"_s}));
+    EXPECT_EQ(rows[3].mid(0, 3), (QStringList{u"three"_s, u"not run"_s, u"0"_s}));
+    EXPECT_EQ(rows[4].mid(0, 3), (QStringList{u"four"_s, u"not run"_s, u"0"_s}));
+    // The handlers are taken back when orveloctl's run ends.
+    struct sigaction after {};
+    ::sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+
+    // Each run starts with no cancellation: the JSON form of the same run shows it again.
+    const ProgramRun json = runInProcess(
+        {u"--app-dir"_s, db.appDir(), u"--all-terminals"_s, u"--json"_s, u"test-stopped-on-two"_s});
+    EXPECT_EQ(json.status, kExitNotReached);
+    const QJsonObject root = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QStringList results;
+    for (const QJsonValue& terminal : root.value(u"terminals"_s).toArray()) {
+        const QJsonObject row = terminal.toObject();
+        results << row.value(u"name"_s).toString() + u'=' + row.value(u"result"_s).toString() +
+                       (row.value(u"started"_s).toBool(false) ? u" started/"_s : u" not started/"_s) +
+                       QString::number(row.value(u"exit"_s).toInt(-1));
+    }
+    EXPECT_EQ(results,
+              (QStringList{u"one=done started/0"_s, u"two=incomplete started/1"_s,
+                           u"three=incomplete not started/1"_s, u"four=incomplete not started/1"_s}));
+    EXPECT_EQ(root.value(u"exit"_s).toInt(-1), kExitNotReached);
 }
 
 TEST(FleetSummary, ExitIsTheWorstRunAndResultsHaveTheirWords) {

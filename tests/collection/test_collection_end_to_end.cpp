@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -251,6 +252,82 @@ TEST_F(CollectionEndToEnd, OrveloctlConnectionDroppedMidDownload) {
     EXPECT_EQ(again.out, collectOut(4000, 4000 - read));
     EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 4000);
     EXPECT_EQ(collectedOnTerminal(), 4000);
+}
+
+// SIGTERM or SIGINT while orveloctl collects over a slow link: the walk stops before its next
+// read, what was read is stored and in the raw record file, the terminal is enabled again and
+// keeps every record new; the report says the collection was cancelled and the exit status is 1.
+// The next run brings every record, the ones stored already as duplicates.
+TEST_F(CollectionEndToEnd, OrveloctlStopsOnSigtermOrSigintAndTheNextRunBringsTheRest) {
+    constexpr int kRecords = 4000;  // pages of 3,072: the second page waits on the slow link
+    QJsonArray logs;
+    for (int i = 0; i < kRecords; ++i) {
+        const int minute = i % 600;
+        logs.append(logRecord(1 + i / 600, 1,
+                              u"2024-05-06 %1:%2:00"_s.arg(8 + minute / 60, 2, 10, QChar(u'0'))
+                                  .arg(minute % 60, 2, 10, QChar(u'0'))));
+    }
+    for (int e = 1; e <= 7; ++e) db.addActiveEmployee(u"E%1"_s.arg(e), u"0000%1"_s.arg(e), u"员工"_s);
+    const struct {
+        const char* name;
+        int signal;
+    } stopSignals[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}};
+    for (const auto& row : stopSignals) {
+        SCOPED_TRACE(row.name);
+        db.exec(u"DELETE FROM AtdRecord"_s);
+        for (const QString& f : dataFiles()) QFile::remove(db.appDir() + u"data/"_s + f);
+        m_terminal.reset();
+        // Every reply 1.5 s late: the signal comes while the records are read.
+        startTerminal(logs, {u"delay-ms=1500"_s});
+
+        QProcess client;
+        client.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
+        client.setArguments(connectionArguments() + QStringList{u"collect"_s});
+        client.start();
+        ASSERT_TRUE(client.waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        bool reading = false;
+        while (!reading && waited.elapsed() < 120000 && client.state() == QProcess::Running) {
+            const QStringList parts = dataFiles({u"*.part"_s});
+            reading = !parts.isEmpty() && QFileInfo(db.appDir() + u"data/"_s + parts.first()).size() > 0;
+            if (!reading) QThread::msleep(5);
+        }
+        ASSERT_TRUE(reading) << "the download ended before it could be stopped";
+        ::kill(pid_t(client.processId()), row.signal);
+        ASSERT_TRUE(client.waitForFinished(120000));
+        const Outcome run{client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -1,
+                          QString::fromUtf8(client.readAllStandardOutput()),
+                          QString::fromUtf8(client.readAllStandardError())};
+
+        EXPECT_EQ(run.status, 1) << run.out.toStdString() << run.err.toStdString();
+        const int read = db.rowCount(u"AtdRecord"_s);
+        EXPECT_GT(read, 0);
+        EXPECT_LT(read, kRecords);
+        const QString cancelled =
+            u"数据采集未完成！采集已取消，在读取%1条记录后停止；设备上未读取的记录不受影响，"
+            u"再次执行本命令可采集其余记录。"_s.arg(read);
+        const QString summary =
+            u"共采集数据记录%1条；其中有效数据记录%1条，重复或无效数据记录0条。"_s.arg(read);
+        EXPECT_EQ(run.out, u"\n"_s + cancelled + u'\n' + summary + u"\n数据采集: "_s + cancelled + u'\n' +
+                               summary + u"\n\n\n"_s);
+        EXPECT_EQ(onlyRawFile().count('\n'), read);
+        m_terminal->stop();
+        EXPECT_EQ(collectedOnTerminal(), 0);  // handed out again next time
+        EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
+
+        m_terminal = std::make_unique<EmulatorProcess>(m_statePath);
+        m_terminal->start(EmulatorProcess::Options{});
+        const Outcome again = orveloctl({u"collect"_s});
+        EXPECT_EQ(again.status, 0) << again.err.toStdString();
+        EXPECT_EQ(again.out, collectOut(kRecords, kRecords - read));
+        EXPECT_EQ(db.rowCount(u"AtdRecord"_s), kRecords);
+        EXPECT_EQ(
+            db.scalar(u"SELECT COUNT(*) FROM (SELECT DISTINCT CardNo, RecDate, RecTime FROM AtdRecord)"_s)
+                .toInt(),
+            kRecords);
+        EXPECT_EQ(collectedOnTerminal(), kRecords);
+    }
 }
 
 TEST_F(CollectionEndToEnd, OrveloctlTransferIsCompleteExactlyWhenEveryRecordWasStoredAndMarkedCollected) {

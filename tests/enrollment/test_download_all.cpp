@@ -3,7 +3,9 @@
 #include "core/datetime.h"
 #include "core/errors.h"
 #include "db/data_module.h"
+#include "directory/list_statements.h"
 #include "enrollment/enrollment_commands.h"
+#include "enrollment/enrollment_statements.h"
 #include "tests/enrollment/enrollment_fixture.h"
 
 namespace orvelo::test {
@@ -157,9 +159,66 @@ TEST_F(DownloadAllTest, ExistingEmployeesGetTheTerminalsName) {
     EXPECT_EQ(names[0].value(QStringLiteral("emplname")).toString(), QStringLiteral("李四"));
     EXPECT_EQ(names[1].value(QStringLiteral("emplname")).toString(), QStringLiteral("O'Neil"));
     EXPECT_EQ(names[2].value(QStringLiteral("emplname")).toString(), QStringLiteral("李四"));
-    // Stored under the eight-digit number, whatever the existing employee's EmplID is.
-    EXPECT_EQ(db.scalar(QStringLiteral("select emplid from equfinger where cardno='00124'")).toString(),
-              QStringLiteral("00000124"));
+    // Stored under the number of each employee that holds the enroll number.
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select group_concat(emplid, ' ') from (select emplid from equfinger where "
+                                 "cardno='00124' order by emplid)"))
+            .toString(),
+        QStringLiteral("A124 D124"));
+}
+
+// An employee whose registration number is the user's enroll number gets the enrollments under
+// its own number: its details show each once, and its upload finds them. A user no employee
+// holds becomes the employee 0000000N as always.
+TEST_F(DownloadAllTest, EnrollmentsOfAnEmployeeGoUnderItsNumberAndANewUserBecomesAnEmployee) {
+    db.addDepartment(QStringLiteral("01"), QStringLiteral("总部"));
+    db.addActiveEmployee(QStringLiteral("E0001"), QStringLiteral("00001"), QStringLiteral("张三"));
+    // What 获取注册信息 stored for E0001 earlier: the download replaces it.
+    db.addEnrollment(QStringLiteral("E0001"), QStringLiteral("00001"), 0, 0, QStringLiteral("0"),
+                     templateText(sampleTemplate(99)));
+    terminal.status[2] = 2;
+    addUser(1, 0, "张三", 2);
+    addUser(7, 0, "王七", 1);
+
+    const CommandOutcome outcome = btn_GetAllEntryInfoClick(ctx);
+
+    EXPECT_EQ(outcome.result, CommandOutcome::Result::Done);
+    EXPECT_EQ(outcome.stored, 3);
+    const auto rowsOf = [this](const QString& emplid) {
+        QStringList rows;
+        for (const QVariantMap& row :
+             db.rows(QStringLiteral("select cardno, backupid, fingerdata from equfinger where emplid='%1' "
+                                    "order by backupid")
+                         .arg(emplid)))
+            rows << row.value(QStringLiteral("cardno")).toString() + u'/' +
+                        row.value(QStringLiteral("backupid")).toString() + u'/' +
+                        (row.value(QStringLiteral("fingerdata")).toString() ==
+                                 templateText(sampleTemplate(row.value(QStringLiteral("cardno")).toInt()))
+                             ? QStringLiteral("terminal's")
+                             : QStringLiteral("other"));
+        return rows;
+    };
+    EXPECT_EQ(rowsOf(QStringLiteral("E0001")),
+              (QStringList{QStringLiteral("00001/0/terminal's"), QStringLiteral("00001/1/terminal's")}));
+    EXPECT_TRUE(rowsOf(QStringLiteral("00000001")).isEmpty());
+    EXPECT_EQ(rowsOf(QStringLiteral("00000007")), QStringList{QStringLiteral("00007/0/terminal's")});
+    EXPECT_EQ(db.rowCount(QStringLiteral("equfinger")), 3);
+
+    // The details of E0001 list each enrollment once; the upload reads both.
+    EXPECT_EQ(
+        db.rows(enrollmentDetailSql().replace(QStringLiteral(":登记号码"), QStringLiteral("'00001'"))).size(),
+        2);
+    EXPECT_EQ(db.rows(storedEnrollmentsStatement(QStringLiteral("E0001"), QStringLiteral("00001"))).size(),
+              2);
+
+    // User 7 is a new employee with its card, as always; E0001 gets no card and no second employee.
+    EXPECT_EQ(db.scalar(QStringLiteral("select group_concat(EmplID || '=' || emplname, ' ') from "
+                                       "(select EmplID, emplname from hremployee order by EmplID)"))
+                  .toString(),
+              QStringLiteral("00000007=王七 E0001=张三"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select group_concat(cardno || '=' || emplid, ' ') from equcard"))
+                  .toString(),
+              QStringLiteral("00007=00000007"));
 }
 
 TEST_F(DownloadAllTest, RunningTwiceGivesTheRowsOfOnce) {

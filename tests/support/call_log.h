@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace orvelo::test {
 
@@ -9,7 +10,12 @@ namespace orvelo::test {
 // a test sees the order of boxes, log lines, status texts and library calls.
 struct CallLog {
     QStringList entries;
-    void add(const QString& entry) { entries.append(entry); }
+    // Called with each entry once it is added: a test acts at a chosen point of a command's run.
+    std::function<void(const QString&)> onAdd;
+    void add(const QString& entry) {
+        entries.append(entry);
+        if (onAdd) onAdd(entry);
+    }
     // The entries that start with `prefix`, in order.
     QStringList withPrefix(const QString& prefix) const;
     // Index of the first entry equal to `entry` (or starting with it when `prefixOnly`), or -1.
