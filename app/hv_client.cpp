@@ -93,7 +93,9 @@ Tfrm_hv_client::Tfrm_hv_client(DataModule& dataModule, const QString& appDir, Te
 }
 
 Tfrm_hv_client::~Tfrm_hv_client() {
-    // The command still running reports to the widgets: it stops, and ends, before they go.
+    // The command still running reports to the widgets: it stops, and ends, before they go. Its end
+    // is no more the window's business.
+    m_worker->disconnect(this);
     m_worker.reset();
 }
 
