@@ -250,8 +250,12 @@ void Tfrm_hv_client::runTerminalCommand(const std::function<void(CommandContext&
                 CommandContext ctx{view,     panel,    m_settings,      *m_watchedTerminal, database.data(),
                                    *m_clock, m_appDir, selection.get(), u"window"_s};
                 ctx.cancellation = cancellation;
-                // The folder is free again once the work is done, while the closing box still waits.
-                ctx.onWorkEnded = [&lock] { lock.unlock(); };
+                // The folder is free again once the work is done, while the closing box still waits;
+                // nothing is left to cancel then.
+                ctx.onWorkEnded = [this, &lock, &view] {
+                    lock.unlock();
+                    view.post([this] { rzstsbr_1->btn_Cancel->hide(); });
+                };
                 ctx.onEmployeesChanged = [this, &view] {
                     view.runOnWindowThread([this] {
                         // A list never opened (no text yet) has nothing to show.

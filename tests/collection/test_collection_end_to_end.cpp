@@ -771,10 +771,57 @@ TEST_F(CollectionWindow, ClosingTheWindowWhileACommandRunsAsksThenWaitsForIt) {
     EXPECT_TRUE(m_window->isVisible());
     m_window->waitUntilIdle();
     EXPECT_FALSE(m_window->isVisible());
-    // The command ended with its own box, and left the folder free.
+    // The command ended, cancelled, with its own box, and left the folder free.
     ASSERT_EQ(m_boxes.size(), 1);
-    EXPECT_TRUE(m_boxes[0].startsWith(u"数据采集: "_s)) << m_boxes[0].toStdString();
+    EXPECT_TRUE(m_boxes[0].startsWith(u"数据采集: 数据采集未完成！采集已取消"_s)) << m_boxes[0].toStdString();
     EXPECT_TRUE(AppFolderLock(db.appDir()).tryLock());
+}
+
+TEST_F(CollectionWindow, CancelEndsACollectionAsIncompleteAndTheNextRunBringsTheRest) {
+    // Three pages of records, every reply late: 取消 comes while the pages arrive.
+    constexpr int kRecords = 9000;
+    startTerminal(manyRecords(kRecords), {u"delay-ms=400"_s});
+    for (int e = 1; e <= 50; ++e)
+        db.addActiveEmployee(u"E%1"_s.arg(e), u"%1"_s.arg(e, 5, 10, QChar(u'0')), u"P"_s);
+    openWindow();
+    std::vector<QMessageBox::Icon> icons;
+    bool cancelGoneAtBox = false;
+    m_window->operatorView().setBoxHook([&](QMessageBox& box) {
+        m_boxes.append(box.windowTitle() + u": "_s + box.text());
+        icons.push_back(box.icon());
+        cancelGoneAtBox = !m_window->findChild<QPushButton*>(u"btn_Cancel"_s)->isVisible();
+    });
+    // The operator clicks 取消 once the bar has moved: records have been read by then.
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        if (m_window->findChild<ProgressPane*>(u"rzprgrsts_1"_s)->percent() <= 0) return;
+        operatorHand.stop();
+        QTest::mouseClick(m_window->findChild<QPushButton*>(u"btn_Cancel"_s), Qt::LeftButton);
+    });
+    operatorHand.start();
+    click(u"btn_GetData"_s);
+
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].startsWith(u"数据采集: 数据采集未完成！采集已取消，在读取"_s))
+        << m_boxes[0].toStdString();
+    EXPECT_EQ(icons, std::vector<QMessageBox::Icon>{QMessageBox::Warning});
+    EXPECT_TRUE(cancelGoneAtBox) << "取消 still offered once the work had ended";
+    const int storedFirst = db.rowCount(u"AtdRecord"_s);
+    EXPECT_GT(storedFirst, 0);
+    EXPECT_LT(storedFirst, kRecords);
+    // What was read is in the raw record file, and the terminal is enabled again.
+    EXPECT_EQ(dataFiles({u"*.hv"_s}).size(), 1);
+    EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
+
+    // The next run brings every record the cancelled one left, and stores nothing twice.
+    click(u"btn_GetData"_s);
+    EXPECT_EQ(m_boxes,
+              QStringList{u"数据采集: 共采集数据记录%1条；其中有效数据记录%2条，重复或无效数据记录%3条。"_s
+                              .arg(kRecords)
+                              .arg(kRecords - storedFirst)
+                              .arg(storedFirst)});
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), kRecords);
 }
 
 }  // namespace
