@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -672,6 +674,7 @@ TEST_F(CollectionWindow, ASlowCollectionLeavesTheWindowAnsweringAndReportsInOrde
     // Seven pages of records, every reply of the terminal half a second late: seconds of work.
     constexpr int kRecords = 20000;
     startTerminal(manyRecords(kRecords), {u"delay-ms=500"_s});
+    db.addDepartment(u"01"_s, u"总经办"_s);
     for (int e = 1; e <= 50; ++e)
         db.addActiveEmployee(u"E%1"_s.arg(e), u"%1"_s.arg(e, 5, 10, QChar(u'0')), u"P"_s);
     openWindow();
@@ -683,11 +686,23 @@ TEST_F(CollectionWindow, ASlowCollectionLeavesTheWindowAnsweringAndReportsInOrde
     });
 
     LoopWatch watch(*m_window);
+    // Meanwhile the operator looks up employees on 人员注册.
+    int foundWhileRunning = -1;
+    QTimer::singleShot(1500, m_window.get(), [&] {
+        auto* pages = m_window->findChild<QTabWidget*>(u"pgc_Device"_s);
+        QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
+                          pages->tabBar()->tabRect(Tfrm_hv_client::kEntryPageIndex).center());
+        m_window->findChild<QLineEdit*>(u"edt_keyword"_s)->setText(u"E1"_s);
+        QTest::mouseClick(m_window->findChild<QPushButton*>(u"btn_search"_s), Qt::LeftButton);
+        if (m_window->isCommandRunning()) foundWhileRunning = db.data().ds_3.rowCount();
+    });
     QTest::mouseClick(m_window->findChild<QPushButton*>(u"btn_GetData"_s), Qt::LeftButton);
     // The click returns at once, with the command running and the other buttons disabled.
     EXPECT_TRUE(m_window->isCommandRunning());
     EXPECT_FALSE(m_window->findChild<QPushButton*>(u"btn_GetAllEntryInfo"_s)->isEnabled());
     m_window->waitUntilIdle();
+    // E1 and E10 to E19 of the fifty.
+    EXPECT_EQ(foundWhileRunning, 11);
 
     EXPECT_GE(watch.ticksWhileRunning, 20) << "the collection was too quick to show anything";
     EXPECT_LE(watch.longestGapMs, 300) << "the window's loop stood still";
