@@ -170,4 +170,18 @@ ConnectionPanelState readConnectionPanel(const ConnectionPanelWidgets& widgets) 
     return state;
 }
 
+void fillConnectionPanel(const ConnectionPanelWidgets& widgets, const ConnectionPanelState& state) {
+    widgets.edt_MachineNO->setText(state.machineNo);
+    widgets.rb_232_485->setChecked(state.rs232Checked);
+    widgets.rb_tcp_ip->setChecked(state.tcpIpChecked);
+    widgets.rb_USB->setChecked(state.usbChecked);
+    widgets.cbb_commport->setEditText(state.comPort);
+    widgets.cbb_baudrate->setEditText(state.baudRate);
+    widgets.edt_ip_address->setText(state.ipAddress);
+    widgets.edt_NetPort->setText(state.netPort);
+    widgets.chk_UDP->setChecked(state.udpTicked);
+    widgets.edt_TimeOut->setText(state.timeOut);
+    widgets.edt_NetPassWord->setText(state.netPassword);
+}
+
 }  // namespace orvelo

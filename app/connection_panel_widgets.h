@@ -47,4 +47,8 @@ ConnectionPanelWidgets buildConnectionPanel(QWidget* parent);
 // The panel's texts, ticks and link choice as typed: what a command started now would read.
 ConnectionPanelState readConnectionPanel(const ConnectionPanelWidgets& widgets);
 
+// Puts `state` into the panel's texts, ticks and link choice (a terminal of the list taken into the
+// panel): what readConnectionPanel reads back. The link's enabling rule is the caller's.
+void fillConnectionPanel(const ConnectionPanelWidgets& widgets, const ConnectionPanelState& state);
+
 }  // namespace orvelo

@@ -13,9 +13,11 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <memory>
 
 #include "access/loaded_terminal_library.h"
@@ -27,10 +29,12 @@
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
 #include "app/terminal_call_watch.h"
+#include "app/terminal_page.h"
 #include "app/widget_operator_view.h"
 #include "app/window_fonts.h"
 #include "app/window_thread_view.h"
 #include "collection/collection_commands.h"
+#include "collection/collection_history.h"
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "device/maintenance.h"
@@ -41,6 +45,7 @@
 #include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
 #include "shell/startup.h"
+#include "shell/terminal_runs.h"
 
 using namespace Qt::StringLiterals;
 
@@ -153,6 +158,9 @@ void Tfrm_hv_client::buildLayout() {
         ts_SysConfig = sysConfig.ts_SysConfig;
         pgc_Device->addTab(ts_SysConfig, icons.at(3), u"系统配置"_s);
         pgc_Device->setTabEnabled(3, false);
+
+        ts_Terminals = new TerminalPage;
+        pgc_Device->addTab(ts_Terminals, icons.at(0), u"终端管理"_s);
     }
 
     rzstsbr_1 = new StatusBar(*m_clock, this);
@@ -204,6 +212,14 @@ void Tfrm_hv_client::connectHandlers() {
     };
     for (const auto& [button, handler] : clicks) connect(button, &QPushButton::clicked, this, handler);
     connect(rzstsbr_1->btn_Cancel, &QPushButton::clicked, this, &Tfrm_hv_client::btn_CancelClick);
+    connect(ts_Terminals->btn_UseTerminal, &QPushButton::clicked, this,
+            &Tfrm_hv_client::btn_UseTerminalClick);
+    connect(ts_Terminals->btn_CollectTerminals, &QPushButton::clicked, this,
+            &Tfrm_hv_client::btn_CollectTerminalsClick);
+    connect(ts_Terminals->btn_CollectAllTerminals, &QPushButton::clicked, this,
+            &Tfrm_hv_client::btn_CollectAllTerminalsClick);
+    connect(ts_Terminals->tbl_Terminals, &QTableWidget::cellDoubleClicked, this,
+            &Tfrm_hv_client::btn_UseTerminalClick);
     connect(ts_EntryInfo->chk_SelectAll, &QCheckBox::clicked, this, &Tfrm_hv_client::chk_SelectAllClick);
     connect(ts_EntryInfo->pgc_employee, &QTabWidget::currentChanged, this,
             &Tfrm_hv_client::pgc_employeeChange);
@@ -229,6 +245,23 @@ void Tfrm_hv_client::runCommand(const std::function<void(CommandContext&)>& comm
 }
 
 void Tfrm_hv_client::runTerminalCommand(const std::function<void(CommandContext&)>& command) {
+    runOnCommandThread([this, command](CommandContext& threadContext) {
+        const auto run = [&](AppFolderLock& lock) {
+            CommandContext ctx = threadContext;
+            // The folder is free again once the work is done, while the closing box still waits;
+            // nothing is left to cancel then.
+            ctx.onWorkEnded = [this, &lock, &view = ctx.view] {
+                lock.unlock();
+                static_cast<WindowThreadView&>(view).post([this] { rzstsbr_1->btn_Cancel->hide(); });
+            };
+            command(ctx);
+        };
+        if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), run) == LockedRun::Busy)
+            threadContext.view.messageBox(appFolderBusyText(), appFolderBusyCaption(), BoxIcon::Warning);
+    });
+}
+
+void Tfrm_hv_client::runOnCommandThread(const std::function<void(CommandContext&)>& work) {
     // A click that reached the window before its buttons were disabled starts nothing.
     if (m_worker->isBusy()) return;
     const ConnectionPanelState panel = readConnectionPanel(m_panelWidgets);
@@ -241,31 +274,21 @@ void Tfrm_hv_client::runTerminalCommand(const std::function<void(CommandContext&
     m_threadView->beginCommand();
     showCommandRunning(true);
     const Cancellation* cancellation = &m_worker->cancellation();
-    m_worker->start([this, command, panel, selection, cancellation](CommandWorker::Database& database) {
+    m_worker->start([this, work, panel, selection, cancellation](CommandWorker::Database& database) {
         WindowThreadView& view = *m_threadView;
         // Inside the guard: a lock file that cannot be opened, or a database the command thread
         // cannot reach, is shown in the default error box.
         runWithDefaultErrorBox(view, [&] {
-            const auto run = [&](AppFolderLock& lock) {
-                CommandContext ctx{view,     panel,    m_settings,      *m_watchedTerminal, database.data(),
-                                   *m_clock, m_appDir, selection.get(), u"window"_s};
-                ctx.cancellation = cancellation;
-                // The folder is free again once the work is done, while the closing box still waits;
-                // nothing is left to cancel then.
-                ctx.onWorkEnded = [this, &lock, &view] {
-                    lock.unlock();
-                    view.post([this] { rzstsbr_1->btn_Cancel->hide(); });
-                };
-                ctx.onEmployeesChanged = [this, &view] {
-                    view.runOnWindowThread([this] {
-                        // A list never opened (no text yet) has nothing to show.
-                        if (!m_data.qry_3.sql().isEmpty()) ReopenActiveList(m_data);
-                    });
-                };
-                command(ctx);
+            CommandContext ctx{view,     panel,    m_settings,      *m_watchedTerminal, database.data(),
+                               *m_clock, m_appDir, selection.get(), u"window"_s};
+            ctx.cancellation = cancellation;
+            ctx.onEmployeesChanged = [this, &view] {
+                view.runOnWindowThread([this] {
+                    // A list never opened (no text yet) has nothing to show.
+                    if (!m_data.qry_3.sql().isEmpty()) ReopenActiveList(m_data);
+                });
             };
-            if (runUnderAppFolderLock(m_appDir, std::chrono::milliseconds::zero(), run) == LockedRun::Busy)
-                view.messageBox(appFolderBusyText(), appFolderBusyCaption(), BoxIcon::Warning);
+            work(ctx);
         });
     });
 }
@@ -401,6 +424,10 @@ void Tfrm_hv_client::rb_tcp_ipClick() {
 void Tfrm_hv_client::pgc_DeviceChange() {
     const int page = pgc_Device->currentIndex();
     if (page == kEntryPageIndex) emit employeeListsRefreshRequested();
+    if (page == kTerminalPageIndex) {
+        refreshTerminalPage();
+        return;
+    }
     runCommand([&](CommandContext& ctx) { orvelo::pgc_DeviceChange(ctx, ts_EntryInfo->grids(), page); });
 }
 
@@ -484,6 +511,111 @@ void Tfrm_hv_client::pgc_employeeChange() {
 void Tfrm_hv_client::btn_searchClick() {
     const QString keyword = ts_EntryInfo->edt_keyword->text();
     runCommand([&](CommandContext& ctx) { orvelo::btn_searchClick(ctx, ts_EntryInfo->grids(), keyword); });
+}
+
+void Tfrm_hv_client::refreshTerminalPage() {
+    runCommand([&](CommandContext&) {
+        QList<TerminalEntry> entries;
+        QString problem;
+        try {
+            entries = readTerminalList(terminalListPath(m_appDir)).entries;
+        } catch (const TerminalListError& error) {
+            // Shown, never overwritten: the operator or the administrator mends the file.
+            problem = u"终端列表文件有错误，请改正后再试：%1"_s.arg(error.text());
+        }
+        const CollectionHistory history = readCollectionHistory(m_appDir).history;
+        QList<QStringList> rows;
+        for (const TerminalEntry& entry : entries) {
+            QStringList row(TerminalPage::kColumnCount);
+            row[TerminalPage::kName] = entry.name;
+            row[TerminalPage::kAddress] = terminalDisplayName(entry.panel);
+            // What an earlier check or run of this window found stays until the next one.
+            const int before =
+                int(std::find_if(m_terminalEntries.cbegin(), m_terminalEntries.cend(),
+                                 [&](const TerminalEntry& e) { return e.name == entry.name; }) -
+                    m_terminalEntries.cbegin());
+            for (int column = TerminalPage::kOnline; column <= TerminalPage::kNewRecords; ++column)
+                row[column] =
+                    before < m_terminalEntries.size() ? ts_Terminals->cell(before, column) : QString();
+            row[TerminalPage::kRunResult] = before < m_terminalEntries.size()
+                                                ? ts_Terminals->cell(before, TerminalPage::kRunResult)
+                                                : QString();
+            const auto last = history.find(entry.address().key());
+            if (last != history.end()) {
+                row[TerminalPage::kLastCollection] = last->second.when;
+                row[TerminalPage::kCollectedBy] = last->second.by;
+                TerminalCollection shown;
+                shown.started = true;
+                shown.outcome.result = last->second.result;
+                shown.outcome.read = last->second.read;
+                shown.outcome.stored = last->second.stored;
+                shown.outcome.refusedByDatabase = last->second.refusedByDatabase;
+                row[TerminalPage::kCollectionResult] = terminalCollectionText(shown);
+            }
+            rows.append(row);
+        }
+        m_terminalEntries = entries;
+        ts_Terminals->showRows(rows);
+        ts_Terminals->showListProblem(problem);
+    });
+}
+
+void Tfrm_hv_client::btn_UseTerminalClick() {
+    const QList<int> rows = ts_Terminals->chosenRows();
+    if (rows.size() != 1 || rows.front() >= m_terminalEntries.size()) {
+        m_view->messageBox(u"请先选择一个终端。"_s, u"设为当前设备"_s, BoxIcon::Information);
+        return;
+    }
+    const ConnectionPanelState& panel = m_terminalEntries[rows.front()].panel;
+    fillConnectionPanel(m_panelWidgets, panel);
+    applyLinkChoice(panel.tcpIpChecked ? Link::TcpIp : panel.rs232Checked ? Link::Rs232 : Link::Usb);
+}
+
+void Tfrm_hv_client::btn_CollectTerminalsClick() {
+    collectFromListed(ts_Terminals->chosenRows());
+}
+
+void Tfrm_hv_client::btn_CollectAllTerminalsClick() {
+    QList<int> rows;
+    for (int row = 0; row < m_terminalEntries.size(); ++row) rows.append(row);
+    collectFromListed(rows);
+}
+
+void Tfrm_hv_client::collectFromListed(const QList<int>& rows) {
+    QList<TerminalEntry> chosen;
+    for (const int row : rows) {
+        if (row >= 0 && row < m_terminalEntries.size()) chosen.append(m_terminalEntries[row]);
+    }
+    if (chosen.isEmpty()) {
+        m_view->messageBox(u"请先选择要采集的终端。"_s, u"采集数据"_s, BoxIcon::Information);
+        return;
+    }
+    for (const int row : rows) ts_Terminals->setCell(row, TerminalPage::kRunResult, u"等待"_s);
+    const bool newRecordsOnly = !ts_Terminals->chk_CollectAllRecords->isChecked();
+    runOnCommandThread([this, chosen, rows, newRecordsOnly](CommandContext& ctx) {
+        auto& view = static_cast<WindowThreadView&>(ctx.view);
+        const auto show = [this, &view, &rows](int index, const QString& text) {
+            view.post([this, row = rows[index], text] {
+                ts_Terminals->setCell(row, TerminalPage::kRunResult, text);
+            });
+        };
+        // Another command on the folder (the timer's run) gets its turn between two terminals.
+        constexpr std::chrono::seconds kLockWait{30};
+        const QList<TerminalCollection> collections = collectFromTerminals(
+            ctx, chosen, newRecordsOnly, kLockWait, [&](int index) { show(index, u"采集中…"_s); },
+            [&](int index, const TerminalCollection& collection) {
+                show(index, terminalCollectionText(collection));
+            });
+        ctx.view.appendLog(LogPane::Mmo2, QString());
+        ctx.view.setProgress(0, false);
+        ctx.view.setStatusText(QString());
+        view.post([this] { refreshTerminalPage(); });
+        const bool allDone = std::all_of(
+            collections.cbegin(), collections.cend(),
+            [](const TerminalCollection& c) { return c.started && !c.folderBusy && c.outcome.succeeded(); });
+        ctx.view.messageBox(terminalCollectionsSummary(collections), u"采集数据"_s,
+                            allDone ? BoxIcon::Information : BoxIcon::Warning);
+    });
 }
 
 }  // namespace orvelo

@@ -10,6 +10,7 @@
 #include "access/connection.h"
 #include "app/connection_panel_widgets.h"
 #include "directory/employee_lists.h"
+#include "shell/terminal_list.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +31,7 @@ class EmployeeSelection;
 class EntryPage;
 class LogMemo;
 class StatusBar;
+class TerminalPage;
 class TerminalCallWatch;
 class TerminalLibrary;
 class WidgetOperatorView;
@@ -53,6 +55,8 @@ class Tfrm_hv_client : public QWidget {
 
 public:
     static constexpr int kEntryPageIndex = kEnrollmentPageIndex;
+    // 终端管理, after the four pages of the system it replaces.
+    static constexpr int kTerminalPageIndex = 4;
 
     // The running program's window: the terminal library is loaded from the executable's folder
     // at its first use, the clock is the PC's.
@@ -78,6 +82,9 @@ public:
     // wait: a warning box says so and nothing runs. The connection panel and the selected
     // employees are read at the click.
     void runTerminalCommand(const std::function<void(CommandContext&)>& command);
+    // Runs `work` on the command thread like runTerminalCommand, without taking the folder's lock:
+    // for work that takes it itself, terminal by terminal. Its context carries the panel read now.
+    void runOnCommandThread(const std::function<void(CommandContext&)>& work);
     // Whether a terminal command runs now.
     bool isCommandRunning() const;
     // Runs the window's events (and so the boxes of the command) until no command runs.
@@ -108,6 +115,11 @@ public slots:
     void btn_searchClick();
     // 取消: the running command stops at its next record or user, as incomplete.
     void btn_CancelClick();
+    // 终端管理: the list read again, a terminal taken into the panel, collections from several.
+    void refreshTerminalPage();
+    void btn_UseTerminalClick();
+    void btn_CollectTerminalsClick();
+    void btn_CollectAllTerminalsClick();
 
 signals:
     // A terminal command ended (on the window's thread), whatever its outcome.
@@ -139,6 +151,8 @@ private:
     // The status text's note while a terminal call waits long; every 100 ms while a command runs.
     void showTerminalWait();
     void commandEnded();
+    // 采集 from the terminals of the list at `rows` (list order), the results filled in as they come.
+    void collectFromListed(const QList<int>& rows);
 
     // Asks the operator before `command`, naming the terminal of the panel; false for 否.
     bool confirm(IrreversibleCommand command);
@@ -182,6 +196,9 @@ private:
 
     EntryPage* ts_EntryInfo = nullptr;
     QWidget* ts_SysConfig = nullptr;
+    TerminalPage* ts_Terminals = nullptr;
+    // The terminals the page shows, as last read.
+    QList<TerminalEntry> m_terminalEntries;
 
     StatusBar* rzstsbr_1 = nullptr;
     QFileDialog* dlgOpen_1 = nullptr;

@@ -22,6 +22,7 @@
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -33,6 +34,7 @@
 #include "app/hv_client.h"
 #include "app/log_memo.h"
 #include "app/status_bar.h"
+#include "app/terminal_page.h"
 #include "app/widget_operator_view.h"
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
@@ -837,6 +839,77 @@ TEST_F(CollectionWindow, CancelEndsACollectionAsIncompleteAndTheNextRunBringsThe
                               .arg(kRecords - storedFirst)
                               .arg(storedFirst)});
     EXPECT_EQ(db.rowCount(u"AtdRecord"_s), kRecords);
+}
+
+// A port on 127.0.0.1 that nobody listens on: a connect is refused at once.
+int closedPort() {
+    SilentListener taken;
+    return taken.port();
+}
+
+TEST_F(CollectionWindow, TheTerminalPageCollectsFromAllWithOneDownAndTakesATerminalIntoThePanel) {
+    startTerminal(threeRecords());
+    const QString secondState = m_stateDir.filePath(u"second.json"_s);
+    EmulatorProcess::writeState(secondState, terminalState({logRecord(1, 1, u"2024-05-06 09:10:00"_s),
+                                                            logRecord(1, 2, u"2024-05-06 17:30:00"_s)}));
+    EmulatorProcess second(secondState);
+    second.start();
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    const QByteArray list =
+        "; the demo's terminals\n"
+        "[Gate 1]\nlink = tcp\nip = 127.0.0.1\nport = " +
+        QByteArray::number(m_terminal->tcpPort()) +
+        "\n\n[Down]\nlink = tcp\nip = 127.0.0.1\ntimeout = 500\nport = " + QByteArray::number(closedPort()) +
+        "\n\n[Gate 2]\nlink = tcp\nip = 127.0.0.1\nport = " + QByteArray::number(second.tcpPort()) + "\n";
+    {
+        QFile file(db.appDir() + u"terminals.ini"_s);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(list);
+    }
+    openWindow();
+    auto* pages = m_window->findChild<QTabWidget*>(u"pgc_Device"_s);
+    QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
+                      pages->tabBar()->tabRect(Tfrm_hv_client::kTerminalPageIndex).center());
+    auto* page = m_window->findChild<TerminalPage*>();
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(page->rowCount(), 3);
+    EXPECT_EQ(page->cell(0, TerminalPage::kName), u"Gate 1"_s);
+    EXPECT_EQ(page->cell(2, TerminalPage::kAddress),
+              u"TCP/IP通讯 127.0.0.1:%1，机号：1"_s.arg(second.tcpPort()));
+
+    click(u"btn_CollectAllTerminals"_s);
+    EXPECT_TRUE(page->cell(0, TerminalPage::kRunResult).startsWith(u"完成：读取3条，保存1条"_s))
+        << page->cell(0, TerminalPage::kRunResult).toStdString();
+    EXPECT_EQ(page->cell(1, TerminalPage::kRunResult), u"无法连接"_s);
+    EXPECT_EQ(page->cell(2, TerminalPage::kRunResult), u"完成：读取2条，保存2条"_s);
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].startsWith(u"采集数据: 共采集3台终端，其中成功2台，未成功1台。\nGate 1：完成"_s))
+        << m_boxes[0].toStdString();
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 3);
+    // The last collection of each terminal now shows on the page, noted by the window.
+    EXPECT_EQ(page->cell(2, TerminalPage::kCollectedBy), u"window"_s);
+    EXPECT_EQ(page->cell(1, TerminalPage::kCollectionResult), u"无法连接"_s);
+
+    // One click takes a terminal into the connection panel, for every other page.
+    page->tbl_Terminals->selectRow(2);
+    click(u"btn_UseTerminal"_s);
+    EXPECT_TRUE(m_window->findChild<QRadioButton*>(u"rb_tcp_ip"_s)->isChecked());
+    EXPECT_EQ(m_window->findChild<QLineEdit*>(u"edt_NetPort"_s)->text(), QString::number(second.tcpPort()));
+    EXPECT_TRUE(m_window->findChild<QLineEdit*>(u"edt_NetPort"_s)->isEnabled());
+
+    // A bad list is named with its line and left as it is.
+    {
+        QFile file(db.appDir() + u"terminals.ini"_s);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("[Gate 3]\nlnk = tcp\n");
+    }
+    m_window->refreshTerminalPage();
+    EXPECT_TRUE(page->lbl_TerminalListProblem->isVisibleTo(page));
+    EXPECT_TRUE(page->lbl_TerminalListProblem->text().contains(u"terminals.ini:18: unknown key 'lnk'"_s))
+        << page->lbl_TerminalListProblem->text().toStdString();
+    QFile file(db.appDir() + u"terminals.ini"_s);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), list + "[Gate 3]\nlnk = tcp\n");
 }
 
 }  // namespace
