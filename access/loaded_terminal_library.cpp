@@ -95,6 +95,8 @@ LazyTerminalLibrary::LazyTerminalLibrary(QString folder) : m_folder(std::move(fo
 LazyTerminalLibrary::~LazyTerminalLibrary() = default;
 
 TerminalLibrary& LazyTerminalLibrary::inner() {
+    // The window's command thread and its live watch's threads may make the first call at once.
+    const std::lock_guard lock(m_loading);
     if (!m_library) m_library = loadTerminalLibrary(m_folder);
     return *m_library;
 }

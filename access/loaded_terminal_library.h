@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <mutex>
 
 #include "access/terminal_library.h"
 
@@ -23,6 +24,7 @@ protected:
 
 private:
     QString m_folder;
+    std::mutex m_loading;
     std::unique_ptr<TerminalLibrary> m_library;
 };
 

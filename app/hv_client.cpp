@@ -25,6 +25,7 @@
 #include "app/command_worker.h"
 #include "app/device_pages.h"
 #include "app/entry_page.h"
+#include "app/live_page.h"
 #include "app/log_memo.h"
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
@@ -161,6 +162,9 @@ void Tfrm_hv_client::buildLayout() {
 
         ts_Terminals = new TerminalPage;
         pgc_Device->addTab(ts_Terminals, icons.at(0), u"终端管理"_s);
+
+        ts_Live = new LivePage(m_data, m_appDir, *m_terminal, *m_clock);
+        pgc_Device->addTab(ts_Live, icons.at(1), u"实时监控"_s);
     }
 
     rzstsbr_1 = new StatusBar(*m_clock, this);
@@ -220,6 +224,8 @@ void Tfrm_hv_client::connectHandlers() {
             &Tfrm_hv_client::btn_CollectAllTerminalsClick);
     connect(ts_Terminals->tbl_Terminals, &QTableWidget::cellDoubleClicked, this,
             &Tfrm_hv_client::btn_UseTerminalClick);
+    connect(ts_Live->btn_WatchAll, &QPushButton::clicked, this, &Tfrm_hv_client::btn_WatchAllClick);
+    connect(ts_Live->btn_WatchChosen, &QPushButton::clicked, this, &Tfrm_hv_client::btn_WatchChosenClick);
     connect(ts_EntryInfo->chk_SelectAll, &QCheckBox::clicked, this, &Tfrm_hv_client::chk_SelectAllClick);
     connect(ts_EntryInfo->pgc_employee, &QTabWidget::currentChanged, this,
             &Tfrm_hv_client::pgc_employeeChange);
@@ -424,7 +430,7 @@ void Tfrm_hv_client::rb_tcp_ipClick() {
 void Tfrm_hv_client::pgc_DeviceChange() {
     const int page = pgc_Device->currentIndex();
     if (page == kEntryPageIndex) emit employeeListsRefreshRequested();
-    if (page == kTerminalPageIndex) {
+    if (page == kTerminalPageIndex || page == kLivePageIndex) {
         refreshTerminalPage();
         return;
     }
@@ -556,6 +562,7 @@ void Tfrm_hv_client::refreshTerminalPage() {
         }
         m_terminalEntries = entries;
         ts_Terminals->showRows(rows);
+        ts_Live->showTerminals(entries);
         ts_Terminals->showListProblem(problem);
     });
 }
@@ -569,6 +576,22 @@ void Tfrm_hv_client::btn_UseTerminalClick() {
     const ConnectionPanelState& panel = m_terminalEntries[rows.front()].panel;
     fillConnectionPanel(m_panelWidgets, panel);
     applyLinkChoice(panel.tcpIpChecked ? Link::TcpIp : panel.rs232Checked ? Link::Rs232 : Link::Usb);
+}
+
+void Tfrm_hv_client::btn_WatchAllClick() {
+    ts_Live->startWatching(m_terminalEntries);
+}
+
+void Tfrm_hv_client::btn_WatchChosenClick() {
+    QList<TerminalEntry> chosen;
+    for (const int row : ts_Live->chosenRows()) {
+        if (row < m_terminalEntries.size()) chosen.append(m_terminalEntries[row]);
+    }
+    if (chosen.isEmpty()) {
+        m_view->messageBox(u"请先在左边的列表中选择要监控的终端。"_s, u"实时监控"_s, BoxIcon::Information);
+        return;
+    }
+    ts_Live->startWatching(chosen);
 }
 
 void Tfrm_hv_client::btn_CollectTerminalsClick() {

@@ -32,6 +32,7 @@ class EntryPage;
 class LogMemo;
 class StatusBar;
 class TerminalPage;
+class LivePage;
 class TerminalCallWatch;
 class TerminalLibrary;
 class WidgetOperatorView;
@@ -57,6 +58,8 @@ public:
     static constexpr int kEntryPageIndex = kEnrollmentPageIndex;
     // 终端管理, after the four pages of the system it replaces.
     static constexpr int kTerminalPageIndex = 4;
+    // 实时监控, after it.
+    static constexpr int kLivePageIndex = 5;
 
     // The running program's window: the terminal library is loaded from the executable's folder
     // at its first use, the clock is the PC's.
@@ -120,6 +123,9 @@ public slots:
     void btn_UseTerminalClick();
     void btn_CollectTerminalsClick();
     void btn_CollectAllTerminalsClick();
+    // 实时监控: watching all or the chosen terminals of the list.
+    void btn_WatchAllClick();
+    void btn_WatchChosenClick();
 
 signals:
     // A terminal command ended (on the window's thread), whatever its outcome.
@@ -197,6 +203,7 @@ private:
     EntryPage* ts_EntryInfo = nullptr;
     QWidget* ts_SysConfig = nullptr;
     TerminalPage* ts_Terminals = nullptr;
+    LivePage* ts_Live = nullptr;
     // The terminals the page shows, as last read.
     QList<TerminalEntry> m_terminalEntries;
 

@@ -119,7 +119,9 @@ const CommandRegistration kWatch{{
         u"Every punch also goes to a raw record file in data/ (a .part journal while running, a .hv file "
         u"every hour and at the end). A terminal that sends no events (UDP, a terminal or library without "
         u"them) has its new records read every --poll seconds instead, with the same lines; a terminal that "
-        u"does not hand out its records either is stopped with the reason, and a watch left with no terminal "
+        u"does not hand out its records either is stopped with the reason; a terminal that another watch of "
+        u"the application folder (orveloctl watch, the window's 实时监控) already watches is left to it "
+        u"(\"already watched\"); a watch left with no terminal "
         u"to serve exits with status 2. SIGINT or SIGTERM ends it with exit status 0."_s,
     .options = {QCommandLineOption(
         u"poll"_s, u"read a terminal that sends no events every SECONDS seconds (default 10)"_s, u"SECONDS"_s,

@@ -67,7 +67,7 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
 TerminalWatch::TerminalWatch(WatchTerminal terminal, TerminalLibrary& library, const Clock& clock,
                              WatchJournal& journal, std::mutex& storeMutex, Backfill backfill,
                              std::function<void(const QString&)> print, const StopRequest& stop,
-                             WatchTuning tuning, PunchObserver observer)
+                             WatchTuning tuning, PunchObserver observer, LinkObserver linkObserver)
     : m_terminal(std::move(terminal)),
       m_library(library),
       m_clock(clock),
@@ -77,10 +77,12 @@ TerminalWatch::TerminalWatch(WatchTerminal terminal, TerminalLibrary& library, c
       m_print(std::move(print)),
       m_stop(stop),
       m_tuning(tuning),
-      m_observer(std::move(observer)) {}
+      m_observer(std::move(observer)),
+      m_linkObserver(std::move(linkObserver)) {}
 
 void TerminalWatch::say(const QString& word, const QString& detail) {
     m_print(linkLine(m_clock.now(), m_terminal.name, word, detail));
+    if (m_linkObserver) m_linkObserver(m_terminal.name, word);
 }
 
 void TerminalWatch::run(DataModule& data) {

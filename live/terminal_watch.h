@@ -62,6 +62,10 @@ struct HandledPunch {
     StoreResult result = StoreResult::Stored;
 };
 using PunchObserver = std::function<void(const HandledPunch&)>;
+// Told each change of a terminal's link, with the word of its line ("connected", "listening",
+// "polling", "lost", "reconnect", "not reachable", "stopped", "already watched"), for a window
+// page that shows each terminal's state; from the terminals' threads.
+using LinkObserver = std::function<void(const QString& terminal, const QString& word)>;
 
 // What one terminal's watch has done so far.
 struct WatchCounts {
@@ -90,7 +94,8 @@ class TerminalWatch {
 public:
     TerminalWatch(WatchTerminal terminal, TerminalLibrary& library, const Clock& clock, WatchJournal& journal,
                   std::mutex& storeMutex, Backfill backfill, std::function<void(const QString&)> print,
-                  const StopRequest& stop, WatchTuning tuning = {}, PunchObserver observer = {});
+                  const StopRequest& stop, WatchTuning tuning = {}, PunchObserver observer = {},
+                  LinkObserver linkObserver = {});
 
     // Runs until the stop request, or until the terminal cannot be served: its settings cannot be
     // used (a conversion error), or it neither sends events nor hands out its log. Either is
@@ -133,6 +138,7 @@ private:
     const StopRequest& m_stop;
     WatchTuning m_tuning;
     PunchObserver m_observer;
+    LinkObserver m_linkObserver;
     WatchCounts m_counts;
     std::int32_t m_recordCode = 0;
     bool m_polling = false;

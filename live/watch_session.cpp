@@ -1,8 +1,10 @@
 #include "live/watch_session.h"
 
+#include <QDir>
 #include <exception>
 
 #include "core/errors.h"
+#include "core/terminal_address.h"
 #include "db/data_module.h"
 #include "live/punch_lines.h"
 
@@ -22,7 +24,8 @@ WatchSession::WatchSession(WatchSetup setup, QList<WatchTerminal> terminals)
     for (const WatchTerminal& terminal : terminals)
         m_watches.push_back(std::make_unique<TerminalWatch>(
             terminal, m_setup.library, m_setup.clock, m_journal, m_storeMutex, backfill,
-            [this](const QString& line) { print(line); }, m_stop, m_setup.tuning, m_setup.observer));
+            [this](const QString& line) { print(line); }, m_stop, m_setup.tuning, m_setup.observer,
+            m_setup.linkObserver));
 }
 
 WatchSession::~WatchSession() {
@@ -33,8 +36,29 @@ WatchSession::~WatchSession() {
     }
 }
 
+QString terminalWatchLockPath(const QString& appDir, const ConnectionPanelState& panel) {
+    // The address's key ("tcp 10.0.4.21:5005 machine 1") made safe for a file name.
+    const QByteArray key = parseTerminalAddress(panel).key().toUtf8();
+    return appDir + u"data/.watch-"_s + QString::fromLatin1(key.toHex()) + u".lock"_s;
+}
+
 void WatchSession::start() {
-    for (auto& watch : m_watches) m_threads.emplace_back([this, w = watch.get()] { runTerminal(*w); });
+    // The journal makes the data folder too, but only when the first record comes.
+    QDir().mkpath(m_setup.appDir + u"data"_s);
+    for (auto& watch : m_watches) {
+        auto lock =
+            std::make_unique<FileLock>(terminalWatchLockPath(m_setup.appDir, watch->terminal().panel));
+        if (!lock->tryLock()) {
+            const QString& name = watch->terminal().name;
+            m_alreadyWatched << name;
+            print(linkLine(m_setup.clock.now(), name, u"already watched"_s, u"by another program"_s));
+            if (m_setup.linkObserver) m_setup.linkObserver(name, u"already watched"_s);
+            ++m_ended;
+            continue;
+        }
+        m_watchLocks.push_back(std::move(lock));
+        m_threads.emplace_back([this, w = watch.get()] { runTerminal(*w); });
+    }
 }
 
 void WatchSession::runTerminal(TerminalWatch& watch) {
@@ -66,6 +90,7 @@ QStringList WatchSession::stop() {
     for (std::thread& thread : m_threads)
         if (thread.joinable()) thread.join();
     m_stopped = true;
+    m_watchLocks.clear();
     m_journal.finish();
     return m_journal.files();
 }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/file_lock.h"
 #include "live/stop_signals.h"
 #include "live/terminal_watch.h"
 #include "live/watch_journal.h"
@@ -38,7 +39,14 @@ struct WatchSetup {
     PunchObserver observer = {};
     // Empty: collectNewRecords in the application folder.
     Backfill backfill = {};
+    // Told each terminal's link changes; optional.
+    LinkObserver linkObserver = {};
 };
+
+// The lock a terminal's watch holds for as long as it runs, in the application folder's data
+// folder: two watches of one folder (orveloctl watch, the window's 实时监控) never both watch one
+// terminal. Named after the terminal's address, so two names for one terminal are one lock.
+QString terminalWatchLockPath(const QString& appDir, const ConnectionPanelState& panel);
 
 // A watch over several terminals: one thread per terminal, each running its TerminalWatch with a
 // database connection of its own. A thread per terminal keeps the design plain: a terminal that
@@ -54,7 +62,11 @@ public:
     WatchSession(const WatchSession&) = delete;
     WatchSession& operator=(const WatchSession&) = delete;
 
+    // Starts a thread for each terminal that no other watch of the application folder watches; the
+    // others are told ("already watched") and left alone (alreadyWatched). Throws FileError when a
+    // lock file cannot be made.
     void start();
+    QStringList alreadyWatched() const { return m_alreadyWatched; }
     // Turns the journal into a raw record file when its period has passed (the controlling
     // thread calls it now and then); the file written or an empty text.
     QString rollOverIfDue();
@@ -82,6 +94,8 @@ private:
     std::vector<std::thread> m_threads;
     bool m_stopped = false;
     std::atomic<int> m_ended{0};
+    std::vector<std::unique_ptr<FileLock>> m_watchLocks;
+    QStringList m_alreadyWatched;
 };
 
 }  // namespace orvelo::live

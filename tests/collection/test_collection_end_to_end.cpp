@@ -29,9 +29,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
+#include <functional>
 
 #include "access/terminal_library.h"
 #include "app/hv_client.h"
+#include "app/live_page.h"
 #include "app/log_memo.h"
 #include "app/status_bar.h"
 #include "app/terminal_page.h"
@@ -40,6 +42,7 @@
 #include "core/datetime.h"
 #include "core/file_lock.h"
 #include "db/data_module.h"
+#include "live/watch_session.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/fixed_clock.h"
@@ -910,6 +913,97 @@ TEST_F(CollectionWindow, TheTerminalPageCollectsFromAllWithOneDownAndTakesATermi
     QFile file(db.appDir() + u"terminals.ini"_s);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), list + "[Gate 3]\nlnk = tcp\n");
+}
+
+// Runs the window's events until `done` holds, for at most `seconds`.
+bool eventually(const std::function<bool()>& done, int seconds = 30) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > seconds * 1000) return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+TEST_F(CollectionWindow, TheLivePageWatchesTwoTerminalsAndOrveloctlLeavesThemToIt) {
+    startTerminal({});
+    const QString secondState = m_stateDir.filePath(u"second.json"_s);
+    EmulatorProcess::writeState(secondState, terminalState({}));
+    EmulatorProcess second(secondState);
+    second.start();
+    db.addDepartment(u"01"_s, u"总经办"_s);
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"张三"_s);
+    {
+        QFile file(db.appDir() + u"terminals.ini"_s);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Gate 1]\nlink = tcp\nip = 127.0.0.1\ntimeout = 1000\nport = " +
+                   QByteArray::number(m_terminal->tcpPort()) +
+                   "\n[Gate 2]\nlink = tcp\nip = 127.0.0.1\ntimeout = 1000\nport = " +
+                   QByteArray::number(second.tcpPort()) + "\n");
+    }
+    openWindow();
+    auto* pages = m_window->findChild<QTabWidget*>(u"pgc_Device"_s);
+    QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {},
+                      pages->tabBar()->tabRect(Tfrm_hv_client::kLivePageIndex).center());
+    auto* live = m_window->findChild<LivePage*>();
+    ASSERT_NE(live, nullptr);
+    ASSERT_EQ(live->tbl_WatchTerminals->rowCount(), 2);
+    const auto state = [live](int row) {
+        const QTableWidgetItem* item = live->tbl_WatchTerminals->item(row, 1);
+        return item ? item->text() : QString();
+    };
+
+    QTest::mouseClick(live->btn_WatchAll, Qt::LeftButton);
+    ASSERT_TRUE(eventually([&] { return state(0) == u"已连接"_s && state(1) == u"已连接"_s; }))
+        << state(0).toStdString() << " / " << state(1).toStdString() << "\n"
+        << live->mmo_Watch->lines().join(u'\n').toStdString();
+
+    // A punch on each terminal reaches the table, newest on top, and the database.
+    for (const auto& [port, enroll] : {std::pair{second.tcpPort(), 1}, std::pair{m_terminal->tcpPort(), 7}}) {
+        QProcess punch;
+        punch.start(EmulatorProcess::emulatorPath(), {u"punch"_s, u"--tcp"_s, u"127.0.0.1:%1"_s.arg(port),
+                                                      u"--enroll"_s, QString::number(enroll)});
+        ASSERT_TRUE(punch.waitForFinished(30000));
+        ASSERT_EQ(punch.exitCode(), 0) << punch.readAllStandardError().toStdString();
+    }
+    ASSERT_TRUE(eventually([&] { return live->tbl_Punches->rowCount() == 2; }));
+    const auto punchCell = [live](int row, int column) {
+        return live->tbl_Punches->item(row, column)->text();
+    };
+    EXPECT_EQ(punchCell(0, 1), u"Gate 1"_s);
+    EXPECT_EQ(punchCell(0, 2), u"00007"_s);
+    EXPECT_EQ(punchCell(0, 4), u"人员不存在"_s);
+    EXPECT_EQ(punchCell(1, 1), u"Gate 2"_s);
+    EXPECT_EQ(punchCell(1, 2), u"00001"_s);
+    EXPECT_EQ(punchCell(1, 3), u"张三"_s);
+    EXPECT_EQ(punchCell(1, 4), u"已保存"_s);
+    EXPECT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+
+    // orveloctl watch on the same folder leaves the window's terminal to it, and has nothing left.
+    QProcess other;
+    other.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
+    other.setArguments({u"--app-dir"_s, db.appDir(), u"--terminal"_s, u"Gate 1"_s, u"watch"_s});
+    other.start();
+    ASSERT_TRUE(other.waitForFinished(60000));
+    EXPECT_EQ(other.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(other.readAllStandardOutput()).contains(u"Gate 1  already watched"_s));
+
+    QTest::mouseClick(live->btn_StopWatch, Qt::LeftButton);
+    live->waitUntilStopped();
+    EXPECT_FALSE(live->isWatching());
+    EXPECT_EQ(state(0), u"已停止"_s);
+    // Both punches are in the raw record files the watch wrote (its journal's at its end).
+    QByteArray raw;
+    for (const QString& name : dataFiles({u"*.hv"_s})) raw += contents(db.appDir() + u"data/"_s + name);
+    EXPECT_TRUE(raw.contains("\n00001") || raw.startsWith("00001")) << raw.toStdString();
+    EXPECT_TRUE(raw.contains("\n00007") || raw.startsWith("00007")) << raw.toStdString();
+    // Now orveloctl may watch it: the lock went with the window's watch.
+    ConnectionPanelState gate1;
+    gate1.chooseTcpIp();
+    gate1.ipAddress = u"127.0.0.1"_s;
+    gate1.netPort = QString::number(m_terminal->tcpPort());
+    EXPECT_TRUE(FileLock(live::terminalWatchLockPath(db.appDir(), gate1)).tryLock());
 }
 
 }  // namespace
