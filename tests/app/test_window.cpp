@@ -180,10 +180,13 @@ TEST_F(WindowTest, ControlsCarryTheirNamesCaptionsAndInitialTexts) {
     EXPECT_EQ(child<QComboBox>(u"cbb_DeviceType"_s)->count(), 0);
 
     QTabWidget* tabs = pages();
-    ASSERT_EQ(tabs->count(), 4);
-    const QString pageNames[] = {u"ts_SetDevice"_s, u"ts_2"_s, u"ts_EntryInfo"_s, u"ts_SysConfig"_s};
-    const QString tabCaptions[] = {u"设备设置"_s, u"数据采集"_s, u"人员注册"_s, u"系统配置"_s};
-    for (int i = 0; i < 4; ++i) {
+    // The four pages of the system it replaces, then 终端管理 and 实时监控.
+    ASSERT_EQ(tabs->count(), 6);
+    const QString pageNames[] = {u"ts_SetDevice"_s, u"ts_2"_s,         u"ts_EntryInfo"_s,
+                                 u"ts_SysConfig"_s, u"ts_Terminals"_s, u"ts_Live"_s};
+    const QString tabCaptions[] = {u"设备设置"_s, u"数据采集"_s, u"人员注册"_s,
+                                   u"系统配置"_s, u"终端管理"_s, u"实时监控"_s};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(tabs->widget(i)->objectName(), pageNames[i]);
         EXPECT_EQ(tabs->tabText(i), tabCaptions[i]);
         EXPECT_FALSE(tabs->tabIcon(i).isNull()) << i;
