@@ -170,6 +170,19 @@ ConnectionPanelState readConnectionPanel(const ConnectionPanelWidgets& widgets) 
     return state;
 }
 
+void enableLinkFields(const ConnectionPanelWidgets& w, bool serial, bool network) {
+    for (QWidget* control : {static_cast<QWidget*>(w.cbb_commport), static_cast<QWidget*>(w.lbl_commport),
+                             static_cast<QWidget*>(w.cbb_baudrate), static_cast<QWidget*>(w.lbl_baudrate)})
+        control->setEnabled(serial);
+    for (QWidget* control :
+         {static_cast<QWidget*>(w.edt_ip_address), static_cast<QWidget*>(w.lbl_IPaddress),
+          static_cast<QWidget*>(w.edt_NetPort), static_cast<QWidget*>(w.lbl_NetPort),
+          static_cast<QWidget*>(w.chk_UDP), static_cast<QWidget*>(w.edt_TimeOut),
+          static_cast<QWidget*>(w.lbl_NetTimeOut), static_cast<QWidget*>(w.lbl_s),
+          static_cast<QWidget*>(w.edt_NetPassWord), static_cast<QWidget*>(w.lbl_NetPassword)})
+        control->setEnabled(network);
+}
+
 void fillConnectionPanel(const ConnectionPanelWidgets& widgets, const ConnectionPanelState& state) {
     widgets.edt_MachineNO->setText(state.machineNo);
     widgets.rb_232_485->setChecked(state.rs232Checked);

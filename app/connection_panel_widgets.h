@@ -47,6 +47,10 @@ ConnectionPanelWidgets buildConnectionPanel(QWidget* parent);
 // The panel's texts, ticks and link choice as typed: what a command started now would read.
 ConnectionPanelState readConnectionPanel(const ConnectionPanelWidgets& widgets);
 
+// The link's enabling rule: the serial fields enabled for RS232/485 only, the network fields for
+// TCP/IP only.
+void enableLinkFields(const ConnectionPanelWidgets& widgets, bool serial, bool network);
+
 // Puts `state` into the panel's texts, ticks and link choice (a terminal of the list taken into the
 // panel): what readConnectionPanel reads back. The link's enabling rule is the caller's.
 void fillConnectionPanel(const ConnectionPanelWidgets& widgets, const ConnectionPanelState& state);

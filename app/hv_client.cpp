@@ -381,19 +381,7 @@ CommandContext Tfrm_hv_client::commandContext() {
 }
 
 void Tfrm_hv_client::applyLinkChoice(Link link) {
-    const ConnectionPanelWidgets& w = m_panelWidgets;
-    const bool serial = link == Link::Rs232;
-    const bool net = link == Link::TcpIp;
-    for (QWidget* control : {static_cast<QWidget*>(w.cbb_commport), static_cast<QWidget*>(w.lbl_commport),
-                             static_cast<QWidget*>(w.cbb_baudrate), static_cast<QWidget*>(w.lbl_baudrate)})
-        control->setEnabled(serial);
-    for (QWidget* control :
-         {static_cast<QWidget*>(w.edt_ip_address), static_cast<QWidget*>(w.lbl_IPaddress),
-          static_cast<QWidget*>(w.edt_NetPort), static_cast<QWidget*>(w.lbl_NetPort),
-          static_cast<QWidget*>(w.chk_UDP), static_cast<QWidget*>(w.edt_TimeOut),
-          static_cast<QWidget*>(w.lbl_NetTimeOut), static_cast<QWidget*>(w.lbl_s),
-          static_cast<QWidget*>(w.edt_NetPassWord), static_cast<QWidget*>(w.lbl_NetPassword)})
-        control->setEnabled(net);
+    enableLinkFields(m_panelWidgets, link == Link::Rs232, link == Link::TcpIp);
 }
 
 void Tfrm_hv_client::showEvent(QShowEvent* event) {
