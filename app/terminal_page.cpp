@@ -64,6 +64,7 @@ TerminalPage::TerminalPage(QWidget* parent) : QWidget(parent) {
     btn_CollectTerminals = button(workRow, u"btn_CollectTerminals"_s, u"采集所选"_s);
     btn_CollectAllTerminals = button(workRow, u"btn_CollectAllTerminals"_s, u"采集全部"_s);
     workRow->addStretch(1);
+    btn_Export = button(workRow, u"btn_Export"_s, u"导出考勤记录"_s);
     layout->addLayout(workRow);
 
     lbl_TerminalListProblem = new QLabel(this);

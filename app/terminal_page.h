@@ -63,6 +63,7 @@ public:
     QPushButton* btn_CollectTerminals;
     QPushButton* btn_CollectAllTerminals;
     QCheckBox* chk_CollectAllRecords;
+    QPushButton* btn_Export;  // 导出考勤记录: the records of the database, for payroll
 };
 
 }  // namespace orvelo
