@@ -63,15 +63,16 @@ namespace orvelo {
     X(FK_SetUserName, std::int32_t, (std::int32_t handle, std::int32_t enrollNumber, const char* name),       \
       (handle, enrollNumber, name))
 
-// Our extension beside the nineteen: live events. A library without them still loads; calling one
-// it lacks throws the LibraryError that names it.
+// Our extension beside the nineteen: live events and reading the terminal's clock. A library
+// without them still loads; calling one it lacks throws the LibraryError that names it.
 #define ORVELO_TERMINAL_EXTENSION_OPERATIONS(X)                                                                \
     X(FK_SubscribeEvents, std::int32_t, (std::int32_t handle), (handle))                                       \
     X(FK_WaitEvent, std::int32_t,                                                                              \
       (std::int32_t handle, std::int32_t timeOutMs, std::int32_t* enrollNumber, std::int32_t* modeCode,        \
        double* dateTime, std::int32_t* logPosition),                                                           \
       (handle, timeOutMs, enrollNumber, modeCode, dateTime, logPosition))                                      \
-    X(FK_UnsubscribeEvents, std::int32_t, (std::int32_t handle), (handle))
+    X(FK_UnsubscribeEvents, std::int32_t, (std::int32_t handle), (handle))                                     \
+    X(FK_GetDeviceTime, std::int32_t, (std::int32_t handle, double* dateTime), (handle, dateTime))
 
 #define ORVELO_TERMINAL_OPERATIONS(X) ORVELO_TERMINAL_CORE_OPERATIONS(X) ORVELO_TERMINAL_EXTENSION_OPERATIONS(X)
 // clang-format on

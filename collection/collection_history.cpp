@@ -48,35 +48,6 @@ bool readWholeFile(int fd, QByteArray& bytes) {
     }
 }
 
-// Writes `bytes` to a new file in the folder of `path` and renames it over `path`: readers see
-// the old text or the new, and after a crash the old one stays.
-QString replaceFile(const QString& path, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(path);
-    // Not mkstemp(3): its 0600 would go with the rename, and the other operators of a shared
-    // folder could no longer read the history.
-    QString temporaryPath;
-    UniqueFd fd = createFileBeside(path, temporaryPath);
-    if (!fd.isOpen()) return systemErrorText(u"cannot create a file beside"_s, path);
-    const QByteArray temporary = QFile::encodeName(temporaryPath);
-    const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    if (!written || ::close(fd.release()) != 0) {
-        const QString problem = systemErrorText(u"cannot write"_s, temporaryPath);
-        ::unlink(temporary.constData());
-        return problem;
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0) {
-        const QString problem = systemErrorText(u"cannot replace"_s, path);
-        ::unlink(temporary.constData());
-        return problem;
-    }
-    // The rename itself lives in the folder; without this a power failure may bring back the old
-    // file. Failing here loses nothing that is not already on its way to the disk.
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    if (UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.isOpen())
-        ::fsync(dir.get());
-    return {};
-}
-
 std::optional<int> count(const QJsonObject& object, const QString& key) {
     const QJsonValue value = object.value(key);
     if (!value.isDouble()) return std::nullopt;
@@ -186,7 +157,7 @@ QString recordLastCollection(const QString& appDir, const QString& key, const La
         return systemErrorText(u"cannot read"_s, path);
     }
     history[key] = entry;
-    return replaceFile(path, collectionHistoryJson(history));
+    return replaceFileAtomically(path, collectionHistoryJson(history));
 }
 
 void noteCollection(const CommandContext& ctx, const CommandOutcome& outcome) {

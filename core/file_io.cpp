@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstring>
 
 namespace orvelo {
 
@@ -20,6 +22,11 @@ QByteArray randomSuffix() {
     QByteArray suffix(6, '\0');
     for (char& c : suffix) c = kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
     return suffix;
+}
+
+QString systemErrorText(const QString& what, const QString& path) {
+    return what + QStringLiteral(" ") + path + QStringLiteral(": ") +
+           QString::fromLocal8Bit(std::strerror(errno));
 }
 
 }  // namespace
@@ -73,6 +80,33 @@ bool writeAll(int fd, const QByteArray& bytes) {
         left -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+QString replaceFileAtomically(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    // Not mkstemp(3): its 0600 would go with the rename, and the other operators of a shared
+    // folder could no longer read the file.
+    QString temporaryPath;
+    UniqueFd fd = createFileBeside(path, temporaryPath);
+    if (!fd.isOpen()) return systemErrorText(QStringLiteral("cannot create a file beside"), path);
+    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    const bool written = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    if (!written || ::close(fd.release()) != 0) {
+        const QString problem = systemErrorText(QStringLiteral("cannot write"), temporaryPath);
+        ::unlink(temporary.constData());
+        return problem;
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const QString problem = systemErrorText(QStringLiteral("cannot replace"), path);
+        ::unlink(temporary.constData());
+        return problem;
+    }
+    // The rename itself lives in the folder; without this a power failure may bring back the old
+    // file. Failing here loses nothing that is not already on its way to the disk.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)); dir.isOpen())
+        ::fsync(dir.get());
+    return {};
 }
 
 }  // namespace orvelo

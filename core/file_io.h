@@ -39,6 +39,12 @@ bool createFileForGroup(const QString& path);
 // that mode on. Sets `temporaryPath` to its path.
 UniqueFd createFileBeside(const QString& path, QString& temporaryPath);
 
+// Replaces `path` by a file holding `bytes`: written beside it (createFileBeside), fsync'ed, then
+// renamed over it, and the folder fsync'ed, so a reader or a crash sees the old text or the new,
+// never a mixture; a missing `path` is created so. Returns an empty text on success, else what
+// failed ("cannot write <file>: <reason>"); the temporary file is gone either way.
+QString replaceFileAtomically(const QString& path, const QByteArray& bytes);
+
 // Writes all of `bytes`, going on after a short write or a signal. False on an error (errno
 // says which); what was written by then stays.
 bool writeAll(int fd, const QByteArray& bytes);

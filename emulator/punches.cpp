@@ -11,9 +11,7 @@ namespace orvelo::emulator {
 using namespace orvelo::terminal;
 
 EventRecord TerminalService::recordPunch(std::int32_t enroll, std::int32_t mode) {
-    // The terminal's clock, to the second, as its records are kept.
-    const double days = localNowDays() + m_state.clockOffsetS / 86400.0;
-    const double time = std::round(days * 86400.0) / 86400.0;
+    const double time = clockDays();
     m_state.logs.push_back(LogRecord{enroll, mode, time, false});
     m_writer.logsChanged();
     changed();

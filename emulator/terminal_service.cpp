@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 #include "terminal/text_utils.h"
@@ -223,7 +224,7 @@ std::optional<Frame> TerminalService::handle(Session& session, const Frame& requ
 
 // One member function per operation, indexed by the operation's number.
 TerminalService::Handler TerminalService::handlerFor(Op op) {
-    static constexpr std::array<std::pair<Op, Handler>, 19> kHandlers{{
+    static constexpr std::array<std::pair<Op, Handler>, 20> kHandlers{{
         {Op::Connect, &TerminalService::connect},
         {Op::Disconnect, &TerminalService::disconnect},
         {Op::Enable, &TerminalService::enable},
@@ -241,6 +242,7 @@ TerminalService::Handler TerminalService::handlerFor(Op op) {
         {Op::DeleteEnroll, &TerminalService::deleteEnroll},
         {Op::GetName, &TerminalService::getName},
         {Op::SetName, &TerminalService::setName},
+        {Op::GetTime, &TerminalService::getTime},
         {Op::GetUserRecord, &TerminalService::getUserRecord},
         {Op::GetAllStatus, &TerminalService::getAllStatus},
     }};
@@ -299,6 +301,17 @@ Status TerminalService::setTime(Session&, const Bytes& payload, Bytes&) {
     if (!daysInRange(*days)) return Status::Failed;
     m_state.clockOffsetS = (*days - localNowDays()) * 86400.0;
     changed();
+    return Status::Ok;
+}
+
+double TerminalService::clockDays() const {
+    const double days = localNowDays() + m_state.clockOffsetS / 86400.0;
+    return std::round(days * 86400.0) / 86400.0;
+}
+
+Status TerminalService::getTime(Session&, const Bytes& payload, Bytes& reply) {
+    if (!decodeEmpty(payload)) return Status::BadRequest;
+    reply = encodeF64(clockDays());
     return Status::Ok;
 }
 

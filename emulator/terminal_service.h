@@ -94,6 +94,10 @@ public:
     // Status counters of FK_GetDeviceStatus; nullopt for an unknown code.
     std::optional<std::int32_t> status(std::int32_t code) const;
 
+    // The terminal's clock (this machine's local time and the state's clock offset), to the
+    // second as the terminal keeps its time: what GetDeviceTime answers and a punch is stamped with.
+    double clockDays() const;
+
     // A punch at the terminal's clock (punches.cpp): a new record of the log, not yet collected,
     // so that the next download of the new records finds it. Returns it with its place in the log.
     terminal::EventRecord recordPunch(std::int32_t enroll, std::int32_t mode);
@@ -129,6 +133,7 @@ private:
     ORVELO_EMULATOR_HANDLER(deleteEnroll)
     ORVELO_EMULATOR_HANDLER(getName)
     ORVELO_EMULATOR_HANDLER(setName)
+    ORVELO_EMULATOR_HANDLER(getTime)
     ORVELO_EMULATOR_HANDLER(getUserRecord)  // bulk_reads.cpp
     ORVELO_EMULATOR_HANDLER(getAllStatus)   // bulk_reads.cpp
 #undef ORVELO_EMULATOR_HANDLER

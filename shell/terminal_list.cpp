@@ -59,6 +59,50 @@ QList<int> linesNotUtf8(const QByteArray& bytes) {
     return numbers;
 }
 
+// " in [name]" of the section a key line belongs to; empty before the first heading (null).
+QString whereText(const QString* section) {
+    return section ? u" in ["_s + escapeControlCharacters(*section) + u']' : QString();
+}
+
+// What a message calls the line: the key with its section, the heading, or the line.
+QString subjectOf(const Line& line, const QString* section) {
+    switch (line.kind) {
+        case Line::Kind::Key:
+            return u"key "_s + quoted(line.name) + whereText(section);
+        case Line::Kind::Section:
+            return u"the heading"_s;
+        case Line::Kind::Other:
+            break;
+    }
+    return u"the line"_s;
+}
+
+// Bytes that are not UTF-8 (`notUtf8`), a line the reader would cut (a value longer than
+// IniFile::maxValueLength) and control characters would each give a connect something other
+// than what the file seems to say: a NUL cuts an address where the library reads it.
+void refuseHostileText(const QString& path, const Line& line, const QString* section, bool notUtf8) {
+    const auto fail = [&](const QString& problem) { throw TerminalListError(path, line.number, problem); };
+    const QString subject = subjectOf(line, section);
+    if (notUtf8) fail(subject + u": not UTF-8 text"_s);
+    if (line.text.size() > IniFile::maxValueLength)
+        fail(subject + u": the line is longer than "_s + QString::number(IniFile::maxValueLength) +
+             u" characters"_s);
+    // Only the name and the value: blanks around them, tabs included, are dropped as in hv.ini,
+    // and what follows a heading's ']' is refused as such.
+    switch (line.kind) {
+        case Line::Kind::Key:
+            if (hasControlCharacter(line.name)) fail(subject + u": a control character in its name"_s);
+            if (hasControlCharacter(line.value))
+                fail(subject + u": a control character in the value "_s + quoted(line.value));
+            return;
+        case Line::Kind::Section:
+        case Line::Kind::Other:
+            if (hasControlCharacter(line.kind == Line::Kind::Section ? line.name : line.text))
+                fail(subject + u": a control character in "_s + quoted(line.text));
+            return;
+    }
+}
+
 class Reader {
 public:
     explicit Reader(QString path, QList<int> linesNotUtf8 = {}) : m_linesNotUtf8(std::move(linesNotUtf8)) {
@@ -88,51 +132,15 @@ private:
         throw TerminalListError(m_list.path, line.number, problem);
     }
 
-    // What a message calls the line: the key with its section, the heading, or the line.
-    QString subject(const Line& line) const {
-        switch (line.kind) {
-            case Line::Kind::Key:
-                return u"key "_s + quoted(line.name) + where();
-            case Line::Kind::Section:
-                return u"the heading"_s;
-            case Line::Kind::Other:
-                break;
-        }
-        return u"the line"_s;
+    // The section a key line belongs to; null before the first heading.
+    const QString* section() const {
+        return m_list.entries.isEmpty() ? nullptr : &m_list.entries.last().name;
     }
 
-    // " in [name]" of the section a key line belongs to, empty before the first heading.
-    QString where() const {
-        if (m_list.entries.isEmpty()) return {};
-        return u" in ["_s + escapeControlCharacters(m_list.entries.last().name) + u']';
-    }
+    QString where() const { return whereText(section()); }
 
-    // Bytes that are not UTF-8, a line the reader would cut (a value longer than
-    // IniFile::maxValueLength) and control characters would each give a connect something other
-    // than what the file seems to say: a NUL cuts an address where the library reads it.
     void refuseHostileText(const Line& line) const {
-        if (m_linesNotUtf8.contains(line.number)) fail(line, subject(line) + u": not UTF-8 text"_s);
-        if (line.text.size() > IniFile::maxValueLength)
-            fail(line, subject(line) + u": the line is longer than "_s +
-                           QString::number(IniFile::maxValueLength) + u" characters"_s);
-        // Only the name and the value: blanks around them, tabs included, are dropped as in hv.ini,
-        // and what follows a heading's ']' is refused as such.
-        switch (line.kind) {
-            case Line::Kind::Key:
-                if (hasControlCharacter(line.name))
-                    fail(line, subject(line) + u": a control character in its name"_s);
-                if (hasControlCharacter(line.value))
-                    fail(line, subject(line) + u": a control character in the value "_s + quoted(line.value));
-                return;
-            case Line::Kind::Section:
-                if (hasControlCharacter(line.name))
-                    fail(line, subject(line) + u": a control character in "_s + quoted(line.text));
-                return;
-            case Line::Kind::Other:
-                if (hasControlCharacter(line.text))
-                    fail(line, subject(line) + u": a control character in "_s + quoted(line.text));
-                return;
-        }
+        orvelo::refuseHostileText(m_list.path, line, section(), m_linesNotUtf8.contains(line.number));
     }
 
     void startSection(const Line& line) {
@@ -198,13 +206,20 @@ TerminalList readTerminalList(const QString& path) {
         missing.path = path;
         return missing;
     }
+    return readTerminalListBytes(path, file.readAll());
+}
+
+TerminalList readTerminalListBytes(const QString& path, const QByteArray& bytes) {
     // UTF-8 only, unlike hv.ini: a byte that is no UTF-8 is refused on its line rather than read
     // in some other code page, where it would become a different name or address.
-    const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8.decode(bytes);
     return Reader(path, utf8.hasError() ? linesNotUtf8(bytes) : QList<int>{})
         .read(IniFile::linesOfText(text));
+}
+
+void checkTerminalListLine(const QString& path, const IniFile::Line& line, const QString* section) {
+    refuseHostileText(path, line, section, false);
 }
 
 TerminalList readTerminalListText(const QString& path, const QString& text) {

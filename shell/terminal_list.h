@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "core/errors.h"
+#include "core/ini_file.h"
 #include "core/ports.h"
 #include "core/terminal_address.h"
 
@@ -65,5 +66,14 @@ QString terminalListPath(const QString& appDir);
 // the file's text with its control characters escaped (escapeControlCharacters).
 TerminalList readTerminalList(const QString& path);
 TerminalList readTerminalListText(const QString& path, const QString& text);
+// The file's bytes as readTerminalList reads them (UTF-8 checked line by line).
+TerminalList readTerminalListBytes(const QString& path, const QByteArray& bytes);
+
+// The reader's checks of one line's own text (a control character in a name or value, a line
+// longer than IniFile::maxValueLength), for a writer that must refuse what the reader would
+// refuse and cannot let the text reach the file first: a line break in a value would split its
+// line. Throws the reader's TerminalListError; `section` is the name of the section a key line
+// belongs to (null before the first heading).
+void checkTerminalListLine(const QString& path, const IniFile::Line& line, const QString* section);
 
 }  // namespace orvelo

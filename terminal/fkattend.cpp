@@ -290,6 +290,19 @@ int32_t FK_SetDeviceTime(int32_t handle, double dateTime) {
     });
 }
 
+int32_t FK_GetDeviceTime(int32_t handle, double* dateTime) {
+    return onConnection(handle, [&](Connection& c) -> int32_t {
+        Bytes reply;
+        const std::int32_t r = c.exchange(Op::GetTime, {}, &reply);
+        if (r != FK_OK) return r;
+        // A clock the caller could not even format is a damaged answer, not a time.
+        const auto days = decodeF64(reply);
+        if (!days || !daysInRange(*days)) return FK_BAD_REPLY;
+        put(dateTime, *days);
+        return FK_OK;
+    });
+}
+
 int32_t FK_ReadAllUserID(int32_t machineNo) {
     return onMachine(machineNo, [&](Connection& c) -> int32_t {
         c.users = {};

@@ -131,6 +131,17 @@ int32_t FK_WaitEvent(int32_t handle, int32_t timeOutMs, int32_t* enrollNumber, i
                      double* dateTime, int32_t* logPosition);
 int32_t FK_UnsubscribeEvents(int32_t handle);
 
+/* Our extension: reading the terminal's clock, beside FK_SetDeviceTime, so that a client can tell
+ * how far the terminal's clock is off before its records' times go wrong. Resolved on its own like
+ * the event operations.
+ *
+ * FK_GetDeviceTime(handle, dateTime) writes the terminal's present date-time (days since
+ * 1899-12-30, local time, whole seconds as the terminal keeps them). Results: FK_OK; FK_NO the
+ * terminal refused or does not know the request (a terminal older than the extension);
+ * FK_BAD_HANDLE; FK_LINK_ERROR; FK_BAD_REPLY also for a date-time outside 1900-01-01 to
+ * 9999-12-31 or not a number; FK_EVENTS_ONLY on a subscribed connection. */
+int32_t FK_GetDeviceTime(int32_t handle, double* dateTime);
+
 #ifdef __cplusplus
 }
 #endif

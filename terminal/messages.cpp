@@ -11,7 +11,7 @@ namespace orvelo::terminal {
 
 namespace {
 
-constexpr std::array<std::pair<Op, std::string_view>, 19> kOpNames{{
+constexpr std::array<std::pair<Op, std::string_view>, 20> kOpNames{{
     {Op::Connect, "Connect"},
     {Op::Disconnect, "DisConnect"},
     {Op::Enable, "EnableDevice"},
@@ -29,6 +29,7 @@ constexpr std::array<std::pair<Op, std::string_view>, 19> kOpNames{{
     {Op::DeleteEnroll, "DeleteEnrollData"},
     {Op::GetName, "GetUserName"},
     {Op::SetName, "SetUserName"},
+    {Op::GetTime, "GetDeviceTime"},
     {Op::GetUserRecord, "GetUserRecord"},
     {Op::GetAllStatus, "GetAllDeviceStatus"},
 }};

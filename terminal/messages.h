@@ -27,6 +27,9 @@ enum class Op : std::uint16_t {
     DeleteEnroll = 15,
     GetName = 16,
     SetName = 17,
+    // Reads the terminal's clock. Not one of the operations every terminal has: one without it
+    // answers UnknownOp.
+    GetTime = 18,
     // Bulk reads: one request answers what a walk would otherwise ask in many. A terminal without
     // them answers UnknownOp, and the library asks one by one.
     GetUserRecord = 32,

@@ -104,6 +104,11 @@ std::int32_t ScriptedTerminalLibrary::scripted_FK_SetDeviceTime(std::int32_t /*h
     return 1;
 }
 
+std::int32_t ScriptedTerminalLibrary::scripted_FK_GetDeviceTime(std::int32_t /*handle*/, double* dateTime) {
+    *dateTime = deviceTime;
+    return 1;
+}
+
 std::int32_t ScriptedTerminalLibrary::scripted_FK_ReadAllUserID(std::int32_t /*machineNo*/) {
     m_nextUser = 0;
     m_userListRead = true;

@@ -58,7 +58,7 @@ public:
     // returns 0 and leaves the value untouched.
     std::map<std::int32_t, std::int32_t> status;
 
-    // FK_SetDeviceTime returns 1 and keeps the value.
+    // FK_SetDeviceTime returns 1 and keeps the value; FK_GetDeviceTime returns 1 and writes it.
     double deviceTime = 0;
 
     // The user list walked by FK_ReadAllUserID / FK_GetAllUserID (one entry per call; 0 at the end).

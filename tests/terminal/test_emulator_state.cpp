@@ -182,10 +182,10 @@ TEST(Faults, ParsesEveryDocumentedForm) {
     EXPECT_EQ(faults.refusedOps.count(static_cast<std::uint16_t>(Op::SetName)), 1u);
     EXPECT_EQ(faults.refusedArgs.count({static_cast<std::uint16_t>(Op::GetStatus), 1}), 1u);
     // Requests that carry no integer take no VALUE: it could never match.
-    for (const char* bad :
-         {"drop-after", "drop-after=-1", "refuse=Nothing", "explode=1", "refuse=GetDeviceStatus:x",
-          "refuse=SetDeviceTime:1", "refuse=ClearKeeperData:1", "refuse=DisConnect:0",
-          "refuse=GetAllUserID:0", "refuse=ReadAllUserID:1", "refuse=MarkCollected:0"})
+    for (const char* bad : {"drop-after", "drop-after=-1", "refuse=Nothing", "explode=1",
+                            "refuse=GetDeviceStatus:x", "refuse=SetDeviceTime:1", "refuse=ClearKeeperData:1",
+                            "refuse=DisConnect:0", "refuse=GetAllUserID:0", "refuse=ReadAllUserID:1",
+                            "refuse=MarkCollected:0", "refuse=GetDeviceTime:0"})
         EXPECT_FALSE(parseFault(bad, faults)) << bad;
 }
 
@@ -204,6 +204,33 @@ TEST(TerminalService, StatusCodesCountFromTheState) {
     for (const auto& [code, value] : expected) EXPECT_EQ(service.status(code), value) << "code " << code;
     EXPECT_FALSE(service.status(0));
     EXPECT_FALSE(service.status(10));
+}
+
+// GetDeviceTime answers this machine's time moved by the state's offset, which SetDeviceTime sets;
+// reading changes nothing.
+TEST(TerminalService, TheClockIsThisMachinesTimeAndTheOffset) {
+    QTemporaryDir dir;
+    TerminalState state = seedState({1, 1, 1, 1});
+    state.clockOffsetS = -300;  // five minutes slow
+    TerminalService service(state, dir.filePath(QStringLiteral("s.json")).toStdString(), {});
+    Session session;
+    session.id = service.newSessionId();
+    const auto readClock = [&] {
+        const auto reply = service.handle(session, request(Op::GetTime, {}));
+        EXPECT_TRUE(reply && reply->status == 0);
+        return reply ? decodeF64(reply->payload).value_or(0.0) : 0.0;
+    };
+    EXPECT_EQ(service.handle(session, request(Op::GetTime, {}))->status,
+              static_cast<std::uint16_t>(Status::NoSession));
+    ASSERT_EQ(service.handle(session, request(Op::Connect, encodeI32(0)))->status, 0);
+    EXPECT_NEAR((readClock() - localNowDays()) * 86400.0, -300.0, 5.0);
+    EXPECT_FALSE(service.hasUnsavedChanges());
+    EXPECT_EQ(service.handle(session, request(Op::GetTime, encodeI32(1)))->status,
+              static_cast<std::uint16_t>(Status::BadRequest));
+
+    const double set = 45000.5;  // 2023-03-15 12:00:00
+    ASSERT_EQ(service.handle(session, request(Op::SetTime, encodeF64(set)))->status, 0);
+    EXPECT_NEAR((readClock() - set) * 86400.0, 0.0, 5.0);
 }
 
 // refuse=OP:VALUE compares VALUE with the first integer the request carries.

@@ -110,7 +110,7 @@ TEST_F(LibraryTest, RefusedOperationsAnswerFailure) {
     const std::int32_t h = startTcp(
         smallTerminal(),
         withFaults({QStringLiteral("refuse=GetDeviceStatus:1"), QStringLiteral("refuse=FK_ReadAllUserID"),
-                    QStringLiteral("refuse=ModifyPrivilege:123")}));
+                    QStringLiteral("refuse=ModifyPrivilege:123"), QStringLiteral("refuse=GetDeviceTime")}));
     EXPECT_EQ(FK_ModifyPrivilege(h, 123, 1, 1), FK_NO);    // refused by its enroll number
     EXPECT_EQ(FK_ModifyPrivilege(h, 456, 9, 123), FK_OK);  // 123 as the privilege is not
     std::int32_t value = -7;
@@ -119,6 +119,9 @@ TEST_F(LibraryTest, RefusedOperationsAnswerFailure) {
     EXPECT_EQ(FK_GetDeviceStatus(h, 2, &value), FK_OK);
     EXPECT_EQ(FK_ReadAllUserID(1), FK_NO);
     EXPECT_EQ(FK_GetAllUserID(h, &value, &value, &value, &value), FK_NO);
+    double time = -7;
+    EXPECT_EQ(FK_GetDeviceTime(h, &time), FK_NO);
+    EXPECT_EQ(time, -7);
     FK_DisConnect(h);
 }
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "fkattend.h"
@@ -168,6 +169,36 @@ TEST(HostileTerminal, MalformedRepliesAreRefused) {
     EXPECT_EQ(enroll, -9);
     EXPECT_EQ(FK_GetGeneralLogData(h, &enroll, nullptr, nullptr, nullptr), FK_NO);  // the reading ended
     FK_DisConnect(h);
+}
+
+// The clock read: a terminal older than the operation says so with UnknownOp, which is a refusal
+// (0), and a clock the caller could not use is a damaged reply; neither writes the output.
+TEST(HostileTerminal, ClockReadOfATerminalWithoutItOrWithABadClock) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char* what;
+        Status status;
+        Bytes payload;
+        std::int32_t expected;
+    } cases[] = {
+        {"unknown operation", Status::UnknownOp, {}, FK_NO},
+        {"refused", Status::Failed, {}, FK_NO},
+        {"short payload", Status::Ok, {1, 2, 3}, FK_BAD_REPLY},
+        {"not a number", Status::Ok, encodeF64(nan), FK_BAD_REPLY},
+        {"before 1900", Status::Ok, encodeF64(-2.0), FK_BAD_REPLY},
+        {"after 9999", Status::Ok, encodeF64(3'000'000.0), FK_BAD_REPLY},
+    };
+    for (const auto& c : cases) {
+        ScriptedTerminal terminal([&c](int fd, const Frame& request) {
+            ScriptedTerminal::send(fd, ScriptedTerminal::replyTo(request, c.payload, c.status));
+        });
+        const std::int32_t h = connectTo(terminal);
+        ASSERT_GT(h, 0) << c.what;
+        double time = -9;
+        EXPECT_EQ(FK_GetDeviceTime(h, &time), c.expected) << c.what;
+        EXPECT_EQ(time, -9) << c.what;
+        FK_DisConnect(h);
+    }
 }
 
 TEST(HostileTerminal, EndlessNoiseAndForeignRepliesEndInTheTimeOut) {

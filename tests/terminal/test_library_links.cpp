@@ -147,6 +147,34 @@ TEST_P(LinkTest, EveryOperationGivesItsResult) {
     EXPECT_TRUE(state[QStringLiteral("logs")].toArray().isEmpty());
 }
 
+// The clock read gives the terminal's clock: this machine's time and the offset the terminal keeps,
+// as its state file gives it and as FK_SetDeviceTime changes it. Whole seconds, so the margins
+// cover the rounding and a loaded machine.
+TEST_P(LinkTest, TheClockReadGivesTheTerminalsClock) {
+    QJsonObject state = smallTerminal();
+    state[QStringLiteral("clock_offset_s")] = 300.0;  // five minutes fast
+    terminal.write(state);
+    terminal.start(GetParam());
+    const std::int32_t h = terminal.connect();
+    ASSERT_GT(h, 0);
+
+    double time = 0;
+    ASSERT_EQ(FK_GetDeviceTime(h, &time), FK_OK);
+    EXPECT_NEAR((time - terminal::localNowDays()) * 86400.0, 300.0, 5.0);
+    EXPECT_EQ(time, std::round(time * 86400.0) / 86400.0);  // whole seconds, as the terminal keeps them
+
+    const double tomorrow = terminal::localNowDays() + 1.0;
+    ASSERT_EQ(FK_SetDeviceTime(h, tomorrow), FK_OK);
+    ASSERT_EQ(FK_GetDeviceTime(h, &time), FK_OK);
+    EXPECT_NEAR((time - tomorrow) * 86400.0, 0.0, 5.0);
+    EXPECT_EQ(FK_GetDeviceTime(h, nullptr), FK_OK);  // an output may be left out
+
+    EXPECT_EQ(FK_DisConnect(h), FK_OK);
+    time = -9;
+    EXPECT_EQ(FK_GetDeviceTime(h, &time), FK_BAD_HANDLE);
+    EXPECT_EQ(time, -9);
+}
+
 TEST_P(LinkTest, NewRecordsAreMarkedCollectedOnlyByTheReadThatEndsTheLog) {
     terminal.write(smallTerminal());
     terminal.start(GetParam());

@@ -158,6 +158,8 @@ TEST(LiveEvents, UnsubscribeMakesAnOrdinaryConnectionAgain) {
     ASSERT_EQ(FK_SubscribeEvents(h), FK_OK);
     std::int32_t users = -1;
     EXPECT_EQ(FK_GetDeviceStatus(h, FK_STATUS_USERS, &users), FK_EVENTS_ONLY);
+    double time = 0;
+    EXPECT_EQ(FK_GetDeviceTime(h, &time), FK_EVENTS_ONLY);
     EXPECT_EQ(FK_ReadAllUserID(1), FK_BAD_HANDLE);  // the only connection to machine 1 is for events
     ASSERT_EQ(punch(overTcp(terminal.emulator(), 123, 1)).first, 0);
 

@@ -1,4 +1,5 @@
-// The event extension is resolved on its own: a library without it serves the nineteen.
+// The extension (live events, the clock read) is resolved on its own: a library without it serves
+// the nineteen.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -27,6 +28,7 @@ TEST(TerminalLibraryLoaderExtension, ALibraryWithoutTheExtensionLoadsAndFailsOnl
         {"FK_SubscribeEvents", [&] { library->FK_SubscribeEvents(1); }},
         {"FK_WaitEvent", [&] { library->FK_WaitEvent(1, 0, &enroll, &mode, &time, &position); }},
         {"FK_UnsubscribeEvents", [&] { library->FK_UnsubscribeEvents(1); }},
+        {"FK_GetDeviceTime", [&] { library->FK_GetDeviceTime(1, &time); }},
     };
     for (const Call& c : calls) {
         try {
@@ -47,6 +49,7 @@ TEST(TerminalLibraryLoaderExtension, TheRealLibraryHasTheExtension) {
     EXPECT_EQ(library->FK_SubscribeEvents(54321), -1);
     EXPECT_EQ(library->FK_WaitEvent(54321, 0, &enroll, &mode, &time, &position), -1);
     EXPECT_EQ(library->FK_UnsubscribeEvents(54321), -1);
+    EXPECT_EQ(library->FK_GetDeviceTime(54321, &time), -1);
 }
 
 TEST(TerminalLibraryLoaderExtension, LazyLibraryPassesTheExtensionOn) {

@@ -186,5 +186,7 @@ TEST(Messages, OperationNamesForFaultInjection) {
     EXPECT_EQ(opFromName("fk_getalluserid"), Op::UserListPage);
     EXPECT_FALSE(opFromName("Nothing"));
     EXPECT_EQ(opName(static_cast<std::uint16_t>(Op::SetName)), "SetUserName");
+    EXPECT_EQ(opFromName("FK_GetDeviceTime"), Op::GetTime);
+    EXPECT_EQ(opName(18), "GetDeviceTime");
     EXPECT_TRUE(opName(999).empty());
 }
