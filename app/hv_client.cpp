@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,6 +31,7 @@
 #include "app/status_bar.h"
 #include "app/tab_icons.h"
 #include "app/terminal_call_watch.h"
+#include "app/terminal_dialog.h"
 #include "app/terminal_page.h"
 #include "app/widget_operator_view.h"
 #include "app/window_fonts.h"
@@ -39,13 +41,16 @@
 #include "context/command_context.h"
 #include "core/datetime.h"
 #include "device/maintenance.h"
+#include "device/terminal_check.h"
 #include "directory/employee_lists.h"
 #include "directory/employee_search.h"
 #include "directory/selected_employees.h"
 #include "enrollment/enrollment_commands.h"
 #include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
+#include "shell/panel_defaults.h"
 #include "shell/startup.h"
+#include "shell/terminal_list_edit.h"
 #include "shell/terminal_runs.h"
 
 using namespace Qt::StringLiterals;
@@ -224,6 +229,16 @@ void Tfrm_hv_client::connectHandlers() {
             &Tfrm_hv_client::btn_CollectAllTerminalsClick);
     connect(ts_Terminals->tbl_Terminals, &QTableWidget::cellDoubleClicked, this,
             &Tfrm_hv_client::btn_UseTerminalClick);
+    const std::pair<QPushButton*, void (Tfrm_hv_client::*)()> listClicks[] = {
+        {ts_Terminals->btn_CheckTerminals, &Tfrm_hv_client::btn_CheckTerminalsClick},
+        {ts_Terminals->btn_CheckAllTerminals, &Tfrm_hv_client::btn_CheckAllTerminalsClick},
+        {ts_Terminals->btn_AddTerminal, &Tfrm_hv_client::btn_AddTerminalClick},
+        {ts_Terminals->btn_EditTerminal, &Tfrm_hv_client::btn_EditTerminalClick},
+        {ts_Terminals->btn_RenameTerminal, &Tfrm_hv_client::btn_RenameTerminalClick},
+        {ts_Terminals->btn_RemoveTerminal, &Tfrm_hv_client::btn_RemoveTerminalClick},
+        {ts_Terminals->btn_SaveTerminal, &Tfrm_hv_client::btn_SaveTerminalClick},
+    };
+    for (const auto& [button, handler] : listClicks) connect(button, &QPushButton::clicked, this, handler);
     connect(ts_Live->btn_WatchAll, &QPushButton::clicked, this, &Tfrm_hv_client::btn_WatchAllClick);
     connect(ts_Live->btn_WatchChosen, &QPushButton::clicked, this, &Tfrm_hv_client::btn_WatchChosenClick);
     connect(ts_EntryInfo->chk_SelectAll, &QCheckBox::clicked, this, &Tfrm_hv_client::chk_SelectAllClick);
@@ -626,6 +641,149 @@ void Tfrm_hv_client::collectFromListed(const QList<int>& rows) {
             [](const TerminalCollection& c) { return c.started && !c.folderBusy && c.outcome.succeeded(); });
         ctx.view.messageBox(terminalCollectionsSummary(collections), u"采集数据"_s,
                             allDone ? BoxIcon::Information : BoxIcon::Warning);
+    });
+}
+
+void Tfrm_hv_client::btn_CheckTerminalsClick() {
+    checkListed(ts_Terminals->chosenRows());
+}
+
+void Tfrm_hv_client::btn_CheckAllTerminalsClick() {
+    QList<int> rows;
+    for (int row = 0; row < m_terminalEntries.size(); ++row) rows.append(row);
+    checkListed(rows);
+}
+
+void Tfrm_hv_client::checkListed(const QList<int>& rows) {
+    QList<TerminalEntry> chosen;
+    for (const int row : rows) {
+        if (row >= 0 && row < m_terminalEntries.size()) chosen.append(m_terminalEntries[row]);
+    }
+    if (chosen.isEmpty()) {
+        m_view->messageBox(u"请先选择要检查的终端。"_s, u"检查终端"_s, BoxIcon::Information);
+        return;
+    }
+    for (const int row : rows) ts_Terminals->setCell(row, TerminalPage::kOnline, u"检查中…"_s);
+    runOnCommandThread([this, chosen, rows](CommandContext& ctx) {
+        auto& view = static_cast<WindowThreadView&>(ctx.view);
+        int online = 0;
+        int checked = 0;
+        for (int i = 0; i < chosen.size() && !ctx.cancelRequested(); ++i) {
+            std::optional<TerminalHealth> health;
+            // A check only reads, but it must not come between a collection's calls.
+            constexpr std::chrono::seconds kLockWait{10};
+            runUnderAppFolderLock(m_appDir, kLockWait,
+                                  [&] { health = checkTerminal(chosen[i].panel, ctx.terminal, ctx.clock); });
+            ++checked;
+            QStringList cells;
+            if (!health) {
+                cells = {u"目录被占用"_s, QString(), QString(), QString(), QString()};
+            } else {
+                const auto number = [](const auto& value) {
+                    return value ? QString::number(*value) : QString();
+                };
+                const QString state = !health->settingsError.isEmpty() ? u"设置有误"_s
+                                      : health->reachable              ? u"在线"_s
+                                                                       : u"离线"_s;
+                if (health->reachable) ++online;
+                cells = {state, number(health->clockOffsetSeconds), number(health->users),
+                         number(health->records), number(health->newRecords)};
+            }
+            view.post([this, row = rows[i], cells] {
+                for (int c = 0; c < cells.size(); ++c)
+                    ts_Terminals->setCell(row, TerminalPage::kOnline + c, cells[c]);
+            });
+        }
+        ctx.view.messageBox(
+            u"共检查%1台终端，其中在线%2台，离线%3台。"_s.arg(checked).arg(online).arg(checked - online),
+            u"检查终端"_s, online == checked ? BoxIcon::Information : BoxIcon::Warning);
+    });
+}
+
+bool Tfrm_hv_client::editTerminal(TerminalDialog& dialog) {
+    if (m_terminalDialogHook) return m_terminalDialogHook(dialog);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QString> Tfrm_hv_client::askTerminalName(const QString& caption, const QString& current) {
+    if (m_namePromptHook) return m_namePromptHook(caption, current);
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(this, caption, u"终端名称："_s, QLineEdit::Normal, current, &ok);
+    if (!ok) return std::nullopt;
+    return name.trimmed();
+}
+
+int Tfrm_hv_client::oneChosenTerminal(const QString& caption) {
+    const QList<int> rows = ts_Terminals->chosenRows();
+    if (rows.size() != 1 || rows.front() >= m_terminalEntries.size()) {
+        m_view->messageBox(u"请先选择一个终端。"_s, caption, BoxIcon::Information);
+        return -1;
+    }
+    return rows.front();
+}
+
+void Tfrm_hv_client::editTerminalList(const std::function<void(const QString& path)>& edit) {
+    try {
+        edit(terminalListPath(m_appDir));
+    } catch (const Error& error) {
+        // The file is as it was: the edit is refused whole.
+        m_view->messageBox(u"终端列表没有修改：%1"_s.arg(error.text()), u"终端管理"_s, BoxIcon::Warning);
+    }
+    refreshTerminalPage();
+}
+
+void Tfrm_hv_client::btn_AddTerminalClick() {
+    TerminalDialog dialog(u"添加终端"_s, this);
+    dialog.setTerminal(QString(), initialPanelState());
+    if (!editTerminal(dialog)) return;
+    editTerminalList([&](const QString& path) { addTerminal(path, dialog.name(), dialog.panel()); });
+}
+
+void Tfrm_hv_client::btn_EditTerminalClick() {
+    const int row = oneChosenTerminal(u"修改终端"_s);
+    if (row < 0) return;
+    const TerminalEntry entry = m_terminalEntries[row];
+    TerminalDialog dialog(u"修改终端"_s, this);
+    dialog.setTerminal(entry.name, entry.panel);
+    if (!editTerminal(dialog)) return;
+    editTerminalList([&](const QString& path) {
+        QString name = entry.name;
+        if (dialog.name() != entry.name) {
+            renameTerminal(path, entry.name, dialog.name());
+            name = dialog.name();
+        }
+        updateTerminal(path, name, dialog.panel());
+    });
+}
+
+void Tfrm_hv_client::btn_RenameTerminalClick() {
+    const int row = oneChosenTerminal(u"重命名终端"_s);
+    if (row < 0) return;
+    const QString old = m_terminalEntries[row].name;
+    const std::optional<QString> name = askTerminalName(u"重命名终端"_s, old);
+    if (!name || *name == old) return;
+    editTerminalList([&](const QString& path) { renameTerminal(path, old, *name); });
+}
+
+void Tfrm_hv_client::btn_RemoveTerminalClick() {
+    const int row = oneChosenTerminal(u"删除终端"_s);
+    if (row < 0) return;
+    const QString name = m_terminalEntries[row].name;
+    if (!m_view->askYesNo(
+            u"将从终端列表中删除终端“%1”（终端本身和数据库中的记录不受影响），是否继续？"_s.arg(name),
+            u"删除终端"_s))
+        return;
+    editTerminalList([&](const QString& path) { removeTerminal(path, name); });
+}
+
+void Tfrm_hv_client::btn_SaveTerminalClick() {
+    const ConnectionPanelState panel = readConnectionPanel(m_panelWidgets);
+    const std::optional<QString> name = askTerminalName(u"保存当前设备"_s, QString());
+    if (!name) return;
+    editTerminalList([&](const QString& path) {
+        if (name->isEmpty()) throw Error(u"请输入终端名称。"_s);
+        addTerminal(path, *name, panel);
     });
 }
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,7 @@ class EntryPage;
 class LogMemo;
 class StatusBar;
 class TerminalPage;
+class TerminalDialog;
 class LivePage;
 class TerminalCallWatch;
 class TerminalLibrary;
@@ -93,6 +95,14 @@ public:
     // Runs the window's events (and so the boxes of the command) until no command runs.
     void waitUntilIdle();
     WidgetOperatorView& operatorView() { return *m_view; }
+
+    // The dialogs of the terminal list, replaceable so that tests answer them: the terminal dialog
+    // (true for 确定) and the prompt for a name (nullopt for 取消).
+    using TerminalDialogHook = std::function<bool(TerminalDialog& dialog)>;
+    using NamePromptHook =
+        std::function<std::optional<QString>(const QString& caption, const QString& current)>;
+    void setTerminalDialogHook(TerminalDialogHook hook) { m_terminalDialogHook = std::move(hook); }
+    void setNamePromptHook(NamePromptHook hook) { m_namePromptHook = std::move(hook); }
     const ConnectionSettings& connectionSettings() const { return m_settings; }
     const QString& appDir() const { return m_appDir; }
 
@@ -123,6 +133,13 @@ public slots:
     void btn_UseTerminalClick();
     void btn_CollectTerminalsClick();
     void btn_CollectAllTerminalsClick();
+    void btn_CheckTerminalsClick();
+    void btn_CheckAllTerminalsClick();
+    void btn_AddTerminalClick();
+    void btn_EditTerminalClick();
+    void btn_RenameTerminalClick();
+    void btn_RemoveTerminalClick();
+    void btn_SaveTerminalClick();
     // 实时监控: watching all or the chosen terminals of the list.
     void btn_WatchAllClick();
     void btn_WatchChosenClick();
@@ -157,6 +174,14 @@ private:
     // The status text's note while a terminal call waits long; every 100 ms while a command runs.
     void showTerminalWait();
     void commandEnded();
+    // 检查 the terminals of the list at `rows`: their state columns filled in as they come.
+    void checkListed(const QList<int>& rows);
+    // The chosen row of the terminal page when exactly one is chosen; else says so and gives -1.
+    int oneChosenTerminal(const QString& caption);
+    bool editTerminal(TerminalDialog& dialog);
+    std::optional<QString> askTerminalName(const QString& caption, const QString& current);
+    // Runs an edit of terminals.ini, shows what refused it, and reads the list again.
+    void editTerminalList(const std::function<void(const QString& path)>& edit);
     // 采集 from the terminals of the list at `rows` (list order), the results filled in as they come.
     void collectFromListed(const QList<int>& rows);
 
@@ -211,6 +236,8 @@ private:
     QFileDialog* dlgOpen_1 = nullptr;
 
     QTimer* m_waitTimer = nullptr;
+    TerminalDialogHook m_terminalDialogHook;
+    NamePromptHook m_namePromptHook;
     std::vector<std::pair<QWidget*, bool>> m_disabledWhileRunning;
     bool m_closeWhenIdle = false;
 
