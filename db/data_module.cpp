@@ -338,8 +338,12 @@ DataModule::DataModule()
 }
 
 DataModule::~DataModule() {
+    // The detail is closed before it leaves its master and before the master closes: an open
+    // detail would run its statement again on either, and a failure there (a server gone away)
+    // could not leave a destructor.
+    qry_5.close();
     qry_5.setMasterSource(nullptr);
-    for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4, &qry_5}) q->close();
+    for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4}) q->close();
     closeConnection();
 }
 
