@@ -13,8 +13,10 @@
 #include <memory>
 #include <vector>
 
+#include "collection/attendance_store.h"
 #include "core/datetime.h"
 #include "tests/support/emulator_process.h"
+#include "tests/support/fixed_clock.h"
 #include "tests/support/orveloctl_process.h"
 #include "tests/support/test_database.h"
 
@@ -159,6 +161,48 @@ TEST_F(ServerCollection, AServerRestartDuringADownloadClaimsNoSuccessAndTheRerun
     EXPECT_EQ(rows(), kRecords);
     EXPECT_EQ(distinctRows(), kRecords);
     EXPECT_EQ(collectedOn(*terminal), kRecords);
+}
+
+LogRecord record(std::int32_t enroll, const QString& time) {
+    return {enroll, *parseDateTimeText(time), 2, 1};
+}
+
+// The store itself on the server, in one process: stored, duplicate in its own group and in an
+// earlier one, and an employee number with trailing blanks.
+TEST_F(ServerCollection, TheStoreTellsStoredFromDuplicateByTheUniqueIndex) {
+    db->addActiveEmployee(u"E888  "_s, u"00888"_s, u"戊"_s);
+    const FixedClock clock = FixedClock::at(u"2005-03-07 09:00:12"_s);
+    {
+        AttendanceStore store(db->data(), clock);
+        for (const LogRecord& r :
+             {record(1, u"2005-03-07 08:15:05"_s), record(1, u"2005-03-07 08:15:50"_s),
+              record(1, u"2005-03-07 08:16:00"_s), record(888, u"2005-03-07 08:15:40"_s),
+              record(888, u"2005-03-07 08:15:45"_s), record(555, u"2005-03-07 08:15:40"_s)})
+            ASSERT_TRUE(store.store(r));
+        ASSERT_TRUE(store.settle());
+        EXPECT_EQ(store.counts().stored, 3);
+        EXPECT_EQ(store.counts().duplicates, 2);
+        EXPECT_EQ(store.counts().unknownPersons, 1);
+    }
+    EXPECT_EQ(StoreLogRecord(db->data(), clock, record(1, u"2005-03-07 08:15:30"_s)), StoreResult::Duplicate);
+    EXPECT_EQ(StoreLogRecord(db->data(), clock, record(888, u"2005-03-07 08:15:00"_s)),
+              StoreResult::Duplicate);
+    EXPECT_EQ(db->scalar(u"SELECT EmplID FROM AtdRecord WHERE CardNo = '000888'"_s).toString(), u"E888  "_s);
+    EXPECT_EQ(rows(), 3);
+}
+
+// On PostgreSQL a refused statement takes its whole transaction with it: the group's commit fails,
+// its records count as refused and the run stops (on the embedded file only the record is refused).
+TEST_F(ServerCollection, ARefusedRowLosesItsGroupAndStopsTheRun) {
+    db->exec(u"ALTER TABLE AtdRecord ADD CONSTRAINT refuse CHECK (CardNo <> '000002')"_s);
+    const FixedClock clock = FixedClock::at(u"2005-03-07 09:00:12"_s);
+    AttendanceStore store(db->data(), clock);
+    ASSERT_TRUE(store.store(record(1, u"2005-03-07 08:15:05"_s)));
+    EXPECT_FALSE(store.store(record(2, u"2005-03-07 08:15:05"_s)));
+    EXPECT_TRUE(store.stopped());
+    EXPECT_EQ(store.counts().refused, 2);
+    EXPECT_EQ(store.counts().stored, 0);
+    EXPECT_EQ(rows(), 0);
 }
 
 }  // namespace

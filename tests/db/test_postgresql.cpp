@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "core/errors.h"
 #include "db/data_module.h"
@@ -330,6 +331,24 @@ TEST_F(OnPostgresql, ErrorsOfTheServerHaveTheirKinds) {
                           u"select pg_terminate_backend(pid) from pg_stat_activity where datname = '"_s +
                               db.scalar(u"select current_database()"_s).toString() + u"'"_s);
     EXPECT_EQ(kindOf(u"select 1"_s), DatabaseErrorKind::ConnectionLost);
+}
+
+// The window's lists (qry_3 and its detail qry_5) open when the server goes away: the data module
+// still closes, the statements are not run again on the way out.
+TEST_F(OnPostgresql, ADataModuleWhoseServerWentAwayStillCloses) {
+    ScratchPostgresqlDatabase database(m_server);
+    writeIni(m_server.serverName(), database.name(), m_server.user);
+    auto data = std::make_unique<DataModule>();
+    ASSERT_TRUE(startUp(*data).first);
+    data->qry_3.addSql(kActiveListText);
+    data->qry_3.open();
+    data->qry_5.addSql(kDetailListText);
+    data->qry_5.open();
+    runOnPostgresqlServer(m_server,
+                          u"select pg_terminate_backend(pid) from pg_stat_activity where datname = '"_s +
+                              database.name() + u"'"_s);
+    EXPECT_TRUE(data->qry_5.isOpen());
+    EXPECT_NO_THROW(data.reset());
 }
 
 }  // namespace
