@@ -55,7 +55,7 @@ class ServerCollection : public testing::Test {
 protected:
     void SetUp() override {
         const auto server = postgresqlServer();
-        if (!server) GTEST_SKIP() << "no PostgreSQL test server (ORVELO_TEST_POSTGRESQL unset)";
+        if (!server) GTEST_SKIP() << "no PostgreSQL test server running";
         m_server = *server;
         ASSERT_TRUE(m_stateDir.isValid());
         db = std::make_unique<TestDatabase>(TestProvider::Postgresql);

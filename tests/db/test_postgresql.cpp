@@ -150,7 +150,7 @@ class OnPostgresql : public testing::Test {
 protected:
     void SetUp() override {
         const auto server = postgresqlServer();
-        if (!server) GTEST_SKIP() << "no PostgreSQL test server (ORVELO_TEST_POSTGRESQL unset)";
+        if (!server) GTEST_SKIP() << "no PostgreSQL test server running";
         m_server = *server;
         m_appDir = m_dir.path() + u'/';
     }

@@ -33,8 +33,12 @@ int PostgresqlServer::pgCtl(const QStringList& arguments) const {
 }
 
 std::optional<PostgresqlServer> postgresqlServer() {
-    const QString file = qEnvironmentVariable("ORVELO_TEST_POSTGRESQL");
-    if (file.isEmpty()) return std::nullopt;
+    QString file = qEnvironmentVariable("ORVELO_TEST_POSTGRESQL");
+    if (file.isEmpty()) {
+        file = QStringLiteral(ORVELO_TEST_POSTGRESQL_FILE);
+        // The fixture's stop removes the file with the server.
+        if (!QFile::exists(file)) return std::nullopt;
+    }
     QFile env(file);
     if (!env.open(QIODevice::ReadOnly))
         throw FileError(u"the PostgreSQL test server did not start: no " + file);

@@ -6,8 +6,10 @@
 namespace orvelo::test {
 
 // The private PostgreSQL server of the test run (tests/support/postgresql-server), as its start
-// described it in the file that ORVELO_TEST_POSTGRESQL names. Tests registered with SERVER get
-// it from ctest; a test binary started by hand has none unless that variable is set.
+// described it in the build tree (postgresql-server/server.env), or in the file that the variable
+// ORVELO_TEST_POSTGRESQL names. Tests registered with SERVER run after ctest's fixture started
+// it; a test binary started by hand finds it while it runs (`ctest -R postgresql_server_start`
+// starts it, `ctest -R postgresql_server_stop` stops it).
 struct PostgresqlServer {
     QString socketFolder;
     QString host;  // 127.0.0.1
@@ -25,8 +27,8 @@ struct PostgresqlServer {
     int pgCtl(const QStringList& arguments) const;
 };
 
-// The server of this run; nullopt when the tests run without one. Throws when the variable names
-// a file that cannot be read (the server's start failed).
+// The server of this run; nullopt when none runs. Throws when ORVELO_TEST_POSTGRESQL names a file
+// that cannot be read.
 std::optional<PostgresqlServer> postgresqlServer();
 
 // A database of its own on the test server, for one test: created empty (no schema) with a name
@@ -53,7 +55,7 @@ void runOnPostgresqlServer(const PostgresqlServer& server, const QString& statem
 
 // Skips the test when the run has no PostgreSQL server (a test binary started by hand); under
 // ctest the fixture always gives one.
-#define ORVELO_NEEDS_POSTGRESQL(server)                                                             \
-    const auto server##Found = ::orvelo::test::postgresqlServer();                                  \
-    if (!server##Found) GTEST_SKIP() << "no PostgreSQL test server (ORVELO_TEST_POSTGRESQL unset)"; \
+#define ORVELO_NEEDS_POSTGRESQL(server)                                      \
+    const auto server##Found = ::orvelo::test::postgresqlServer();           \
+    if (!server##Found) GTEST_SKIP() << "no PostgreSQL test server running"; \
     const ::orvelo::test::PostgresqlServer& server = *server##Found

@@ -96,4 +96,4 @@ private:
 // Skips a test on PostgreSQL when the run has no server (a test binary started by hand).
 #define ORVELO_NEEDS_PROVIDER(provider)                                                                \
     if ((provider) == ::orvelo::test::TestProvider::Postgresql && !::orvelo::test::postgresqlServer()) \
-    GTEST_SKIP() << "no PostgreSQL test server (ORVELO_TEST_POSTGRESQL unset)"
+    GTEST_SKIP() << "no PostgreSQL test server running"
