@@ -234,11 +234,14 @@ int runOrveloctl(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                               QString::number(terminals.size()) + u" terminals"_s);
 
     DataModule data;
-    if (!openStartupDatabase(data, appDir)) {
+    QString serverReason;
+    if (!openStartupDatabase(data, appDir, &serverReason)) {
         print(err, startupFailureCaption() + u": "_s + startupFailureText() + u'\n');
-        // The window shows only the one message; the console also says which key is unusable.
+        // The window shows only the one message; the console also says which key is unusable, or
+        // what the database server (libpq) said.
         if (const QString problem = databaseSettingsProblem(appDir); !problem.isEmpty())
             print(err, problem + u'\n');
+        if (!serverReason.isEmpty()) print(err, serverReason + u'\n');
         return kExitStartup;
     }
 

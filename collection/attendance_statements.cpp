@@ -71,6 +71,11 @@ QString embeddedAttendanceWriteSql() {
            u"WHERE NOT EXISTS (SELECT 1 FROM atdrecord WHERE emplid = v.k AND recdate = v.d AND rectime = v.t)"_s;
 }
 
+QString serverAttendanceWriteSql() {
+    return u"INSERT INTO AtdRecord(EmplID, CardNo, RecDate, RecTime, IsAuto, EquNo, InOutType, OperId, "
+           u"OperDate) VALUES (?, ?, ?, ?, ?, ?, 2, 'sa', ?) ON CONFLICT DO NOTHING"_s;
+}
+
 std::array<QVariant, 8> embeddedAttendanceWriteValues(const QString& emplid, const LogRecord& record,
                                                       const QString& operDate) {
     const RecordTimeTexts t = recordTimeTexts(record.RecordTime);

@@ -32,5 +32,11 @@ QString embeddedAttendanceWriteSql();
 // emplid as the test compares it. `operDate` is the date-time text OperDate takes.
 std::array<QVariant, 8> embeddedAttendanceWriteValues(const QString& emplid, const LogRecord& record,
                                                       const QString& operDate);
+// The write on a PostgreSQL database: the insert of the row, which the unique index of employee, day
+// and minute turns into nothing when the row is there (ON CONFLICT DO NOTHING), also when another PC
+// writes it at the same moment. Its marks take the first kServerAttendanceWriteValues of the values
+// above.
+QString serverAttendanceWriteSql();
+inline constexpr std::size_t kServerAttendanceWriteValues = 7;
 
 }  // namespace orvelo

@@ -79,9 +79,14 @@ AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& reco
     }
     Pending outcome{StoreResult::Refused, false};
     try {
-        if (!m_embedded->write) m_embedded->write.emplace(m_data, embeddedAttendanceWriteSql());
+        const bool server = m_data.dialect() == Dialect::Postgresql;
+        if (!m_embedded->write)
+            m_embedded->write.emplace(m_data,
+                                      server ? serverAttendanceWriteSql() : embeddedAttendanceWriteSql());
         sql::PreparedStatement& write = *m_embedded->write;
-        write.run(embeddedAttendanceWriteValues(employee, record, m_embedded->operDate));
+        const auto values = embeddedAttendanceWriteValues(employee, record, m_embedded->operDate);
+        const std::span<const QVariant> all(values);
+        write.run(server ? all.first(kServerAttendanceWriteValues) : all);
         // The insert happened unless the test inside it found a row of that employee and minute.
         const QString key = rowKey(employee, record);
         if (write.changes() > 0) {
@@ -101,7 +106,7 @@ AttendanceStore::Pending AttendanceStore::storeOneEmbedded(const LogRecord& reco
 }
 
 AttendanceStore::Pending AttendanceStore::storeOne(const LogRecord& record) {
-    if (m_data.dialect() == Dialect::Sqlite) return storeOneEmbedded(record);
+    if (m_data.dialect() != Dialect::SqlServer) return storeOneEmbedded(record);
     try {
         openStatement(m_lookup, employeeLookupSql(record.EnrollNumber));
     } catch (const std::exception&) {

@@ -54,7 +54,8 @@ struct StoreCounts {
 // and the write) one record at a time, as the larger system's users of the database see them: the
 // data module's qry_1..qry_5 stay with the window and its commands. On the embedded database the same
 // lookup and write run as statements prepared once for the run, and each enroll number is looked
-// up once per run. Nothing is reported to the operator and no error
+// up once per run; so on PostgreSQL, whose write is an insert that its unique index turns into
+// nothing for a row already there. Nothing is reported to the operator and no error
 // leaves it: the counts say what became of the records.
 //
 // A record counts as stored only once the group holding its row has committed; if that commit

@@ -69,7 +69,7 @@ CommitGroup::CommitGroup(DataModule& data)
     : m_data(data),
       m_db(data.connection()),
       m_limits(data.commitGroupLimits()),
-      m_grouping(data.dialect() == Dialect::Sqlite) {}
+      m_grouping(data.dialect() != Dialect::SqlServer) {}
 
 CommitGroup::~CommitGroup() {
     m_watch.reset();
@@ -78,13 +78,19 @@ CommitGroup::~CommitGroup() {
 
 void CommitGroup::begin() {
     if (m_open || !m_grouping) return;
-    const auto sinceLastCommit = std::chrono::steady_clock::now() - m_data.lastGroupCommit();
-    if (sinceLastCommit < kHandOver) std::this_thread::sleep_for(kHandOver - sinceLastCommit);
-    // IMMEDIATE takes the write lock now, before the group's first duplicate test: a second
-    // writer waits here (busy time-out) instead of testing between our test and our insert.
-    QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        throw sql::databaseError(query.lastError(), Dialect::Sqlite);
+    if (m_data.dialect() == Dialect::Postgresql) {
+        // PostgreSQL locks rows, not the database: nobody waits for a turn between groups, and a
+        // second writer of the same row waits for this group's commit inside its own insert.
+        if (!m_db.transaction()) throw sql::databaseError(m_db.lastError(), Dialect::Postgresql);
+    } else {
+        const auto sinceLastCommit = std::chrono::steady_clock::now() - m_data.lastGroupCommit();
+        if (sinceLastCommit < kHandOver) std::this_thread::sleep_for(kHandOver - sinceLastCommit);
+        // IMMEDIATE takes the write lock now, before the group's first duplicate test: a second
+        // writer waits here (busy time-out) instead of testing between our test and our insert.
+        QSqlQuery query(m_db);
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw sql::databaseError(query.lastError(), Dialect::Sqlite);
+    }
     m_open = true;
     m_members = 0;
     m_age.start();
@@ -99,6 +105,19 @@ bool CommitGroup::isDue() const {
 
 void CommitGroup::commit() {
     if (!m_open) return;
+    if (m_data.dialect() == Dialect::Postgresql) {
+        // After a failed statement PostgreSQL answers COMMIT with a rollback, which Qt's driver
+        // reports as a failed commit: none of the group took effect.
+        if (m_db.commit()) {
+            m_data.noteGroupCommit(std::chrono::steady_clock::now());
+            m_open = false;
+            m_members = 0;
+            return;
+        }
+        const DatabaseError error = sql::databaseError(m_db.lastError(), Dialect::Postgresql);
+        rollback();
+        throw error;
+    }
     QSqlQuery query(m_db);
     if (query.exec(QStringLiteral("COMMIT"))) {
         m_data.noteGroupCommit(std::chrono::steady_clock::now());
@@ -117,6 +136,10 @@ void CommitGroup::rollback() {
     if (!m_open) return;
     m_open = false;
     m_members = 0;
+    if (m_data.dialect() == Dialect::Postgresql) {
+        m_db.rollback();
+        return;
+    }
     QSqlQuery query(m_db);
     query.exec(QStringLiteral("ROLLBACK"));
 }

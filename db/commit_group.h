@@ -29,6 +29,11 @@ namespace orvelo {
 // Waits that end sooner (a read served from what the terminal library holds) cost nothing, so a
 // download at full speed keeps its large groups.
 //
+// On PostgreSQL a group is BEGIN ... COMMIT too, with the same limits; rows are locked one by one,
+// so a group keeps no other writer out but the one storing the same row, which waits for the commit
+// and then finds the row there (the attendance store's ON CONFLICT DO NOTHING). A group left open
+// through a long wait commits before it, as where the embedded handle is not reachable.
+//
 // On SQL Server there is no group: every statement commits on its own, as the larger system's
 // users of the shared database expect; a transaction held open across records would hold its
 // locks on AtdRecord and the employee rows against them. begin() and commit() do nothing there
@@ -45,7 +50,7 @@ public:
     CommitGroup(const CommitGroup&) = delete;
     CommitGroup& operator=(const CommitGroup&) = delete;
 
-    // Whether this database groups at all (the embedded one).
+    // Whether this database groups at all (the embedded one and PostgreSQL).
     bool grouping() const { return m_grouping; }
     bool isOpen() const { return m_open; }
     // Opens a group unless one is open. Throws DatabaseError when the database refuses it (another

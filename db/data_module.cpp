@@ -27,9 +27,17 @@ namespace orvelo {
 
 namespace {
 
-void exec(QSqlDatabase& db, const QString& statement) {
+void exec(QSqlDatabase& db, const QString& statement, Dialect dialect = Dialect::Sqlite) {
     QSqlQuery query(db);
-    if (!query.exec(statement)) throw sql::databaseError(query.lastError(), Dialect::Sqlite);
+    if (!query.exec(statement)) throw sql::databaseError(query.lastError(), dialect);
+}
+
+QString schemaResource(const QString& name) {
+    initSchemaResource();
+    QFile file(u":/orvelo/db/schema/" + name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DatabaseError(QStringLiteral("The embedded schema is missing"), DatabaseErrorKind::Other);
+    return QString::fromUtf8(file.readAll());
 }
 
 void removeSqliteFiles(const QString& file) {
@@ -330,8 +338,12 @@ DataModule::DataModule()
 }
 
 DataModule::~DataModule() {
+    // The detail is closed before it leaves its master and before the master closes: an open
+    // detail would run its statement again on either, and a failure there (a server gone away)
+    // could not leave a destructor.
+    qry_5.close();
     qry_5.setMasterSource(nullptr);
-    for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4, &qry_5}) q->close();
+    for (Query* q : {&qry_1, &qry_2, &qry_3, &qry_4}) q->close();
     closeConnection();
 }
 
@@ -352,10 +364,16 @@ void DataModule::openConnection(const DatabaseTarget& target) {
     closeConnection();
     m_target = target;
     m_dialect = target.dialect;
-    if (target.dialect == Dialect::SqlServer) {
-        openSqlServer(target);
-    } else {
-        openSqlite(target);
+    switch (target.dialect) {
+        case Dialect::SqlServer:
+            openSqlServer(target);
+            break;
+        case Dialect::Sqlite:
+            openSqlite(target);
+            break;
+        case Dialect::Postgresql:
+            openPostgresql(target);
+            break;
     }
 }
 
@@ -411,7 +429,7 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
         if (creating) {
             if (!db.transaction()) throw sql::databaseError(db.lastError(), Dialect::Sqlite);
             try {
-                sql::runScript(db, sqliteSchema());
+                sql::runScript(db, sqliteSchema(), Dialect::Sqlite);
             } catch (...) {
                 db.rollback();
                 throw;
@@ -427,12 +445,65 @@ void DataModule::openSqlite(const DatabaseTarget& target) {
     }
 }
 
+void DataModule::openPostgresql(const DatabaseTarget& target) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    if (!target.serverHost.isEmpty()) db.setHostName(target.serverHost);
+    if (target.serverPort > 0) db.setPort(target.serverPort);
+    db.setDatabaseName(target.serverDatabase);
+    if (!target.serverUser.isEmpty()) db.setUserName(target.serverUser);
+    // Without a time-out libpq waits for as long as the operating system lets a connection hang.
+    db.setConnectOptions(
+        QStringLiteral("connect_timeout=%1;application_name=orvelo").arg(target.loginTimeoutSeconds));
+    try {
+        if (!db.open()) throw sql::databaseError(db.lastError(), Dialect::Postgresql);
+        // Several PCs may start on the same empty database at once: the first one to take the lock
+        // creates the schema, the others wait for it and find it there.
+        if (!db.transaction()) throw sql::databaseError(db.lastError(), Dialect::Postgresql);
+        try {
+            exec(db, QStringLiteral("SELECT pg_advisory_xact_lock(7307281)"), Dialect::Postgresql);
+            QSqlQuery look(db);
+            if (!look.exec(QStringLiteral("SELECT to_regclass('orvelo_schema') IS NULL, "
+                                          "to_regclass('hremployee') IS NULL")) ||
+                !look.next())
+                throw sql::databaseError(look.lastError(), Dialect::Postgresql);
+            const bool noVersion = look.value(0).toBool();
+            const bool noTables = look.value(1).toBool();
+            look.finish();
+            if (noVersion && noTables) {
+                sql::runScript(db, postgresqlSchema(), Dialect::Postgresql);
+            } else if (!noVersion) {
+                QSqlQuery version(db);
+                if (!version.exec(QStringLiteral("SELECT max(version) FROM orvelo_schema")) ||
+                    !version.next())
+                    throw sql::databaseError(version.lastError(), Dialect::Postgresql);
+                // A later program's schema may mean what this one does not know: better no start.
+                if (version.value(0).toInt() > kPostgresqlSchemaVersion)
+                    throw DatabaseError(QStringLiteral("The database's schema version %1 is newer than this "
+                                                       "program's (%2)")
+                                            .arg(version.value(0).toInt())
+                                            .arg(kPostgresqlSchemaVersion),
+                                        DatabaseErrorKind::Other);
+            }
+            // Tables without our version row belong to a database made by hand or by the larger
+            // system: they are used as they are.
+        } catch (...) {
+            db.rollback();
+            throw;
+        }
+        if (!db.commit()) throw sql::databaseError(db.lastError(), Dialect::Postgresql);
+    } catch (...) {
+        db = QSqlDatabase();
+        closeConnection();
+        throw;
+    }
+}
+
 QString DataModule::sqliteSchema() {
-    initSchemaResource();
-    QFile file(QStringLiteral(":/orvelo/db/schema/sqlite.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw DatabaseError(QStringLiteral("The embedded schema is missing"), DatabaseErrorKind::Other);
-    return QString::fromUtf8(file.readAll());
+    return schemaResource(QStringLiteral("sqlite.sql"));
+}
+
+QString DataModule::postgresqlSchema() {
+    return schemaResource(QStringLiteral("postgresql.sql"));
 }
 
 bool DataModule::isConnected() const {

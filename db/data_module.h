@@ -17,7 +17,7 @@ namespace orvelo {
 class DataModule;
 class DataSource;
 
-enum class Dialect { SqlServer, Sqlite };
+enum class Dialect { SqlServer, Sqlite, Postgresql };
 
 // How far a group of record writes may grow before it is committed (db/commit_group.h): a
 // download or an import commits when either bound is reached. A crash loses no record either way,
@@ -38,6 +38,14 @@ struct DatabaseTarget {
     int loginTimeoutSeconds = 10;  // SqlServer: an unreachable server fails within this time
     // Sqlite: how long a write waits for another process's write lock before it is refused.
     std::chrono::milliseconds sqliteBusyTimeout{5000};
+    // Postgresql: what libpq connects to. The host is a name, an address or a socket folder (empty:
+    // libpq's default, or the service's); port 0 is libpq's default; an empty role is libpq's
+    // default too. The password is never here: libpq finds it in its own places (~/.pgpass,
+    // PGPASSFILE, a service of PGSERVICE). An unreachable server fails within loginTimeoutSeconds.
+    QString serverHost = {};
+    int serverPort = 0;
+    QString serverDatabase = {};
+    QString serverUser = {};
 };
 
 // One query of the data module. The discipline of every user: close, clear the text, set the
@@ -169,6 +177,11 @@ public:
 
     // The embedded SQLite schema with the code-table rows (statements separated by ';').
     static QString sqliteSchema();
+    // The same tables, code rows and schema version row for a PostgreSQL database, with the unique
+    // index that keeps an attendance row of one employee, day and minute from being written twice.
+    static QString postgresqlSchema();
+    // The schema version that postgresqlSchema() creates and this program works with.
+    static constexpr int kPostgresqlSchemaVersion = 1;
 
     // The bounds of the write groups of downloads and imports on the embedded database; a setting
     // of the connection, which tests and benchmarks change.
@@ -192,6 +205,7 @@ public:
 private:
     void openSqlServer(const DatabaseTarget& target);
     void openSqlite(const DatabaseTarget& target);
+    void openPostgresql(const DatabaseTarget& target);
     void closeConnection();
 
     friend class Query;

@@ -75,6 +75,24 @@ DatabaseErrorKind sqlServerErrorKind(long long number) {
     return DatabaseErrorKind::Other;
 }
 
+DatabaseErrorKind postgresqlErrorKind(const QString& sqlState) {
+    const QString state = sqlState.trimmed().toUpper();
+    if (state.isEmpty()) return DatabaseErrorKind::ConnectionLost;
+    const QStringView cls = QStringView(state).left(2);
+    // 57P01..57P03: the server shuts down, crashed or is starting; the connection is gone or not yet
+    // there.
+    if (cls == u"08" || state == u"57P01" || state == u"57P02" || state == u"57P03")
+        return DatabaseErrorKind::ConnectionLost;
+    // Serialization failure, deadlock, a lock not available at once.
+    if (state == u"40001" || state == u"40P01" || state == u"55P03") return DatabaseErrorKind::Busy;
+    if (cls == u"23") return DatabaseErrorKind::Constraint;
+    if (state == u"25006") return DatabaseErrorKind::ReadOnly;
+    // Insufficient resources (disk full, out of memory), an I/O error, damaged data.
+    if (cls == u"53" || state == u"58030" || state == u"XX001" || state == u"XX002")
+        return DatabaseErrorKind::Storage;
+    return DatabaseErrorKind::Other;
+}
+
 QString errorText(const QSqlError& error) {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return text.trimmed();
@@ -107,8 +125,17 @@ DatabaseErrorKind odbcErrorKind(const QSqlError& error) {
 }
 
 DatabaseError databaseError(const QSqlError& error, Dialect dialect) {
-    return DatabaseError(errorText(error),
-                         dialect == Dialect::SqlServer ? odbcErrorKind(error) : sqliteErrorKind(error));
+    switch (dialect) {
+        case Dialect::SqlServer:
+            return DatabaseError(errorText(error), odbcErrorKind(error));
+        case Dialect::Postgresql:
+            // Qt's PostgreSQL driver gives the SQLSTATE as the native code; none when libpq
+            // failed on its own.
+            return DatabaseError(errorText(error), postgresqlErrorKind(error.nativeErrorCode()));
+        case Dialect::Sqlite:
+            break;
+    }
+    return DatabaseError(errorText(error), sqliteErrorKind(error));
 }
 
 DatabaseError databaseError(sqlite3* handle) {

@@ -22,6 +22,10 @@ DatabaseErrorKind sqlStateKind(const QString& sqlState);
 // The kind of a SQL Server error number, or of one of the FreeTDS driver's own (20000 and up).
 DatabaseErrorKind sqlServerErrorKind(long long number);
 
+// The kind of a PostgreSQL SQLSTATE. An empty state is libpq's own failure (the server went away, a
+// broken link): PostgreSQL itself gives every error of its own a state.
+DatabaseErrorKind postgresqlErrorKind(const QString& sqlState);
+
 // The driver's text of an error: the database's message, else Qt's own.
 QString errorText(const QSqlError& error);
 

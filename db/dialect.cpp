@@ -211,6 +211,33 @@ bool runPlanned(QSqlDatabase& db, StatementCache* owner, const QString& text,
     return true;
 }
 
+// PostgreSQL: the translated statements in order, each prepared when it has parameters and sent
+// as it is otherwise (the system's statements carry their values as literals).
+ResultSet runOnPostgresql(QSqlDatabase& db, const QString& text, const ParameterLookup& parameters,
+                          bool keepRows) {
+    const auto failed = [](const QSqlQuery& query) {
+        return databaseError(query.lastError(), Dialect::Postgresql);
+    };
+    ResultSet result;
+    for (const TranslatedStatement& step : translateForPostgresql(text)) {
+        if (!step.condition.isEmpty()) {
+            QSqlQuery test(db);
+            test.setForwardOnly(true);
+            if (!execute(test, toPositional(step.condition), parameters) || !test.next()) throw failed(test);
+            if (test.value(0).toInt() != 1) continue;
+        }
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!execute(query, toPositional(step.statement), parameters)) throw failed(query);
+        if (query.isSelect()) {
+            const bool first = !result.hasColumns;
+            if (first) takeColumns(query, result);
+            if (!fetchRows(query, first && keepRows ? &result : nullptr)) throw failed(query);
+        }
+    }
+    return result;
+}
+
 ResultSet runOnSqlite(QSqlDatabase& db, StatementCache* cache, const QString& text,
                       const ParameterLookup& parameters, bool keepRows) {
     ResultSet result;
@@ -257,14 +284,21 @@ ResultSet runOnSqlite(QSqlDatabase& db, StatementCache* cache, const QString& te
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
                    bool keepRows, StatementCache* cache) {
     if (!db.isOpen()) throw notOpenError();
-    return dialect == Dialect::SqlServer ? runOnSqlServer(db, text, parameters, keepRows)
-                                         : runOnSqlite(db, cache, text, parameters, keepRows);
+    switch (dialect) {
+        case Dialect::SqlServer:
+            return runOnSqlServer(db, text, parameters, keepRows);
+        case Dialect::Postgresql:
+            return runOnPostgresql(db, text, parameters, keepRows);
+        case Dialect::Sqlite:
+            break;
+    }
+    return runOnSqlite(db, cache, text, parameters, keepRows);
 }
 
-void runScript(QSqlDatabase& db, const QString& script) {
+void runScript(QSqlDatabase& db, const QString& script, Dialect dialect) {
     for (const QString& statement : splitScript(script)) {
         QSqlQuery query(db);
-        if (!query.exec(statement)) throw sqliteError(query.lastError());
+        if (!query.exec(statement)) throw databaseError(query.lastError(), dialect);
     }
 }
 

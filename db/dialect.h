@@ -14,7 +14,7 @@
 // How a statement text of the system reaches each server. The system writes Transact-SQL: several
 // statements in one text, `insert TABLE (...)` without INTO, `if not exists (...) insert ...`,
 // and named parameters such as :fpdata and :登记号码. SQL Server gets the text as it is (only the
-// parameters become ODBC's '?'); SQLite gets it as sql_translator.h rewrites it.
+// parameters become ODBC's '?'); SQLite and PostgreSQL get it as sql_translator.h rewrites it.
 namespace orvelo::sql {
 
 // What a batch gave back: the first result that has columns (or none).
@@ -47,14 +47,15 @@ private:
 // Runs a batch on the connection and fetches every row of its first result with columns (only
 // the columns when keepRows is false). Throws DatabaseError with the server's text. On SQL Server
 // every result of the batch is drained and the first error raised, so that a failing statement
-// after a query or a delete is never taken for success; on SQLite the statements run in order
-// and the first error stops the batch.
+// after a query or a delete is never taken for success; on SQLite and PostgreSQL the statements run
+// in order and the first error stops the batch.
 // With a cache, SQLite statements that differ only in their values share one prepared statement;
 // without one every statement is prepared anew.
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
                    bool keepRows, StatementCache* cache = nullptr);
 
-// Runs a script of statements separated by ';' (the schema), one by one.
-void runScript(QSqlDatabase& db, const QString& script);
+// Runs a script of statements separated by ';' (the schema), one by one, on a connection of
+// `dialect`.
+void runScript(QSqlDatabase& db, const QString& script, Dialect dialect);
 
 }  // namespace orvelo::sql

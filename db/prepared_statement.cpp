@@ -105,9 +105,10 @@ private:
 
 class QtStatement final : public PreparedStatement::Implementation {
 public:
-    QtStatement(const QSqlDatabase& db, const QString& text) : m_query(db), m_text(text) {
+    QtStatement(const QSqlDatabase& db, Dialect dialect, const QString& text)
+        : m_query(db), m_text(text), m_dialect(dialect) {
         m_query.setForwardOnly(true);
-        if (!m_query.prepare(text)) throw databaseError(m_query.lastError(), Dialect::Sqlite);
+        if (!m_query.prepare(text)) throw databaseError(m_query.lastError(), m_dialect);
     }
 
     PreparedStatement::Path path() const override { return PreparedStatement::Path::Qt; }
@@ -116,7 +117,7 @@ public:
         // QSqlQuery keeps the values of an earlier run that bound more of them: only a new
         // prepare forgets them.
         if (values.size() < m_bound && !m_query.prepare(m_text))
-            throw databaseError(m_query.lastError(), Dialect::Sqlite);
+            throw databaseError(m_query.lastError(), m_dialect);
         m_bound = values.size();
         int position = 0;
         for (const QVariant& value : values) {
@@ -126,7 +127,7 @@ public:
             m_query.bindValue(position++, nullText ? QVariant(QStringLiteral("")) : value);
         }
         if (!m_query.exec()) {
-            const DatabaseError error = databaseError(m_query.lastError(), Dialect::Sqlite);
+            const DatabaseError error = databaseError(m_query.lastError(), m_dialect);
             m_query.finish();
             throw error;
         }
@@ -135,13 +136,14 @@ public:
         const QSqlError error = m_query.lastError();
         changes = m_query.numRowsAffected();
         m_query.finish();
-        if (error.isValid()) throw databaseError(error, Dialect::Sqlite);
+        if (error.isValid()) throw databaseError(error, m_dialect);
         return first;
     }
 
 private:
     QSqlQuery m_query;
     QString m_text;
+    Dialect m_dialect;
     std::size_t m_bound = 0;
 };
 
@@ -156,7 +158,7 @@ PreparedStatement::PreparedStatement(const DataModule& data, const QString& text
         if (!handle) throw notOpenError();
         m_impl = std::make_unique<NativeStatement>(handle, text);
     } else {
-        m_impl = std::make_unique<QtStatement>(data.connection(), text);
+        m_impl = std::make_unique<QtStatement>(data.connection(), data.dialect(), text);
     }
 }
 

@@ -14,8 +14,9 @@ namespace orvelo::sql {
 
 // One statement of the embedded database, prepared once and run many times with its values bound:
 // for a loop that handles a record at a time, where SQLite parsing the same text for every record
-// would cost more than running it. The text uses '?' marks and SQLite's own syntax; nothing
-// translates it. Not for SQL Server, which receives the system's statement texts as they are.
+// would cost more than running it. The text uses '?' marks and the database's own syntax; nothing
+// translates it. Not for SQL Server, which receives the system's statement texts as they are. On
+// PostgreSQL it is a server-side prepared statement through Qt's driver (the Qt path).
 //
 // It runs on the connection's own SQLite handle through SQLite's C interface, which binds a value
 // for a fraction of what QSqlQuery spends on it (a download binds eight per record). That needs

@@ -250,8 +250,8 @@ QStringList splitBatch(const QString& batch) {
     return splitStatements(batch, false);
 }
 
-std::vector<SqliteStatement> translateForSqlite(const QString& batch) {
-    std::vector<SqliteStatement> steps;
+std::vector<TranslatedStatement> translateForSqlite(const QString& batch) {
+    std::vector<TranslatedStatement> steps;
     for (const QString& statement : splitBatch(batch)) {
         const auto tokens = tokenize(statement);
         auto firstSignificant = std::find_if(tokens.begin(), tokens.end(), isSignificant);
@@ -280,6 +280,76 @@ std::vector<SqliteStatement> translateForSqlite(const QString& batch) {
             }
         }
         steps.push_back({QString(), withInsertInto(statement)});
+    }
+    return steps;
+}
+
+namespace {
+
+// T-SQL's functions under PostgreSQL's names, and its TOP as a LIMIT: word by word, outside literals,
+// quoted names and comments.
+QString withPostgresqlWords(const QString& statement) {
+    const auto tokens = tokenize(statement);
+    QString out;
+    out.reserve(statement.size() + 16);
+    QString limit;
+    const Token* first = nullptr;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        // The next significant token after i, or null.
+        const auto next = [&](std::size_t from) -> const Token* {
+            for (std::size_t j = from + 1; j < tokens.size(); ++j)
+                if (isSignificant(tokens[j])) return &tokens[j];
+            return nullptr;
+        };
+        if (isSignificant(t) && !first) {
+            first = &t;
+        } else if (first && limit.isEmpty() && isWord(statement, t, u"top") &&
+                   isWord(statement, *first, u"select") && next(std::size_t(first - tokens.data())) == &t) {
+            // select top N: N is a number of rows, which PostgreSQL takes at the end.
+            const Token* count = next(i);
+            if (count && count->kind == TokenKind::Word) {
+                const QStringView n = tokenText(statement, *count);
+                if (!n.isEmpty() && std::all_of(n.begin(), n.end(), [](QChar c) { return c.isDigit(); })) {
+                    limit = n.toString();
+                    while (&tokens[i] != count) ++i;
+                    continue;
+                }
+            }
+        }
+        if (isWord(statement, t, u"isnull")) {
+            const Token* open = next(i);
+            if (open && isSymbol(statement, *open, u'(')) {
+                out += u"coalesce";
+                continue;
+            }
+        }
+        if (isWord(statement, t, u"getdate")) {
+            const Token* open = next(i);
+            const Token* close = open ? next(std::size_t(open - tokens.data())) : nullptr;
+            if (open && close && isSymbol(statement, *open, u'(') && isSymbol(statement, *close, u')')) {
+                out += u"localtimestamp(3)";
+                while (&tokens[i] != close) ++i;
+                continue;
+            }
+        }
+        out += tokenText(statement, t);
+    }
+    if (!limit.isEmpty()) {
+        // The statement's own end: a top-level UNION would need the limit inside its first part,
+        // which no statement of ours has.
+        out = blankTrimmed(out) + u" LIMIT " + limit;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<TranslatedStatement> translateForPostgresql(const QString& batch) {
+    std::vector<TranslatedStatement> steps = translateForSqlite(batch);
+    for (TranslatedStatement& step : steps) {
+        if (!step.condition.isEmpty()) step.condition = withPostgresqlWords(step.condition);
+        step.statement = withPostgresqlWords(step.statement);
     }
     return steps;
 }

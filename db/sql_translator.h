@@ -28,16 +28,22 @@ QStringList parameterNames(const QString& text);
 // is trimmed; empty pieces are dropped.
 QStringList splitBatch(const QString& batch);
 
-// One statement of a batch as SQLite runs it. When `condition` is not empty it is a query giving
-// 1 or 0, and `statement` runs only when it gave 1 (T-SQL's IF).
-struct SqliteStatement {
+// One statement of a batch as SQLite or PostgreSQL runs it. When `condition` is not empty it is a
+// query giving 1 or 0, and `statement` runs only when it gave 1 (T-SQL's IF).
+struct TranslatedStatement {
     QString condition;
     QString statement;
-    bool operator==(const SqliteStatement&) const = default;
+    bool operator==(const TranslatedStatement&) const = default;
 };
+using SqliteStatement = TranslatedStatement;
 // The batch rewritten for SQLite: split, `insert TABLE` given its INTO, `IF cond stmt` turned into
 // a condition query and its statement. Parameters stay named.
-std::vector<SqliteStatement> translateForSqlite(const QString& batch);
+std::vector<TranslatedStatement> translateForSqlite(const QString& batch);
+// The batch rewritten for PostgreSQL: as for SQLite, and T-SQL's own words that PostgreSQL spells
+// otherwise: isnull( becomes coalesce(, getdate() localtimestamp(3), and `select top N ...` ends in
+// LIMIT N. Unquoted names stay as they are: PostgreSQL folds them to lower case, as the schema's
+// names are. Parameters stay named.
+std::vector<TranslatedStatement> translateForPostgresql(const QString& batch);
 
 // Splits a script of statements separated by ';' (the schema, with its DDL); only a top-level ';'
 // ends a statement.

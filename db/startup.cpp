@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
 
 #include "core/errors.h"
 #include "core/ini_file.h"
@@ -47,6 +48,7 @@ DatabaseSettings readDatabaseSettings(const QString& appDir) {
     read(QStringLiteral("server name"), settings.serverName);
     read(QStringLiteral("login mode"), settings.loginMode);
     read(QStringLiteral("provider"), settings.provider);
+    read(QStringLiteral("user name"), settings.userName);
     return settings;
 }
 
@@ -114,9 +116,37 @@ QString odbcConnectionString(const QString& oleDb) {
     return odbc;
 }
 
+std::optional<ServerAddress> postgresqlServerAddress(const QString& serverName) {
+    ServerAddress address;
+    if (serverName.isEmpty() || serverName.compare(u"(local)", Qt::CaseInsensitive) == 0) return address;
+    address.host = serverName;
+    const qsizetype colon = serverName.lastIndexOf(u':');
+    if (colon >= 0 && serverName.indexOf(u':') == colon) {
+        const QString port = serverName.mid(colon + 1);
+        bool ok = false;
+        const int number = port.toInt(&ok);
+        const bool digits = !port.isEmpty() && std::all_of(port.begin(), port.end(),
+                                                           [](QChar c) { return c >= u'0' && c <= u'9'; });
+        if (!digits || !ok || number < 1 || number > 65535) return std::nullopt;
+        address.port = number;
+        address.host = serverName.left(colon);
+    }
+    return address;
+}
+
 std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings, const QString& appDir) {
     if (!settings.keyWithControlCharacter.isEmpty()) return std::nullopt;
     DatabaseTarget target;
+    if (settings.provider.compare(u"postgresql", Qt::CaseInsensitive) == 0) {
+        const auto address = postgresqlServerAddress(settings.serverName);
+        if (!address || settings.databaseName.isEmpty()) return std::nullopt;
+        target.dialect = Dialect::Postgresql;
+        target.serverHost = address->host;
+        target.serverPort = address->port;
+        target.serverDatabase = settings.databaseName;
+        target.serverUser = settings.userName;
+        return target;
+    }
     if (settings.provider.compare(u"sqlite", Qt::CaseInsensitive) == 0) {
         if (settings.databaseName.isEmpty()) return std::nullopt;
         target.dialect = Dialect::Sqlite;
@@ -137,14 +167,19 @@ std::optional<DatabaseTarget> databaseTargetAtStartup(const QString& appDir) {
     return databaseTargetFor(readDatabaseSettings(appDir), appDir);
 }
 
-bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists) {
+bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists,
+                           QString* serverReason) {
     // Whatever goes wrong here ends in the same message: the error's own text is not shown.
+    std::optional<DatabaseTarget> target;
     try {
-        const auto target = databaseTargetAtStartup(appDir);
+        target = databaseTargetAtStartup(appDir);
         if (!target) return false;
         data.openConnection(*target);
         if (openLists) openLists();
         return true;
+    } catch (const Error& error) {
+        if (serverReason && target && target->dialect == Dialect::Postgresql) *serverReason = error.text();
+        return false;
     } catch (const std::exception&) {
         return false;
     } catch (...) {

@@ -18,8 +18,13 @@ struct DatabaseSettings {
     QString serverName = QStringLiteral("(local)");
     QString loginMode = QStringLiteral("sql");
     // Our extension: absent or "SQLOLEDB.1" is SQL Server; "sqlite" makes "database name" the
-    // path of an SQLite file relative to the application folder.
+    // path of an SQLite file relative to the application folder; "postgresql" a PostgreSQL server:
+    // "server name" is host[:port] or a socket folder (a path starting with '/', with or without
+    // ":port"), "(local)" libpq's default, "database name" the database.
     QString provider;
+    // Our extension, PostgreSQL only: the role to log in as; empty is libpq's default (PGUSER, the
+    // service's, or the login name).
+    QString userName;
     // The first key read whose value holds a control character (a NUL byte, a tab, a line
     // break...), empty when none does: such a value would reach the driver cut or mangled, so
     // start-up fails instead.
@@ -52,13 +57,26 @@ std::optional<DatabaseTarget> databaseTargetFor(const DatabaseSettings& settings
 // start-up message).
 QString databaseSettingsProblem(const QString& appDir);
 
+// A PostgreSQL "server name" as libpq's host and port: the part after the last ':' is the port when
+// it is a number and the rest holds no other ':' (an IPv6 address has several); port 0 when none
+// is given. "(local)" and an empty name give an empty host: libpq's default.
+struct ServerAddress {
+    QString host;
+    int port = 0;
+};
+std::optional<ServerAddress> postgresqlServerAddress(const QString& serverName);
+
 // readDatabaseSettings and databaseTargetFor together.
 std::optional<DatabaseTarget> databaseTargetAtStartup(const QString& appDir);
 
 // Start-up's database steps, shared by the window's FormCreate and orveloctl: read hv.ini, choose
 // the target, open con_1, then run openLists (OpenEmployeeLists). Returns false when any of them
 // fails, for whatever reason; the caller then shows kDatabaseFailureText with the caption
-// kDatabaseFailureCaption and ends the process. The error's own text is not shown.
-bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists);
+// kDatabaseFailureCaption and ends the process. The error's own text is not shown in the window;
+// when `serverReason` is given and a database server refused the connection (PostgreSQL: server
+// down, no such database, password refused), it receives the server's or libpq's own text, for
+// the console.
+bool openDatabaseAtStartup(DataModule& data, const QString& appDir, const std::function<void()>& openLists,
+                           QString* serverReason = nullptr);
 
 }  // namespace orvelo

@@ -29,8 +29,9 @@ QString applicationFolder(const QString& appDirOption, const QString& executable
     return folder;
 }
 
-bool openStartupDatabase(DataModule& data, const QString& appDir) {
-    return openDatabaseAtStartup(data, appDir, [&data] { OpenEmployeeLists(data); });
+bool openStartupDatabase(DataModule& data, const QString& appDir, QString* serverReason) {
+    return openDatabaseAtStartup(
+        data, appDir, [&data] { OpenEmployeeLists(data); }, serverReason);
 }
 
 }  // namespace orvelo

@@ -20,7 +20,8 @@ QString applicationFolder(const QString& appDirOption, const QString& executable
 
 // The database part of the window's creation: reads hv.ini of `appDir`, opens con_1 and the
 // employee lists. False when the database cannot be used, whatever the reason; the reason is
-// not shown to the operator, so it is not returned either.
-bool openStartupDatabase(DataModule& data, const QString& appDir);
+// not shown in the window. A database server's own reason (libpq's text) is given to
+// `serverReason` when asked, for the console.
+bool openStartupDatabase(DataModule& data, const QString& appDir, QString* serverReason = nullptr);
 
 }  // namespace orvelo

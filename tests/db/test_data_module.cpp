@@ -37,8 +37,14 @@ TEST(Query, TextIsLinesEachEndedByCrLf) {
     EXPECT_EQ(q.currentRow(), -1);
 }
 
-TEST(Query, OpenHoldsEveryRowAtOnce) {
-    TestDatabase db;
+// The tests that read and write the same way on the embedded file and on PostgreSQL.
+class OnBothDatabases : public testing::TestWithParam<TestProvider> {};
+INSTANTIATE_TEST_SUITE_P(Providers, OnBothDatabases, testing::ValuesIn(kTestProviders),
+                         [](const auto& info) { return testProviderName(info.param); });
+
+TEST_P(OnBothDatabases, OpenHoldsEveryRowAtOnce) {
+    ORVELO_NEEDS_PROVIDER(GetParam());
+    TestDatabase db(GetParam());
     db.exec(u"create table many (n integer)"_s);
     db.exec(
         u"with recursive c(n) as (select 1 union all select n + 1 from c where n < 1000) "_s
@@ -99,8 +105,9 @@ TEST(Query, CursorAndFields) {
     EXPECT_EQ(q.currentRow(), -1);
 }
 
-TEST(Query, ExecSqlKeepsNoRows) {
-    TestDatabase db;
+TEST_P(OnBothDatabases, ExecSqlKeepsNoRows) {
+    ORVELO_NEEDS_PROVIDER(GetParam());
+    TestDatabase db(GetParam());
     Query& q = db.data().qry_1;
     q.addSql(u"insert into hrdept (deptid) values ('01')"_s);
     q.addSql(u"select * from hrdept"_s);
@@ -257,8 +264,9 @@ TEST(Query, SortRowsIsStableAndKeepsTheCurrentRecord) {
     EXPECT_EQ(data.qry_3.field(u"n"_s).toInt(), 4);
 }
 
-TEST(Transaction, RollsBackUnlessCommitted) {
-    TestDatabase db;
+TEST_P(OnBothDatabases, TransactionRollsBackUnlessCommitted) {
+    ORVELO_NEEDS_PROVIDER(GetParam());
+    TestDatabase db(GetParam());
     {
         Transaction t(db.data());
         db.exec(u"insert into hrdept (deptid) values ('01')"_s);
@@ -352,8 +360,9 @@ TEST(EmbeddedDatabase, SchemaHasTheTablesIndexesAndCodeRows) {
               u"密码"_s);
 }
 
-TEST(EmbeddedDatabase, TextComparesWithoutTrailingBlanks) {
-    TestDatabase db;
+TEST_P(OnBothDatabases, TextComparesWithoutTrailingBlanks) {
+    ORVELO_NEEDS_PROVIDER(GetParam());
+    TestDatabase db(GetParam());
     db.addActiveEmployee(u"000001 "_s, u"00001 "_s, u"甲"_s);
     EXPECT_EQ(
         db.scalar(u"select count(*) from hremployee where emplid = '000001' and cardid='00001'"_s).toInt(),

@@ -1,5 +1,5 @@
-// Every statement text the system sends, run on the embedded database through the data module
-// the way its command runs it (opened or executed), with the effect checked.
+// Every statement text the system sends, run on the embedded database and on PostgreSQL through the
+// data module the way its command runs it (opened or executed), with the effect checked.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -292,10 +292,13 @@ std::vector<StatementCase> statementCases() {
     };
 }
 
-TEST(StatementTexts, EveryTextRunsOnTheEmbeddedDatabase) {
+class StatementTextsOn : public testing::TestWithParam<TestProvider> {};
+
+TEST_P(StatementTextsOn, EveryTextRunsOnTheDatabase) {
+    ORVELO_NEEDS_PROVIDER(GetParam());
     for (const StatementCase& c : statementCases()) {
         SCOPED_TRACE(c.what);
-        TestDatabase db;
+        TestDatabase db(GetParam());
         seed(db);
         if (c.prepare) c.prepare(db);
         Query& q = db.data().qry_1;
@@ -312,6 +315,9 @@ TEST(StatementTexts, EveryTextRunsOnTheEmbeddedDatabase) {
         c.check(db, q);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Providers, StatementTextsOn, testing::ValuesIn(kTestProviders),
+                         [](const auto& info) { return testProviderName(info.param); });
 
 TEST(StatementTexts, BuildersGiveTheWorkedExamples) {
     EXPECT_EQ(kTest123,

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -26,11 +28,32 @@ QSqlQuery run(DataModule& data, const QString& sql, const QVariantList& values =
     return query;
 }
 
+// PostgreSQL gives unquoted names in lower case: the schema's own spellings of each column (EmplID
+// of hremployee, emplid of equfinger ...), so that a test reads a row by the same key on both
+// databases.
+QStringList schemaSpellings(const QString& name) {
+    static const QHash<QString, QStringList> spellings = [] {
+        QHash<QString, QStringList> map;
+        static const QRegularExpression column(QStringLiteral("^\\s+(\\w+)\\s+(TEXT|INTEGER)"),
+                                               QRegularExpression::MultilineOption);
+        auto it = column.globalMatch(DataModule::sqliteSchema());
+        while (it.hasNext()) {
+            const QString spelled = it.next().captured(1);
+            QStringList& known = map[spelled.toLower()];
+            if (!known.contains(spelled)) known.append(spelled);
+        }
+        return map;
+    }();
+    return spellings.value(name, {name});
+}
+
 }  // namespace
 
 TestDatabase::TestDatabase() : TestDatabase(QString()) {}
 
-TestDatabase::TestDatabase(const QString& appDir) {
+TestDatabase::TestDatabase(TestProvider provider) : TestDatabase(QString(), provider) {}
+
+TestDatabase::TestDatabase(const QString& appDir, TestProvider provider) : m_provider(provider) {
     if (appDir.isEmpty()) {
         m_dir.emplace();
         if (!m_dir->isValid()) throw FileError(QStringLiteral("no temporary folder"));
@@ -39,9 +62,19 @@ TestDatabase::TestDatabase(const QString& appDir) {
         m_appDir = appDir.endsWith(u'/') ? appDir : appDir + u'/';
     }
     QDir(m_appDir).mkpath(QStringLiteral("data"));
+    if (provider == TestProvider::Postgresql) {
+        const auto server = postgresqlServer();
+        if (!server) throw DatabaseError(QStringLiteral("no PostgreSQL test server"));
+        m_scratch.emplace(*server);
+        m_section = "[database]\r\nprovider=postgresql\r\nserver name=" + server->serverName().toUtf8() +
+                    "\r\ndatabase name=" + m_scratch->name().toUtf8() +
+                    "\r\nuser name=" + server->user.toUtf8() + "\r\n";
+    } else {
+        m_section = "[database]\r\nprovider=sqlite\r\ndatabase name=orvelo.db\r\n";
+    }
     QFile ini(m_appDir + QStringLiteral("hv.ini"));
     if (!ini.open(QIODevice::WriteOnly)) throw FileError(QStringLiteral("cannot write hv.ini"));
-    ini.write("[database]\r\nprovider=sqlite\r\ndatabase name=orvelo.db\r\n");
+    ini.write(m_section);
     ini.close();
     const auto target = databaseTargetAtStartup(m_appDir);
     if (!target) throw DatabaseError(QStringLiteral("hv.ini of the test folder names no database"));
@@ -61,7 +94,14 @@ QList<QVariantMap> TestDatabase::rows(const QString& sql) {
     while (query.next()) {
         const QSqlRecord record = query.record();
         QVariantMap row;
-        for (int i = 0; i < record.count(); ++i) row.insert(record.fieldName(i), record.value(i));
+        for (int i = 0; i < record.count(); ++i) {
+            const QString name = record.fieldName(i);
+            if (m_provider != TestProvider::Postgresql) {
+                row.insert(name, record.value(i));
+                continue;
+            }
+            for (const QString& spelled : schemaSpellings(name)) row.insert(spelled, record.value(i));
+        }
         result.append(row);
     }
     return result;
@@ -69,6 +109,15 @@ QList<QVariantMap> TestDatabase::rows(const QString& sql) {
 
 QVariant TestDatabase::scalar(const QString& sql) {
     QSqlQuery query = run(*m_data, sql);
+    return query.next() ? query.value(0) : QVariant();
+}
+
+QVariant TestDatabase::scalarOnANewConnection(const QString& sql) const {
+    const auto target = databaseTargetAtStartup(m_appDir);
+    if (!target) throw DatabaseError(QStringLiteral("hv.ini of the test folder names no database"));
+    DataModule data;
+    data.openConnection(*target);
+    QSqlQuery query = run(data, sql);
     return query.next() ? query.value(0) : QVariant();
 }
 
