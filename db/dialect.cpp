@@ -12,6 +12,8 @@
 #include "db/database_error.h"
 #include "db/sql_translator.h"
 
+using namespace Qt::StringLiterals;
+
 namespace orvelo::sql {
 
 namespace {
@@ -293,6 +295,65 @@ ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const
             break;
     }
     return runOnSqlite(db, cache, text, parameters, keepRows);
+}
+
+namespace {
+
+// A pass over a large result on SQLite runs with a small page cache. The connection's own is large
+// (data_module.cpp) for the stores, whose index pages come back again and again; a pass reads most
+// pages once, so a large cache only fills with pages that never come back, and SQLite lets its
+// sorter (an ORDER BY without an index) take as much memory as the cache before it goes to its
+// temporary file.
+class SmallCacheForPass {
+public:
+    static constexpr int kCacheKiB = 8192;
+
+    explicit SmallCacheForPass(QSqlDatabase& db) : m_db(db) {
+        QSqlQuery query(m_db);
+        if (!query.exec(u"PRAGMA cache_size"_s) || !query.next()) return;
+        m_previous = query.value(0).toInt();
+        query.finish();
+        if (!query.exec(u"PRAGMA cache_size=-%1"_s.arg(kCacheKiB))) m_previous.reset();
+    }
+    ~SmallCacheForPass() {
+        if (m_previous) QSqlQuery(m_db).exec(u"PRAGMA cache_size=%1"_s.arg(*m_previous));
+    }
+    SmallCacheForPass(const SmallCacheForPass&) = delete;
+    SmallCacheForPass& operator=(const SmallCacheForPass&) = delete;
+
+private:
+    QSqlDatabase& m_db;
+    std::optional<int> m_previous;
+};
+
+}  // namespace
+
+void forEachRow(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
+                const std::function<void(std::span<const QVariant>)>& row) {
+    if (!db.isOpen()) throw notOpenError();
+    QString statement = text;
+    if (dialect != Dialect::SqlServer) {
+        const auto steps =
+            dialect == Dialect::Sqlite ? translateForSqlite(text) : translateForPostgresql(text);
+        if (steps.size() != 1 || !steps.front().condition.isEmpty())
+            throw DatabaseError(u"not one statement: "_s + text.left(80), DatabaseErrorKind::Other);
+        statement = steps.front().statement;
+    }
+    const auto error = [dialect](const QSqlError& e) { return databaseError(e, dialect); };
+    std::optional<SmallCacheForPass> smallCache;
+    if (dialect == Dialect::Sqlite) smallCache.emplace(db);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!execute(query, toPositional(statement), parameters)) throw error(query.lastError());
+    // The query's destructor ends the statement and with it SQLite's read snapshot, also when
+    // `row` throws.
+    const int columns = query.record().count();
+    std::vector<QVariant> values(static_cast<std::size_t>(columns));
+    while (query.next()) {
+        for (int i = 0; i < columns; ++i) values[static_cast<std::size_t>(i)] = query.value(i);
+        row(values);
+    }
+    if (query.lastError().isValid()) throw error(query.lastError());
 }
 
 void runScript(QSqlDatabase& db, const QString& script, Dialect dialect) {

@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "db/data_module.h"
@@ -53,6 +54,15 @@ private:
 // without one every statement is prepared anew.
 ResultSet runBatch(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
                    bool keepRows, StatementCache* cache = nullptr);
+
+// Runs one SELECT forward-only and hands `row` each row as the server delivers it, so that no
+// more than one row is held at a time: for results that may not fit in memory (the export of a
+// year of punches). `row` gets the values in the order of the select list; what it throws ends the
+// query and passes through. Throws DatabaseError, also for an error after some rows were handed
+// over, and for a text that is not exactly one statement. On SQLite the pass runs with a small page
+// cache, which keeps the memory of a large pass small.
+void forEachRow(QSqlDatabase& db, Dialect dialect, const QString& text, const ParameterLookup& parameters,
+                const std::function<void(std::span<const QVariant>)>& row);
 
 // Runs a script of statements separated by ';' (the schema), one by one, on a connection of
 // `dialect`.

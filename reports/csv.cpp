@@ -22,4 +22,19 @@ QString csvRecord(const QStringList& fields) {
     return record + u"\r\n"_s;
 }
 
+QString guardedText(const QString& text) {
+    if (text.isEmpty()) return text;
+    switch (text.front().unicode()) {
+        case u'=':
+        case u'+':
+        case u'-':
+        case u'@':
+        case u'\t':
+        case u'\r':
+            return u'\'' + text;
+        default:
+            return text;
+    }
+}
+
 }  // namespace orvelo::reports

@@ -27,6 +27,10 @@ QString departmentCondition() {
     return u"(hd.deptid = :department OR hd.deptno = :department OR hd.deptname = :department)"_s;
 }
 
+QString departmentsStatement() {
+    return u"SELECT deptid, deptno, deptname FROM hrdept ORDER BY deptno, deptid"_s;
+}
+
 QString attendanceRowsStatement(bool byDepartment) {
     return u"SELECT ar.EmplID, he.emplname, hd.deptname, ar.RecDate, ar.RecTime, ar.IsAuto, "
            u"st.gb AS meaning, ar.EquNo "_s +
@@ -36,10 +40,17 @@ QString attendanceRowsStatement(bool byDepartment) {
 }
 
 QString dailyPunchesStatement(bool byDepartment) {
-    return u"SELECT ar.EmplID, he.emplname, hd.deptname, ar.RecDate, MIN(ar.RecTime) AS firstpunch, "
-           u"MAX(ar.RecTime) AS lastpunch, COUNT(*) AS punches "_s +
-           punchSource() + u' ' + periodCondition(byDepartment) +
-           u" GROUP BY ar.EmplID, he.emplname, hd.deptname, ar.RecDate ORDER BY ar.EmplID, ar.RecDate"_s;
+    // The days are counted in the order of the attendance index (EmplID, RecDate) before the names
+    // are joined: grouping by the names as well would sort every punch of the period first.
+    QString statement =
+        u"SELECT d.EmplID, he.emplname, hd.deptname, d.RecDate, d.firstpunch, d.lastpunch, d.punches "
+        u"FROM (SELECT ar.EmplID, ar.RecDate, MIN(ar.RecTime) AS firstpunch, MAX(ar.RecTime) AS lastpunch, "
+        u"COUNT(*) AS punches FROM AtdRecord ar "_s +
+        periodCondition(false) +
+        u" GROUP BY ar.EmplID, ar.RecDate) d "
+        u"LEFT JOIN hremployee he ON he.EmplID = d.EmplID LEFT JOIN hrdept hd ON hd.deptid = he.deptid"_s;
+    if (byDepartment) statement += u" WHERE "_s + departmentCondition();
+    return statement + u" ORDER BY d.EmplID, d.RecDate"_s;
 }
 
 }  // namespace orvelo::reports

@@ -17,6 +17,9 @@ QString attendanceRowsStatement(bool byDepartment);
 // lastpunch, punches.
 QString dailyPunchesStatement(bool byDepartment);
 
+// Every department: deptid, deptno, deptname, by number and key.
+QString departmentsStatement();
+
 // The department condition both statements add: the department's key (deptid), number (deptno)
 // or name (deptname) equals :department.
 QString departmentCondition();

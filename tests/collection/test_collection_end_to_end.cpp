@@ -36,6 +36,7 @@
 #include "app/live_page.h"
 #include "app/log_memo.h"
 #include "app/status_bar.h"
+#include "app/terminal_dialog.h"
 #include "app/terminal_page.h"
 #include "app/widget_operator_view.h"
 #include "collection/raw_record_file.h"
@@ -43,6 +44,7 @@
 #include "core/file_lock.h"
 #include "db/data_module.h"
 #include "live/watch_session.h"
+#include "shell/terminal_list.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
 #include "tests/support/fixed_clock.h"
@@ -1004,6 +1006,116 @@ TEST_F(CollectionWindow, TheLivePageWatchesTwoTerminalsAndOrveloctlLeavesThemToI
     gate1.ipAddress = u"127.0.0.1"_s;
     gate1.netPort = QString::number(m_terminal->tcpPort());
     EXPECT_TRUE(FileLock(live::terminalWatchLockPath(db.appDir(), gate1)).tryLock());
+}
+
+TEST_F(CollectionWindow, TheTerminalPageChecksTerminalsAndEditsTheListKeepingItsComments) {
+    // The terminal's clock runs five minutes fast.
+    ASSERT_TRUE(m_stateDir.isValid());
+    m_statePath = m_stateDir.filePath(u"terminal.json"_s);
+    QJsonObject state = terminalState(threeRecords());
+    state[u"clock_offset_s"_s] = 300;
+    EmulatorProcess::writeState(m_statePath, state);
+    m_terminal = std::make_unique<EmulatorProcess>(m_statePath);
+    m_terminal->start();
+    const QByteArray list =
+        "; checked by the window\n[Gate 1]\nlink = tcp\nip = 127.0.0.1\nport = " +
+        QByteArray::number(m_terminal->tcpPort()) +
+        "\n\n[Down]\nlink = tcp\nip = 127.0.0.1\ntimeout = 500\nport = " + QByteArray::number(closedPort()) +
+        "\n";
+    const QString path = db.appDir() + u"terminals.ini"_s;
+    const auto fileText = [&path] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(list);
+    }
+    openWindow();
+    auto* pages = m_window->findChild<QTabWidget*>(u"pgc_Device"_s);
+    pages->setCurrentIndex(Tfrm_hv_client::kTerminalPageIndex);
+    auto* page = m_window->findChild<TerminalPage*>();
+    ASSERT_EQ(page->rowCount(), 2);
+
+    click(u"btn_CheckAllTerminals"_s);
+    EXPECT_EQ(page->cell(0, TerminalPage::kOnline), u"在线"_s);
+    EXPECT_NEAR(page->cell(0, TerminalPage::kClockOffset).toInt(), 300, 3);
+    EXPECT_EQ(page->cell(0, TerminalPage::kRecords), u"3"_s);
+    EXPECT_EQ(page->cell(0, TerminalPage::kNewRecords), u"3"_s);
+    EXPECT_EQ(page->cell(1, TerminalPage::kOnline), u"离线"_s);
+    EXPECT_EQ(page->cell(1, TerminalPage::kRecords), QString());
+    EXPECT_EQ(m_boxes, QStringList{u"检查终端: 共检查2台终端，其中在线1台，离线1台。"_s});
+    // A check only reads: the records are still new on the terminal.
+    EXPECT_TRUE(m_terminal->dump().value(u"enabled"_s).toBool());
+
+    // 添加: the dialog's fields, appended after the rest of the file.
+    m_window->setTerminalDialogHook([](TerminalDialog& dialog) {
+        dialog.edt_TerminalName->setText(u"Gate 3"_s);
+        dialog.panelWidgets.rb_tcp_ip->setChecked(true);
+        dialog.panelWidgets.edt_ip_address->setText(u"127.0.0.1"_s);
+        dialog.panelWidgets.edt_NetPort->setText(u"5006"_s);
+        EXPECT_EQ(dialog.problem(), QString());
+        return true;
+    });
+    click(u"btn_AddTerminal"_s);
+    ASSERT_EQ(page->rowCount(), 3);
+    EXPECT_EQ(page->cell(2, TerminalPage::kName), u"Gate 3"_s);
+    EXPECT_TRUE(fileText().startsWith(list)) << fileText().toStdString();
+    // The states found by the check stay on their rows.
+    EXPECT_EQ(page->cell(0, TerminalPage::kOnline), u"在线"_s);
+
+    // A port that is no number is named, as the panel names it, and nothing is written.
+    m_window->setTerminalDialogHook([](TerminalDialog& dialog) {
+        dialog.edt_TerminalName->setText(u"Gate 5"_s);
+        dialog.panelWidgets.rb_tcp_ip->setChecked(true);
+        dialog.panelWidgets.edt_NetPort->setText(u"50x6"_s);
+        EXPECT_NE(dialog.problem(), QString());
+        return false;
+    });
+    const QByteArray beforeRefused = fileText();
+    click(u"btn_AddTerminal"_s);
+    EXPECT_EQ(fileText(), beforeRefused);
+
+    // 重命名 and 删除 (asked first): the file comes back to what it was.
+    page->tbl_Terminals->selectRow(2);
+    m_window->setNamePromptHook([](const QString&, const QString& current) -> std::optional<QString> {
+        EXPECT_EQ(current, u"Gate 3"_s);
+        return u"Gate 4"_s;
+    });
+    click(u"btn_RenameTerminal"_s);
+    EXPECT_EQ(page->cell(2, TerminalPage::kName), u"Gate 4"_s);
+    // A name used already is refused with the list's own words, the file untouched.
+    page->tbl_Terminals->selectRow(2);
+    m_window->setNamePromptHook(
+        [](const QString&, const QString&) -> std::optional<QString> { return u"gate 1"_s; });
+    const QByteArray beforeDuplicate = fileText();
+    click(u"btn_RenameTerminal"_s);
+    EXPECT_EQ(fileText(), beforeDuplicate);
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].startsWith(u"终端管理: 终端列表没有修改："_s)) << m_boxes[0].toStdString();
+
+    page->tbl_Terminals->selectRow(2);
+    QStringList asked;
+    m_window->operatorView().setQuestionHook([&asked](QMessageBox& box) {
+        asked << box.text();
+        box.button(QMessageBox::Yes)->click();
+    });
+    click(u"btn_RemoveTerminal"_s);
+    EXPECT_EQ(
+        asked,
+        QStringList{u"将从终端列表中删除终端“Gate 4”（终端本身和数据库中的记录不受影响），是否继续？"_s});
+    EXPECT_EQ(fileText(), list);
+    EXPECT_EQ(page->rowCount(), 2);
+
+    // 保存当前设备: the connection panel's settings as a new terminal.
+    m_window->setNamePromptHook(
+        [](const QString&, const QString&) -> std::optional<QString> { return u"面板"_s; });
+    click(u"btn_SaveTerminal"_s);
+    ASSERT_EQ(page->rowCount(), 3);
+    EXPECT_EQ(page->cell(2, TerminalPage::kName), u"面板"_s);
+    const TerminalList saved = readTerminalList(path);
+    EXPECT_EQ(saved.entries.value(2).panel.netPort, QString::number(m_terminal->tcpPort()));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QSqlQuery>
+#include <algorithm>
+
 #include "core/errors.h"
 #include "db/dialect.h"
 #include "tests/db/statement_texts.h"
@@ -167,6 +170,73 @@ TEST(SqlServerPath, SendsTheTextAsItIsWithPositionalParameters) {
                  DatabaseError);
     EXPECT_NO_THROW(runBatch(con, Dialect::Sqlite, u"insert hrdept (deptid) values ('01')"_s, {}, false));
     EXPECT_EQ(db.rowCount(u"hrdept"_s), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A table n of the numbers 1..count (the system's batch splitter takes no WITH, so the rows are made
+// beforehand).
+void makeNumbers(orvelo::test::TestDatabase& db, int count) {
+    db.exec(u"create table n (i integer primary key)"_s);
+    db.exec(
+        u"with recursive c(i) as (select 1 union all select i + 1 from c where i < %1) "
+        u"insert into n (i) select i from c"_s.arg(count));
+}
+
+int cacheSize(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    EXPECT_TRUE(query.exec(u"PRAGMA cache_size"_s) && query.next());
+    return query.value(0).toInt();
+}
+
+// The pass over a result: each row handed over as SQLite steps to it, with a small cache for the
+// pass and the connection's own afterwards.
+TEST(ForEachRow, HandsOverEveryRowInOrderWithASmallCacheForThePass) {
+    orvelo::test::TestDatabase db;
+    makeNumbers(db, 3000);
+    QSqlDatabase con = db.data().connection();
+    const int ownCache = cacheSize(con);
+    std::vector<qlonglong> seen;
+    int cacheDuringThePass = 0;
+    forEachRow(
+        con, Dialect::Sqlite, u"select i, 'row ' || i from n where i <= :last order by i"_s,
+        [](const QString& name) { return name == u"last"_s ? QVariant(3000) : QVariant(); },
+        [&](std::span<const QVariant> row) {
+            ASSERT_EQ(row.size(), 2u);
+            if (seen.empty()) cacheDuringThePass = cacheSize(con);
+            EXPECT_EQ(row[1].toString(), u"row "_s + row[0].toString());
+            seen.push_back(row[0].toLongLong());
+        });
+    ASSERT_EQ(seen.size(), 3000u);
+    EXPECT_EQ(seen.front(), 1);
+    EXPECT_EQ(seen.back(), 3000);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GT(cacheDuringThePass, ownCache);  // both negative: KiB
+    EXPECT_EQ(cacheSize(con), ownCache);
+}
+
+TEST(ForEachRow, AnErrorAfterSomeRowsIsADatabaseError) {
+    orvelo::test::TestDatabase db;
+    makeNumbers(db, 1000);
+    QSqlDatabase con = db.data().connection();
+    int rows = 0;
+    // abs() of the smallest integer overflows: a run-time error at the 101st row.
+    EXPECT_THROW(forEachRow(con, Dialect::Sqlite,
+                            u"select case when i <= 100 then i else abs(-9223372036854775807 - 1) end from n "
+                            u"order by i"_s,
+                            {}, [&rows](std::span<const QVariant>) { ++rows; }),
+                 DatabaseError);
+    EXPECT_EQ(rows, 100);
+    EXPECT_THROW(
+        forEachRow(con, Dialect::Sqlite, u"select 1; select 2"_s, {}, [](std::span<const QVariant>) {}),
+        DatabaseError);
+    // What the row function throws ends the pass; the connection writes afterwards.
+    EXPECT_THROW(forEachRow(con, Dialect::Sqlite, u"select deptid from hrdept union all select 'x'"_s, {},
+                            [](std::span<const QVariant>) { throw std::runtime_error("stop"); }),
+                 std::runtime_error);
+    EXPECT_NO_THROW(db.exec(u"insert into hrdept (deptid) values ('99')"_s));
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ deb=$("$source/scripts/package" "$build" "$scratch/out" | tail -n 1) || fail "sc
 check_file "$deb"
 dpkg-deb -f "$deb" Package | grep -x orvelo >/dev/null || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite libsqlite3-0 libqt6sql6-odbc tdsodbc; do
+for p in libqt6widgets6 libqt6sql6 libqt6sql6-sqlite libsqlite3-0 libqt6sql6-odbc tdsodbc libxlsxwriter4; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "Depends lacks $p: $depends"
 done
 # Every dependency named must be a real Debian package.

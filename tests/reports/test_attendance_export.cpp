@@ -5,15 +5,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "core/errors.h"
 #include "reports/attendance_export.h"
 #include "tests/reports/printers.h"
+#include "tests/reports/read_back.h"
 #include "tests/support/test_database.h"
 
 using namespace Qt::StringLiterals;
@@ -21,31 +18,11 @@ using namespace Qt::StringLiterals;
 namespace orvelo::reports {
 namespace {
 
-using Records = QList<QStringList>;
-
-struct ReadBack {
-    bool bom = false;
-    Records records;
-};
-
-// Python's csv module's view of the bytes.
-ReadBack readCsv(const QByteArray& bytes) {
-    QProcess python;
-    python.start(u"python3"_s, {QStringLiteral(READ_CSV_SCRIPT)});
-    python.write(bytes);
-    python.closeWriteChannel();
-    EXPECT_TRUE(python.waitForFinished(30000));
-    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    const QJsonObject result = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-    ReadBack read;
-    read.bom = result.value(u"bom"_s).toBool();
-    for (const QJsonValue& record : result.value(u"records"_s).toArray()) {
-        QStringList fields;
-        for (const QJsonValue& field : record.toArray()) fields << field.toString();
-        read.records << fields;
-    }
-    return read;
-}
+using readback::orveloctl;
+using readback::ProgramRun;
+using readback::ReadBack;
+using readback::readCsv;
+using readback::Records;
 
 const QString kQuotedName = u"O\"Neil, Pat"_s;
 
@@ -168,7 +145,7 @@ TEST_F(AttendanceExportTest, PeriodBoundsAreInclusive) {
 TEST_F(AttendanceExportTest, FileStartsWithAByteOrderMarkAndReadsBackTheSame) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"export.csv"_s);
-    writeCsvFile(path, exportCsv(db.data(), period()));
+    exportAttendance(db.data(), period(), ExportFormat::Csv, path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -178,24 +155,11 @@ TEST_F(AttendanceExportTest, FileStartsWithAByteOrderMarkAndReadsBackTheSame) {
     EXPECT_EQ(read.records, kPeriodPunches);
 }
 
-TEST(CsvFile, AFolderThatDoesNotExistIsAFileError) {
+TEST_F(AttendanceExportTest, AFolderThatDoesNotExistIsAFileError) {
     QTemporaryDir dir;
-    EXPECT_THROW(writeCsvFile(dir.filePath(u"missing/export.csv"_s), u"a\r\n"_s), FileError);
-}
-
-// orveloctl export, run as the program on the same database.
-struct ProgramRun {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
-ProgramRun orveloctl(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(ORVELOCTL_PATH), arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(),
-            QString::fromUtf8(process.readAllStandardError())};
+    EXPECT_THROW(
+        exportAttendance(db.data(), period(), ExportFormat::Csv, dir.filePath(u"missing/export.csv"_s)),
+        FileError);
 }
 
 TEST_F(AttendanceExportTest, OrveloctlWritesTheCsvOnStdoutWithoutAByteOrderMark) {
@@ -238,6 +202,8 @@ TEST(OrveloctlExportUsage, BadPeriodsExitWith64BeforeTheStartUp) {
         {u"--from"_s, u"01.03.2024"_s, u"--to"_s, u"2024-03-01"_s},
         {u"--to"_s, u"2024-03-01"_s},
         {u"--from"_s, u"2024-03-01"_s, u"--to"_s, u"2024-03-01"_s, u"--department"_s, QString()},
+        {u"--from"_s, u"2024-03-01"_s, u"--to"_s, u"2024-03-01"_s, u"--format"_s, u"xlsx"_s},
+        {u"--from"_s, u"2024-03-01"_s, u"--to"_s, u"2024-03-01"_s, u"--format=ods"_s, u"--out=a.ods"_s},
     };
     for (const QStringList& options : cases) {
         const ProgramRun run = orveloctl(QStringList{u"--app-dir"_s, dir.path(), u"export"_s} + options);

@@ -41,6 +41,40 @@ INSTANTIATE_TEST_SUITE_P(
         BadOptions{"empty_department", {u"2024-03-01"_s, u"2024-03-01"_s, u" "_s, false}, u"--department"_s}),
     [](const testing::TestParamInfo<BadOptions>& info) { return std::string(info.param.name); });
 
+struct FormatCase {
+    const char* name;
+    std::optional<QString> format;
+    std::optional<QString> out;
+    ExportFormat chosen;
+    QString problemMentions;  // empty: no problem
+};
+
+class ExportFormatTest : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(ExportFormatTest, FormatWinsOverTheFileName) {
+    const FormatCase& c = GetParam();
+    const ExportFormatChoice choice = chooseExportFormat(c.format, c.out);
+    if (c.problemMentions.isEmpty()) {
+        EXPECT_TRUE(choice.problem.isEmpty()) << choice.problem.toStdString();
+        EXPECT_EQ(choice.format, c.chosen);
+    } else {
+        EXPECT_TRUE(choice.problem.contains(c.problemMentions)) << choice.problem.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ExportFormatTest,
+    testing::Values(FormatCase{"stdout_is_csv", {}, {}, ExportFormat::Csv, {}},
+                    FormatCase{"csv_name", {}, u"a.csv"_s, ExportFormat::Csv, {}},
+                    FormatCase{"xlsx_name", {}, u"payroll/March.XLSX"_s, ExportFormat::Xlsx, {}},
+                    FormatCase{"other_name", {}, u"a.xls"_s, ExportFormat::Csv, {}},
+                    FormatCase{"csv_given_for_xlsx_name", u"csv"_s, u"a.xlsx"_s, ExportFormat::Csv, {}},
+                    FormatCase{"xlsx_given_for_txt_name", u"xlsx"_s, u"a.txt"_s, ExportFormat::Xlsx, {}},
+                    FormatCase{"xlsx_on_stdout", u"xlsx"_s, {}, ExportFormat::Xlsx, u"--out"_s},
+                    FormatCase{"unknown", u"ods"_s, u"a.ods"_s, ExportFormat::Csv, u"'ods'"_s},
+                    FormatCase{"upper_case", u"XLSX"_s, u"a.xlsx"_s, ExportFormat::Csv, u"--format"_s}),
+    [](const testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+
 TEST(ExportRequest, TakesAPeriodOfOneDayAndTheLeapDay) {
     const ParsedExportRequest oneDay = parseExportRequest({u"2024-02-29"_s, u"2024-02-29"_s, {}, true});
     ASSERT_TRUE(oneDay.request.has_value()) << oneDay.problem.toStdString();
