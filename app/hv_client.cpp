@@ -26,6 +26,7 @@
 #include "app/command_worker.h"
 #include "app/device_pages.h"
 #include "app/entry_page.h"
+#include "app/export_dialog.h"
 #include "app/live_page.h"
 #include "app/log_memo.h"
 #include "app/status_bar.h"
@@ -46,6 +47,7 @@
 #include "directory/employee_search.h"
 #include "directory/selected_employees.h"
 #include "enrollment/enrollment_commands.h"
+#include "reports/attendance_export.h"
 #include "shell/app_folder_lock.h"
 #include "shell/handler_guard.h"
 #include "shell/panel_defaults.h"
@@ -237,6 +239,7 @@ void Tfrm_hv_client::connectHandlers() {
         {ts_Terminals->btn_RenameTerminal, &Tfrm_hv_client::btn_RenameTerminalClick},
         {ts_Terminals->btn_RemoveTerminal, &Tfrm_hv_client::btn_RemoveTerminalClick},
         {ts_Terminals->btn_SaveTerminal, &Tfrm_hv_client::btn_SaveTerminalClick},
+        {ts_Terminals->btn_Export, &Tfrm_hv_client::btn_ExportClick},
     };
     for (const auto& [button, handler] : listClicks) connect(button, &QPushButton::clicked, this, handler);
     connect(ts_Live->btn_WatchAll, &QPushButton::clicked, this, &Tfrm_hv_client::btn_WatchAllClick);
@@ -784,6 +787,52 @@ void Tfrm_hv_client::btn_SaveTerminalClick() {
     editTerminalList([&](const QString& path) {
         if (name->isEmpty()) throw Error(u"请输入终端名称。"_s);
         addTerminal(path, *name, panel);
+    });
+}
+
+void Tfrm_hv_client::btn_ExportClick() {
+    if (m_worker->isBusy()) return;
+    QList<QPair<QString, QString>> departments;
+    runCommand([&](CommandContext&) {
+        for (const reports::Department& department : reports::listDepartments(m_data))
+            departments.append({department.key, department.name});
+    });
+    const DateTimeParts now = decodeDateTime(m_clock->now());
+    ExportDialog dialog(departments, QDate(now.year, now.month, now.day), this);
+    const bool chosen = m_exportDialogHook ? m_exportDialogHook(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!chosen) return;
+    reports::ExportRequest request;
+    request.from = dialog.from();
+    request.to = dialog.to();
+    request.department = dialog.department();
+    request.daily = dialog.daily();
+    const bool workbook = dialog.workbook();
+    const QString suggested = m_appDir + u"data/考勤记录-%1-%2.%3"_s.arg(request.from.toString(u"yyyyMMdd"_s),
+                                                                         request.to.toString(u"yyyyMMdd"_s),
+                                                                         workbook ? u"xlsx"_s : u"csv"_s);
+    std::optional<QString> path;
+    if (m_saveFileHook) {
+        path = m_saveFileHook(suggested);
+    } else {
+        const QString filter = workbook ? u"Excel 工作簿 (*.xlsx)"_s : u"CSV 文件 (*.csv)"_s;
+        const QString given = QFileDialog::getSaveFileName(this, u"导出考勤记录"_s, suggested, filter);
+        if (!given.isEmpty()) path = given;
+    }
+    if (!path) return;
+    // A year of punches takes a while: on the command thread, 取消 stops it and leaves no file.
+    runOnCommandThread([request, workbook, target = *path](CommandContext& ctx) {
+        ctx.view.setStatusText(u"正在导出考勤记录，请稍等......"_s);
+        const reports::ExportSummary summary = reports::exportAttendance(
+            ctx.data, request, workbook ? reports::ExportFormat::Xlsx : reports::ExportFormat::Csv, target,
+            [&ctx] { return ctx.cancelRequested(); });
+        ctx.view.setStatusText(QString());
+        if (summary.cancelled) {
+            ctx.view.messageBox(reports::exportCancelledText(target), reports::exportCaption(),
+                                BoxIcon::Warning);
+            return;
+        }
+        ctx.view.messageBox(u"共导出%1行考勤记录到文件%2中。"_s.arg(summary.rows).arg(target),
+                            reports::exportCaption(), BoxIcon::Information);
     });
 }
 

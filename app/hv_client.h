@@ -34,6 +34,7 @@ class LogMemo;
 class StatusBar;
 class TerminalPage;
 class TerminalDialog;
+class ExportDialog;
 class LivePage;
 class TerminalCallWatch;
 class TerminalLibrary;
@@ -103,6 +104,13 @@ public:
         std::function<std::optional<QString>(const QString& caption, const QString& current)>;
     void setTerminalDialogHook(TerminalDialogHook hook) { m_terminalDialogHook = std::move(hook); }
     void setNamePromptHook(NamePromptHook hook) { m_namePromptHook = std::move(hook); }
+    // The export dialog (true for 导出…) and the save-file dialog (nullopt for 取消).
+    using ExportDialogHook = std::function<bool(ExportDialog& dialog)>;
+    using SaveFileHook = std::function<std::optional<QString>(const QString& suggested)>;
+    void setExportDialogHooks(ExportDialogHook dialog, SaveFileHook saveFile) {
+        m_exportDialogHook = std::move(dialog);
+        m_saveFileHook = std::move(saveFile);
+    }
     const ConnectionSettings& connectionSettings() const { return m_settings; }
     const QString& appDir() const { return m_appDir; }
 
@@ -140,6 +148,8 @@ public slots:
     void btn_RenameTerminalClick();
     void btn_RemoveTerminalClick();
     void btn_SaveTerminalClick();
+    // 导出考勤记录: the dialog, the file's name, then the export on the command thread.
+    void btn_ExportClick();
     // 实时监控: watching all or the chosen terminals of the list.
     void btn_WatchAllClick();
     void btn_WatchChosenClick();
@@ -238,6 +248,8 @@ private:
     QTimer* m_waitTimer = nullptr;
     TerminalDialogHook m_terminalDialogHook;
     NamePromptHook m_namePromptHook;
+    ExportDialogHook m_exportDialogHook;
+    SaveFileHook m_saveFileHook;
     std::vector<std::pair<QWidget*, bool>> m_disabledWhileRunning;
     bool m_closeWhenIdle = false;
 
