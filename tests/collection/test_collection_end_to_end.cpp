@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,6 +34,7 @@
 #include <functional>
 
 #include "access/terminal_library.h"
+#include "app/export_dialog.h"
 #include "app/hv_client.h"
 #include "app/live_page.h"
 #include "app/log_memo.h"
@@ -1116,6 +1119,38 @@ TEST_F(CollectionWindow, TheTerminalPageChecksTerminalsAndEditsTheListKeepingIts
     EXPECT_EQ(page->cell(2, TerminalPage::kName), u"面板"_s);
     const TerminalList saved = readTerminalList(path);
     EXPECT_EQ(saved.entries.value(2).panel.netPort, QString::number(m_terminal->tcpPort()));
+}
+
+TEST_F(CollectionWindow, TheExportDialogWritesTheRecordsOfThePeriodWithFormulasGuarded) {
+    startTerminal(threeRecords());
+    db.addDepartment(u"01"_s, u"总经办"_s);
+    db.addActiveEmployee(u"E001"_s, u"00001"_s, u"=1+1"_s);
+    openWindow();
+    click(u"btn_GetData"_s);
+    ASSERT_EQ(db.rowCount(u"AtdRecord"_s), 1);
+
+    const QString target = m_stateDir.filePath(u"五月.csv"_s);
+    QString suggested;
+    m_window->setExportDialogHooks(
+        [](ExportDialog& dialog) {
+            EXPECT_EQ(dialog.cbb_Department->count(), 2);  // 全部机构 and the one department
+            dialog.dte_From->setDate(QDate(2024, 5, 1));
+            dialog.dte_To->setDate(QDate(2024, 5, 31));
+            dialog.cbb_FileType->setCurrentIndex(1);  // CSV
+            return true;
+        },
+        [&](const QString& offered) -> std::optional<QString> {
+            suggested = offered;
+            return target;
+        });
+    click(u"btn_Export"_s);
+    EXPECT_TRUE(suggested.endsWith(u"data/考勤记录-20240501-20240531.csv"_s)) << suggested.toStdString();
+    EXPECT_EQ(m_boxes, QStringList{u"导出: 共导出1行考勤记录到文件%1中。"_s.arg(target)});
+    const QByteArray csv = contents(target);
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF")) << "no byte-order mark";
+    // The name is shown as text by a spreadsheet, never run as a formula.
+    EXPECT_TRUE(csv.contains("'=1+1")) << csv.toStdString();
+    EXPECT_FALSE(csv.contains(",=1+1")) << csv.toStdString();
 }
 
 }  // namespace
