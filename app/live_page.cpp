@@ -279,6 +279,8 @@ void LivePage::addPunch(const QString& terminal, int enrollNumber, double dateTi
     setItem(tbl_Punches, 0, 3, m_names.value(enrollNumber));
     setItem(tbl_Punches, 0, 4, result);
     if (tbl_Punches->rowCount() > kKeptPunches) tbl_Punches->setRowCount(kKeptPunches);
+    // Fitted to the first punch: the time and the name then show whole.
+    if (tbl_Punches->rowCount() == 1) tbl_Punches->resizeColumnsToContents();
 }
 
 void LivePage::showLinkState(const QString& terminal, const QString& word) {

@@ -103,7 +103,12 @@ void TerminalPage::setCell(int row, int column, const QString& text) {
         item = new QTableWidgetItem;
         tbl_Terminals->setItem(row, column, item);
     }
+    if (item->text() == text) return;
     item->setText(text);
+    // A result or a state longer than what the column was fitted to must not end in "…".
+    if (tbl_Terminals->updatesEnabled() &&
+        tbl_Terminals->fontMetrics().horizontalAdvance(text) + 12 > tbl_Terminals->columnWidth(column))
+        tbl_Terminals->resizeColumnToContents(column);
 }
 
 QString TerminalPage::cell(int row, int column) const {
