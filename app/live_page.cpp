@@ -205,6 +205,7 @@ void LivePage::startWatching(const QList<TerminalEntry>& terminals) {
                      result = punchResultText(punch.result)] { addPunch(terminal, enroll, at, result); },
                     Qt::QueuedConnection);
             },
+        .program = u"window watch"_s,
         .linkObserver =
             [this](const QString& terminal, const QString& word) {
                 QMetaObject::invokeMethod(

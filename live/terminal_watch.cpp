@@ -46,7 +46,7 @@ QString collectedText(const CommandOutcome& outcome) {
 
 CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary& library, DataModule& data,
                                  const Clock& clock, const QString& appDir, const StopRequest& stop,
-                                 std::chrono::milliseconds lockSlice) {
+                                 std::chrono::milliseconds lockSlice, const QString& program) {
     AppFolderLock lock(appDir);
     while (!lock.lockFor(lockSlice)) {
         if (stop.requested()) {
@@ -59,8 +59,7 @@ CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary&
     // counts.
     SilentOperatorView view;
     ConnectionSettings settings;
-    CommandContext ctx{view,    terminal.panel,      settings, library, data, clock, appDir,
-                       nullptr, u"orveloctl watch"_s};
+    CommandContext ctx{view, terminal.panel, settings, library, data, clock, appDir, nullptr, program};
     return btn_GetDataClick(ctx, true);
 }
 

@@ -47,11 +47,13 @@ using Backfill = std::function<CommandOutcome(const WatchTerminal&, DataModule&)
 
 // 采集新数据 for `terminal` through the same command function as the window (btn_GetDataClick),
 // holding the application folder's lock of `appDir` only while it runs, so that the window's
-// commands run between two collections. Its boxes and log lines are dropped: the outcome says
+// commands run between two collections. `program` is noted with the collection (the window's
+// 实时监控 says "window watch"). Its boxes and log lines are dropped: the outcome says
 // what it came to. NotReachable without running when the stop came while waiting for the lock.
 CommandOutcome collectNewRecords(const WatchTerminal& terminal, TerminalLibrary& library, DataModule& data,
                                  const Clock& clock, const QString& appDir, const StopRequest& stop,
-                                 std::chrono::milliseconds lockSlice);
+                                 std::chrono::milliseconds lockSlice,
+                                 const QString& program = QStringLiteral("orveloctl watch"));
 
 // One event as the watch handled it, for an observer (a benchmark, a window page).
 struct HandledPunch {

@@ -18,7 +18,7 @@ WatchSession::WatchSession(WatchSetup setup, QList<WatchTerminal> terminals)
     if (!backfill) {
         backfill = [this](const WatchTerminal& terminal, DataModule& data) {
             return collectNewRecords(terminal, m_setup.library, data, m_setup.clock, m_setup.appDir, m_stop,
-                                     m_setup.tuning.lockSlice);
+                                     m_setup.tuning.lockSlice, m_setup.program);
         };
     }
     for (const WatchTerminal& terminal : terminals)

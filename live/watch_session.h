@@ -39,6 +39,8 @@ struct WatchSetup {
     PunchObserver observer = {};
     // Empty: collectNewRecords in the application folder.
     Backfill backfill = {};
+    // Who runs the watch, noted with each of its collections.
+    QString program = QStringLiteral("orveloctl watch");
     // Told each terminal's link changes; optional.
     LinkObserver linkObserver = {};
 };

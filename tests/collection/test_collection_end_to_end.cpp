@@ -43,6 +43,7 @@
 #include "app/terminal_dialog.h"
 #include "app/terminal_page.h"
 #include "app/widget_operator_view.h"
+#include "collection/collection_history.h"
 #include "collection/raw_record_file.h"
 #include "core/datetime.h"
 #include "core/file_lock.h"
@@ -964,6 +965,11 @@ TEST_F(CollectionWindow, TheLivePageWatchesTwoTerminalsAndOrveloctlLeavesThemToI
     ASSERT_TRUE(eventually([&] { return state(0) == u"已连接"_s && state(1) == u"已连接"_s; }))
         << state(0).toStdString() << " / " << state(1).toStdString() << "\n"
         << live->mmo_Watch->lines().join(u'\n').toStdString();
+
+    // The watch's collections are noted as the window's.
+    const CollectionHistory history = readCollectionHistory(db.appDir()).history;
+    EXPECT_EQ(history.size(), 2u);
+    for (const auto& [key, last] : history) EXPECT_EQ(last.by, u"window watch"_s) << key.toStdString();
 
     // A punch on each terminal reaches the table, newest on top, and the database.
     for (const auto& [port, enroll] : {std::pair{second.tcpPort(), 1}, std::pair{m_terminal->tcpPort(), 7}}) {
