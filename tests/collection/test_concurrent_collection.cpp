@@ -25,6 +25,7 @@
 #include "shell/app_folder_lock.h"
 #include "tests/collection/qstring_printer.h"
 #include "tests/support/emulator_process.h"
+#include "tests/support/orveloctl_process.h"
 #include "tests/support/test_database.h"
 
 namespace orvelo::test {
@@ -65,57 +66,6 @@ QJsonArray reversed(const QJsonArray& logs) {
     QJsonArray result;
     for (qsizetype i = logs.size() - 1; i >= 0; --i) result.append(logs.at(i));
     return result;
-}
-
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// orveloctl as a child process, started now and waited for later.
-class Orveloctl {
-public:
-    explicit Orveloctl(const QStringList& arguments) {
-        m_process.setProgram(EmulatorProcess::binFolder() + u"/orveloctl"_s);
-        m_process.setArguments(arguments);
-        m_process.start();
-        EXPECT_TRUE(m_process.waitForStarted());
-    }
-    Outcome finish() {
-        EXPECT_TRUE(m_process.state() == QProcess::NotRunning || m_process.waitForFinished(300000));
-        return {m_process.exitCode(), QString::fromUtf8(m_process.readAllStandardOutput()),
-                QString::fromUtf8(m_process.readAllStandardError())};
-    }
-    // Whether it ended within `ms` milliseconds (QProcess notices an end only while it waits).
-    bool endsWithin(int ms) {
-        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(ms);
-    }
-    // Whether the process has `path` open: it holds the lock file, or waits for the lock on it.
-    bool hasOpen(const QString& path) const {
-        const QString fds = u"/proc/%1/fd/"_s.arg(m_process.processId());
-        const QByteArray wanted = QFile::encodeName(QFileInfo(path).canonicalFilePath());
-        for (const QString& fd :
-             QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-            char target[4096];
-            const ssize_t length = ::readlink(QFile::encodeName(fds + fd).constData(), target, sizeof target);
-            if (length > 0 && QByteArray(target, length) == wanted) return true;
-        }
-        return false;
-    }
-
-private:
-    QProcess m_process;
-};
-
-Outcome runOrveloctl(const QStringList& arguments) {
-    return Orveloctl(arguments).finish();
-}
-
-// The stored count of a collect's or an import's summary ("其中有效数据记录N条" or "其中有效数据N条").
-int storedCount(const QString& out) {
-    const QRegularExpressionMatch match = QRegularExpression(u"其中有效数据(?:记录)?(\\d+)条"_s).match(out);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 // A second application folder whose hv.ini names the database file of another.
@@ -180,8 +130,8 @@ TEST_F(ConcurrentCollection, OrveloctlGivesUpOnAHeldFolderAfterItsWaitAndRunsNot
     AppFolderLock other(db.appDir());
     ASSERT_TRUE(other.tryLock());
 
-    const Outcome run =
-        runOrveloctl(on(db.appDir(), *terminal) + QStringList{u"--wait"_s, u"1"_s, u"collect"_s});
+    const OrveloctlOutcome run =
+        runOrveloctlProcess(on(db.appDir(), *terminal) + QStringList{u"--wait"_s, u"1"_s, u"collect"_s});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.contains(u"another Orvelo command is running on this application folder"_s))
         << run.err.toStdString();
@@ -192,10 +142,11 @@ TEST_F(ConcurrentCollection, OrveloctlGivesUpOnAHeldFolderAfterItsWaitAndRunsNot
     EXPECT_TRUE(QDir(db.dataDir()).entryList(QDir::Files).isEmpty());
 
     // Commands that touch no terminal and store nothing do not wait for the folder.
-    const Outcome check =
-        runOrveloctl({u"--app-dir"_s, db.appDir(), u"--wait"_s, u"1"_s, u"check-database"_s});
+    const OrveloctlOutcome check =
+        runOrveloctlProcess({u"--app-dir"_s, db.appDir(), u"--wait"_s, u"1"_s, u"check-database"_s});
     EXPECT_EQ(check.status, 0) << check.err.toStdString();
-    const Outcome list = runOrveloctl({u"--app-dir"_s, db.appDir(), u"--wait"_s, u"1"_s, u"list"_s});
+    const OrveloctlOutcome list =
+        runOrveloctlProcess({u"--app-dir"_s, db.appDir(), u"--wait"_s, u"1"_s, u"list"_s});
     EXPECT_EQ(list.status, 0) << list.err.toStdString();
     EXPECT_TRUE(other.isLocked());
 }
@@ -207,7 +158,7 @@ TEST_F(ConcurrentCollection, OrveloctlRunsOnceTheHolderLetsGoWithinItsWait) {
     AppFolderLock other(db.appDir());
     ASSERT_TRUE(other.tryLock());
 
-    Orveloctl waiting(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    OrveloctlProcess waiting(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
     // Let go only once it is waiting on the lock file, so that it must have waited to succeed.
     QElapsedTimer bound;
     bound.start();
@@ -219,16 +170,17 @@ TEST_F(ConcurrentCollection, OrveloctlRunsOnceTheHolderLetsGoWithinItsWait) {
     EXPECT_EQ(rows(), 0) << "the command ran while another held the folder";
     other.unlock();
 
-    const Outcome run = waiting.finish();
+    const OrveloctlOutcome run = waiting.finish();
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(storedCount(run.out), 30) << run.out.toStdString();
+    EXPECT_EQ(storedCountOf(run.out), 30) << run.out.toStdString();
     EXPECT_EQ(rows(), 30);
     EXPECT_TRUE(AppFolderLock(db.appDir()).tryLock()) << "orveloctl kept the lock";
 }
 
 TEST_F(ConcurrentCollection, BadWaitIsAUsageError) {
     for (const QString& wait : {u"abc"_s, u"-1"_s, u""_s, u"1.5"_s}) {
-        const Outcome run = runOrveloctl({u"--app-dir"_s, db.appDir(), u"--wait"_s, wait, u"collect"_s});
+        const OrveloctlOutcome run =
+            runOrveloctlProcess({u"--app-dir"_s, db.appDir(), u"--wait"_s, wait, u"collect"_s});
         EXPECT_EQ(run.status, 64) << wait.toStdString();
         EXPECT_TRUE(run.err.contains(u"--wait"_s)) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
@@ -239,16 +191,16 @@ TEST_F(ConcurrentCollection, BadWaitIsAUsageError) {
 TEST_F(ConcurrentCollection, TwoCollectsOnOneFolderAndOneTerminalTakeTurns) {
     constexpr int kRecords = 3000;
     const auto terminal = startTerminal(distinctRecords(kRecords));
-    Orveloctl first(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
-    Orveloctl second(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
-    const Outcome a = first.finish();
-    const Outcome b = second.finish();
+    OrveloctlProcess first(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    OrveloctlProcess second(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    const OrveloctlOutcome a = first.finish();
+    const OrveloctlOutcome b = second.finish();
     EXPECT_EQ(a.status, 0) << a.err.toStdString();
     EXPECT_EQ(b.status, 0) << b.err.toStdString();
     // One of them brought every record, the other found nothing new.
-    EXPECT_EQ(storedCount(a.out) + storedCount(b.out), kRecords)
+    EXPECT_EQ(storedCountOf(a.out) + storedCountOf(b.out), kRecords)
         << a.out.toStdString() << b.out.toStdString();
-    EXPECT_EQ(std::min(storedCount(a.out), storedCount(b.out)), 0);
+    EXPECT_EQ(std::min(storedCountOf(a.out), storedCountOf(b.out)), 0);
     EXPECT_EQ(rows(), kRecords);
     EXPECT_EQ(distinctRows(), kRecords);
     EXPECT_EQ(collectedOn(*terminal), kRecords);
@@ -267,13 +219,13 @@ TEST_F(ConcurrentCollection, TwoFoldersOnOneDatabaseFileStoreEachRecordOnce) {
         // The other terminal holds them last first: the two downloads meet in the middle instead
         // of one trailing the other through duplicates only.
         const auto there = startTerminal(reversed(logs));
-        Orveloctl first(on(db.appDir(), *here) + QStringList{u"collect"_s});
-        Orveloctl second(on(other.path, *there) + QStringList{u"collect"_s});
-        const Outcome a = first.finish();
-        const Outcome b = second.finish();
+        OrveloctlProcess first(on(db.appDir(), *here) + QStringList{u"collect"_s});
+        OrveloctlProcess second(on(other.path, *there) + QStringList{u"collect"_s});
+        const OrveloctlOutcome a = first.finish();
+        const OrveloctlOutcome b = second.finish();
         EXPECT_EQ(a.status, 0) << a.err.toStdString();
         EXPECT_EQ(b.status, 0) << b.err.toStdString();
-        EXPECT_EQ(storedCount(a.out) + storedCount(b.out), kRecords)
+        EXPECT_EQ(storedCountOf(a.out) + storedCountOf(b.out), kRecords)
             << a.out.toStdString() << b.out.toStdString();
         EXPECT_EQ(rows(), kRecords);
         EXPECT_EQ(distinctRows(), kRecords);
@@ -288,13 +240,13 @@ TEST_F(ConcurrentCollection, TwoFoldersOnOneDatabaseFileStoreEachRecordOnce) {
         file.write(rawLines(reversed(logs)));
         file.close();
         const auto terminal = startTerminal(logs);
-        Orveloctl collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
-        Orveloctl import({u"--app-dir"_s, other.path, u"import-raw"_s, rawFile});
-        const Outcome a = collect.finish();
-        const Outcome b = import.finish();
+        OrveloctlProcess collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+        OrveloctlProcess import({u"--app-dir"_s, other.path, u"import-raw"_s, rawFile});
+        const OrveloctlOutcome a = collect.finish();
+        const OrveloctlOutcome b = import.finish();
         EXPECT_EQ(a.status, 0) << a.err.toStdString();
         EXPECT_EQ(b.status, 0) << b.err.toStdString();
-        EXPECT_EQ(storedCount(a.out) + storedCount(b.out), kRecords)
+        EXPECT_EQ(storedCountOf(a.out) + storedCountOf(b.out), kRecords)
             << a.out.toStdString() << b.out.toStdString();
         EXPECT_EQ(rows(), kRecords);
         EXPECT_EQ(distinctRows(), kRecords);
@@ -315,7 +267,8 @@ TEST_F(ConcurrentCollection, DatabaseHeldByAnotherProgramRefusesAndTheRawFileBri
         QSqlQuery begin(holder);
         ASSERT_TRUE(begin.exec(u"BEGIN EXCLUSIVE"_s)) << begin.lastError().text().toStdString();
 
-        const Outcome run = runOrveloctl(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+        const OrveloctlOutcome run =
+            runOrveloctlProcess(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
         EXPECT_EQ(run.status, 1) << run.err.toStdString();
         EXPECT_FALSE(run.out.contains(u"数据采集成功"_s)) << run.out.toStdString();
         EXPECT_TRUE(run.out.contains(u"数据库无法写入"_s)) << run.out.toStdString();
@@ -337,19 +290,23 @@ TEST_F(ConcurrentCollection, DatabaseHeldByAnotherProgramRefusesAndTheRawFileBri
         ASSERT_TRUE(rollback.exec(u"ROLLBACK"_s)) << rollback.lastError().text().toStdString();
         EXPECT_EQ(rows(), 0);
 
-        const Outcome import = runOrveloctl({u"--app-dir"_s, db.appDir(), u"import-raw"_s, rawFile});
+        const OrveloctlOutcome import =
+            runOrveloctlProcess({u"--app-dir"_s, db.appDir(), u"import-raw"_s, rawFile});
         EXPECT_EQ(import.status, 0) << import.err.toStdString() << import.out.toStdString();
-        EXPECT_EQ(storedCount(import.out), refusedCount) << import.out.toStdString();
+        EXPECT_EQ(storedCountOf(import.out), refusedCount) << import.out.toStdString();
         EXPECT_EQ(rows(), refusedCount);
         EXPECT_EQ(distinctRows(), refusedCount);
         // Importing it once more stores nothing twice.
-        EXPECT_EQ(storedCount(runOrveloctl({u"--app-dir"_s, db.appDir(), u"import-raw"_s, rawFile}).out), 0);
+        EXPECT_EQ(
+            storedCountOf(runOrveloctlProcess({u"--app-dir"_s, db.appDir(), u"import-raw"_s, rawFile}).out),
+            0);
         EXPECT_EQ(rows(), refusedCount);
     }
     QSqlDatabase::removeDatabase(connection);
 
     // The next download brings the rest; the imported ones count as duplicates.
-    const Outcome again = runOrveloctl(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+    const OrveloctlOutcome again =
+        runOrveloctlProcess(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
     EXPECT_EQ(again.status, 0) << again.err.toStdString();
     EXPECT_EQ(rows(), kRecords);
     EXPECT_EQ(distinctRows(), kRecords);
@@ -374,7 +331,7 @@ TEST_F(ConcurrentCollection, AnotherProgramsWritesGetInWhileADownloadWaitsOnASlo
             return q.exec(u"SELECT COUNT(*) FROM AtdRecord"_s) && q.next() ? q.value(0).toInt() : -1;
         };
 
-        Orveloctl collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
+        OrveloctlProcess collect(on(db.appDir(), *terminal) + QStringList{u"collect"_s});
         // The writes begin once the download has committed rows: it is under way.
         QElapsedTimer bound;
         bound.start();
@@ -400,14 +357,14 @@ TEST_F(ConcurrentCollection, AnotherProgramsWritesGetInWhileADownloadWaitsOnASlo
             longestWrite = std::max(longestWrite, waited.elapsed());
             ++duringDownload;
         }
-        const Outcome run = collect.finish();
+        const OrveloctlOutcome run = collect.finish();
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         // The writer tried often enough while the download ran to have met its write lock.
         EXPECT_GE(duringDownload, 10);
         EXPECT_TRUE(refused.isEmpty()) << refused.join(u'\n').toStdString();
         RecordProperty("longest_write_ms", static_cast<int>(longestWrite));
         // The download's own accounting is whole.
-        EXPECT_EQ(storedCount(run.out), kRecords) << run.out.toStdString();
+        EXPECT_EQ(storedCountOf(run.out), kRecords) << run.out.toStdString();
         EXPECT_EQ(committedRows(), kRecords);
         EXPECT_EQ(collectedOn(*terminal), kRecords);
         writer.close();

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -35,6 +39,18 @@ public:
     // Whether it ended within `ms` milliseconds (QProcess notices an end only while it waits).
     bool endsWithin(int ms) {
         return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(ms);
+    }
+    // Whether the process has `path` open: it holds the lock file, or waits for the lock on it.
+    bool hasOpen(const QString& path) const {
+        const QString fds = QStringLiteral("/proc/%1/fd/").arg(m_process.processId());
+        const QByteArray wanted = QFile::encodeName(QFileInfo(path).canonicalFilePath());
+        for (const QString& fd :
+             QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            char target[4096];
+            const ssize_t length = ::readlink(QFile::encodeName(fds + fd).constData(), target, sizeof target);
+            if (length > 0 && QByteArray(target, length) == wanted) return true;
+        }
+        return false;
     }
 
 private:
